@@ -1,0 +1,1 @@
+// The colony (being written).

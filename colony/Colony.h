@@ -1,0 +1,123 @@
+#pragma once
+// Colony: the whole state of the one ant colony: parameters, target role
+// shares and role counters, food reserves, the ants, the occupancy grid and the
+// colony's trail layer, plus the expert system that retunes the shares.
+//
+// Invariants (after every Step and every placement):
+// - every ant stands inside width x height and occupancy at its pos holds its
+//   slot; every other in-world cell holds -1; two ants never share a cell;
+// - population equals the number of ants in the list;
+// - the five role counters equal the number of ants in their roles (every
+//   role change moves one unit; Recount re-establishes them periodically).
+// Threading: the simulation thread mutates; any other thread reads or writes
+// only while holding the simulation's state lock.
+// Large object (about 6 MB): create it on the heap.
+#include <cstdint>
+
+#include "colony/Ant.h"
+#include "colony/ListTemplate.h"
+#include "environment/FoodField.h"
+#include "environment/GeometryUtil.h"
+#include "environment/GridPoint.h"
+#include "environment/RandomSource.h"
+#include "environment/TrailMap.h"
+#include "policy/RuleEngine.h"
+
+class Colony {
+public:
+    static constexpr size_t kActionCapacity = 100;  // populationAction, foodAction
+
+    // random is the simulation's shared generator (outlives the colony).
+    // rulesPath is the rule base file: written from the built-in text when
+    // missing, then loaded; a load failure leaves expertSystemOn false.
+    explicit Colony(RandomSource& random, const char* rulesPath = "Rules.clp");
+    virtual ~Colony() = default;
+    Colony(const Colony&) = delete;
+    Colony& operator=(const Colony&) = delete;
+
+    void Reset();
+    void SetWorldSize(int32_t w, int32_t h);  // clamped to 1..128
+    void CreateAnts(GridPoint nestHome, int32_t n);
+    void ResetShares();
+    void Step();
+    void Recount();
+
+    bool InWorld(int32_t x, int32_t y) const {
+        return x >= 0 && x < width && y >= 0 && y < height;
+    }
+    bool MoveAnt(int32_t x, int32_t y, int32_t stamp, Ant& ant);
+    float NestRadius() const;
+    float RolePercent(int32_t count) const;
+    GridPoint StepToward(GridPoint from, float dx, float dy);
+    float DistanceHome(GridPoint p) const;
+
+    // Behaviours, one ant at a time (called by Step).
+    void Meander(Ant& ant);
+    void Wander(Ant& ant);
+    void Gather(Ant& ant);
+    void ReturnHome(Ant& ant);
+    void BirthsAndDeaths();
+    // Seats up to n new Meandering ants in a growing disk around home; returns
+    // how many were placed (fewer only when the world has no free cell left).
+    int32_t PlaceAnts(int32_t n, float startRadius, int32_t tries);
+
+    // Expert system (policy/ExpertSystem.cpp).
+    void InitExpertSystem(const char* rulesPath);
+    void RunExpertSystem();
+
+    // ---- Fields, in declaration order (defaults set by the constructor) ----
+    bool expertSystemOn = true;
+    RuleEngine ruleEnvironment;
+    bool firstPolicyPass = true;
+    int32_t baselineFoodReserves = 0;
+    int32_t baselineFoodSupply = 0;
+    char populationAction[kActionCapacity] = {};
+    char foodAction[kActionCapacity] = {};
+    int32_t foodSupply = 1000;
+    int32_t foodSearchRadius = 10;
+    float meanderPull = 0.6f;
+    float potentialFieldStrength = 15.0f;
+    int32_t maxWanderDistance = 10;
+    int32_t returnToBaseTime = 1000;
+    bool showTrails = true;
+    int32_t wanderTrailIntensity = 600;
+    int32_t gathererTrailIntensity = 70;
+    float birthCredit = 0.0f;
+    float foodReserves = 300.0f;
+    float initialFoodReserves = 300.0f;
+    float foodPerBaby = 0.0f;
+    float foodPerAnt = 0.001f;
+    float reproduceRatio = 0.008f;
+    float minFoodToReproduce = 0.0f;
+    float dieRatio = 0.0007f;
+    float deathCredit = 0.0f;
+    int32_t recountCountdown = 10;
+    int32_t recountPeriod = 10;
+    int32_t policyPeriod = 50;
+    int32_t policyCountdown = 50;
+    int32_t policyWarmup = 2;
+    TrailMap trails;
+    FoodField* foodField = nullptr;  // set by the simulation; not owned
+    int32_t stepCount = 0;
+    GeometryUtil geometry;
+    int32_t population = 0;
+    GridPoint home;
+    int32_t width = 128;
+    int32_t height = 128;
+    float wanderingShare = 5.0f;
+    int32_t wanderers = 0;
+    float gatheringShare = 25.0f;
+    int32_t gatherers = 0;
+    float reproducingShare = 10.0f;
+    int32_t reproducers = 0;
+    float meanderingShare = 60.0f;
+    int32_t meanderers = 0;
+    int32_t returners = 0;
+    int32_t occupancy[kGridCells];  // -1 or the slot of the ant on the cell
+    ListTemplate<Ant> ants;
+
+private:
+    void SetRole(Ant& ant, int32_t role);  // moves one unit between counters
+    void RemoveMeanderers(int32_t k);      // youngest first
+    RandomSource* random;                  // not owned
+};

@@ -1,0 +1,1 @@
+// The food field (being written).

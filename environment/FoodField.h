@@ -1,0 +1,88 @@
+#pragma once
+// FoodField: the world's food layer. Single-unit food cells scattered in
+// clusters, renewed by one of three generators and aged away by decay.
+//
+// Invariants:
+// - indexGrid at a cell is -1 exactly when no FoodCell names that cell;
+// - every FoodCell lies inside width x height;
+// - foodCount equals the number of records in foodCells.
+// All mutation runs on the simulation thread under the simulation's state
+// lock. Large object (about 1.7 MB): create it on the heap.
+#include <cstdint>
+
+#include "colony/ListTemplate.h"
+#include "environment/GeometryUtil.h"
+#include "environment/GridPoint.h"
+#include "environment/RandomSource.h"
+
+enum GeneratorType : int32_t {
+    MinimumFood = 0,
+    ConstantGrowth = 1,
+    ExponentialGrowth = 2,
+};
+
+// 20 bytes.
+struct FoodCell {
+    int32_t units = 0;
+    int32_t slot = 0;
+    int32_t turnsLeft = 0;  // freshness countdown; negative once overdue
+    int32_t x = 0;
+    int32_t y = 0;
+};
+
+class FoodField {
+public:
+    static constexpr int32_t kMaxExclusions = 100;
+
+    // Draws from random (the simulation's shared generator), which must
+    // outlive the field. Construction already places the initial food.
+    explicit FoodField(RandomSource& random);
+    virtual ~FoodField() = default;
+    FoodField(const FoodField&) = delete;
+    FoodField& operator=(const FoodField&) = delete;
+
+    void SetSize(int32_t newWidth, int32_t newHeight);  // clamped to 1..128, then Reset
+    void Reset();
+    bool HasFood(int32_t x, int32_t y) const;
+    bool TakeFood(int32_t x, int32_t y);
+    bool FindFoodNear(int32_t x, int32_t y, int32_t radius, GridPoint& point);
+    void ClearExclusions() { exclusionCount = 0; }
+    void AddExclusion(int32_t x, int32_t y);
+    int32_t FoodCount() const { return foodCount; }
+    void Step();
+    void PlaceFood(int32_t n);
+
+    // Fields in declaration order. Plain data: the Food Control dialog reads
+    // and writes the parameters (under the simulation's state lock); foodCount,
+    // the list and the grid are kept consistent by the operations above only.
+    int32_t renderThreshold = 200;          // "Food Dithering At": fade below this turnsLeft
+    float decayPercentage = 0.06f;          // scale of an overdue cell's decay chance
+    int32_t decayInterval = 10;             // turnsLeft lost per decay pass; countdown reload
+    int32_t decayCountdown = 10;            // steps to the next decay pass
+    int32_t turnsToDecay = 800;             // turnsLeft of a new cell
+    GeometryUtil geometry;
+    int32_t maxFood = 1500;                 // growth places a cluster only below this
+    int32_t minFood = 100;                  // top-up whenever fewer cells exist
+    int32_t foodCount = 0;                  // cells holding food
+    int32_t generatorType = ConstantGrowth; // GeneratorType
+    float growthAccumulator = 0.0f;         // fractional growth credit, in cells
+    float constantGrowthAmount = 0.7f;
+    int32_t clusterSize = 50;               // base cluster size S
+    float exponentialGrowthPercentage = 0.01f;  // a fraction, not a percent
+    int32_t initialFood = 500;              // cells placed by Reset
+    int32_t width = 128;
+    int32_t height = 128;
+    float exclusionDistance = 40.0f;        // cluster centres keep this far from exclusions
+    GridPoint exclusionPoints[kMaxExclusions];
+    int32_t exclusionCount = 0;
+    ListTemplate<FoodCell> foodCells;
+    int32_t indexGrid[kGridCells];          // -1 or the slot of the cell's FoodCell
+
+private:
+    RandomSource* random;  // not owned
+};
+
+// The "New Sim" seed grid (kGridCells entries): clears the world region, then
+// marks min(seeds, width * height) distinct random cells with 1. Stored only.
+void FillSeedGrid(int32_t* seedGrid, int32_t width, int32_t height, int32_t seeds,
+                  RandomSource& random);

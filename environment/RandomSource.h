@@ -1,0 +1,35 @@
+#pragma once
+// RandomSource: the 15-bit linear congruential generator of the common C
+// libraries (state := state * 214013 + 2531011 mod 2^32, result := bits 16..30).
+//
+// The simulation's behaviour is defined in terms of this exact sequence: every
+// draw order in the food field and the colony is part of what makes a run
+// reproducible. Never replace it with the C library's rand(), whose range and
+// sequence differ between platforms. There is no global instance: each owner of
+// random draws owns one or is handed one (the simulation's is shared by its
+// food field and colony; the camera has its own).
+#include <cstdint>
+
+class RandomSource {
+public:
+    static constexpr int32_t kMax = 32767;  // largest value of Next()
+
+    // Unseeded runs start from state 1, like a C library that was never seeded.
+    RandomSource() = default;
+    explicit RandomSource(uint32_t seed) : state(seed) {}
+
+    void Seed(uint32_t seed) { state = seed; }
+    uint32_t State() const { return state; }
+
+    // 0 .. 32767.
+    int32_t Next() {
+        state = state * 214013u + 2531011u;
+        return static_cast<int32_t>((state >> 16) & 0x7FFFu);
+    }
+
+    // Next() / 32767.0 rounded to float: uniform over [0, 1], both ends possible.
+    float RandomUnit() { return static_cast<float>(Next() / 32767.0); }
+
+private:
+    uint32_t state = 1;
+};

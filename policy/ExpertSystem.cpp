@@ -1,0 +1,1 @@
+// The colony's expert-system operations (being written).

@@ -1,0 +1,59 @@
+#pragma once
+// Simulation: the world's food layer and the colony, stepped together; sets up
+// new worlds and colonies and keeps the counters the statistics show.
+//
+// Threading: while the simulation thread runs, it is the only thread that
+// calls Step. Everything inside the simulation (colony, food field, counters,
+// parameters) is read or written by any other thread only while holding
+// stateMutex, which Step also holds; so a frame never sees a half-done step.
+// Hold it briefly: a step waits for it.
+// Large object (about 8 MB): create it on the heap.
+#include <cstdint>
+#include <mutex>
+
+#include "colony/Colony.h"
+#include "environment/FoodField.h"
+#include "environment/RandomSource.h"
+
+class Simulation {
+public:
+    static constexpr int32_t kFirstColonyX = 40;
+    static constexpr int32_t kFirstColonyY = 50;
+    static constexpr int32_t kColonyAnts = 400;
+    static constexpr int32_t kRuleCount = 9;  // "If Dead Rules" / "If Alive Rules" boxes
+
+    // seed: the initial state of the shared random source (1 is the state of
+    // a generator nobody seeded, which makes every default run identical).
+    explicit Simulation(uint32_t seed = 1, const char* rulesPath = "Rules.clp");
+    virtual ~Simulation() = default;
+    Simulation(const Simulation&) = delete;
+    Simulation& operator=(const Simulation&) = delete;
+
+    void Step();
+    void NewWorld(int32_t w, int32_t h);
+    void NewColony(int32_t x, int32_t y, int32_t n);
+    // The automatic rebuild: 400 ants in the centre, fresh food, default
+    // shares, reserves back to their initial value, one more colony death.
+    void RestartColony();
+    // Fewer than 50 ants, more than 900, or reserves above 1500.0.
+    bool ColonyNeedsRestart() const;
+    // Fills seedGrid from worldWidth, worldHeight and startingSeeds.
+    void FillSeedGrid();
+
+    // ---- Fields ----
+    RandomSource random;  // first: the colony and the food field draw from it
+    int32_t colonyDeaths = 0;
+    Colony colony;
+    FoodField foodField;
+    int32_t totalSteps = 0;
+    float renderSeconds = 0.0f;  // last scene fill, written by the scene builder
+    float stepSeconds = 0.0f;    // last Step
+    bool deadRules[kRuleCount] = {};
+    bool aliveRules[kRuleCount] = {};
+    int32_t seedGrid[kGridCells] = {};
+    int32_t worldWidth = 128;
+    int32_t worldHeight = 128;
+    int32_t startingSeeds = 2500;
+
+    mutable std::mutex stateMutex;
+};
