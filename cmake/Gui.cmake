@@ -1,0 +1,22 @@
+# The windowed program: presentation/ (OpenGL renderer) and shell/window/
+# (SDL application, main view, dialogs) on top of marrowick_core.
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+pkg_check_modules(IMGUI REQUIRED IMPORTED_TARGET imgui)
+pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+find_package(OpenGL REQUIRED)
+
+file(GLOB GUI_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/presentation/*.cpp
+  ${CMAKE_SOURCE_DIR}/shell/window/*.cpp)
+if(GUI_SOURCES)
+  add_library(marrowick_gui STATIC ${GUI_SOURCES})
+else()
+  add_library(marrowick_gui INTERFACE)
+endif()
+# OpenGL 3.3 entry points come straight from Mesa's/the vendor's libGL.
+target_compile_definitions(marrowick_gui PUBLIC GL_GLEXT_PROTOTYPES=1)
+target_link_libraries(marrowick_gui PUBLIC marrowick_core PkgConfig::SDL2 PkgConfig::IMGUI
+                      PkgConfig::FREETYPE OpenGL::GL)
+
+add_executable(marrowick ${CMAKE_SOURCE_DIR}/shell/main.cpp)
+target_link_libraries(marrowick PRIVATE marrowick_gui)
