@@ -8,11 +8,7 @@ find_package(OpenGL REQUIRED)
 file(GLOB GUI_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/presentation/*.cpp
   ${CMAKE_SOURCE_DIR}/shell/window/*.cpp)
-if(GUI_SOURCES)
-  add_library(marrowick_gui STATIC ${GUI_SOURCES})
-else()
-  add_library(marrowick_gui INTERFACE)
-endif()
+add_library(marrowick_gui STATIC ${GUI_SOURCES} ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
 # OpenGL 3.3 entry points come straight from Mesa's/the vendor's libGL.
 target_compile_definitions(marrowick_gui PUBLIC GL_GLEXT_PROTOTYPES=1)
 target_link_libraries(marrowick_gui PUBLIC marrowick_core PkgConfig::SDL2 PkgConfig::IMGUI
