@@ -1,1 +1,204 @@
-// The colony (being written).
+// Colony model: construction, resets, the primitives every behaviour uses, and
+// the per-step update with its role allocation.
+#include "colony/Colony.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+// The nest radius uses this truncated constant, not full-precision pi.
+constexpr double kNestPi = 3.1415926535;
+}  // namespace
+
+Colony::Colony(RandomSource& randomSource, const char* rulesPath)
+    : trails(randomSource), random(&randomSource) {
+    expertSystemOn = true;
+    InitExpertSystem(rulesPath);  // may clear expertSystemOn
+    foodReserves = initialFoodReserves;
+    for (int32_t i = 0; i < kGridCells; ++i) occupancy[i] = -1;
+    Reset();
+}
+
+void Colony::Reset() {
+    population = 0;
+    for (int32_t x = 0; x < width; ++x) {
+        for (int32_t y = 0; y < height; ++y) occupancy[GridIndex(x, y)] = -1;
+    }
+    ants.Clear();
+    wanderers = 0;
+    gatherers = 0;
+    reproducers = 0;
+    meanderers = 0;
+    stepCount = 0;
+}
+
+void Colony::SetWorldSize(int32_t w, int32_t h) {
+    width = ClampWorldSide(w);
+    height = ClampWorldSide(h);
+    trails.SetSize(width, height);
+    Reset();
+}
+
+void Colony::ResetShares() {
+    gatheringShare = 25.0f;
+    meanderingShare = 60.0f;
+    reproducingShare = 10.0f;
+    wanderingShare = 5.0f;
+}
+
+bool Colony::MoveAnt(int32_t x, int32_t y, int32_t stamp, Ant& ant) {
+    if (!InWorld(x, y)) return false;
+    const int32_t target = GridIndex(x, y);
+    const int32_t other = occupancy[target];
+    if (other == -1) {
+        occupancy[GridIndex(ant.pos.x, ant.pos.y)] = -1;
+        ant.pos = GridPoint{x, y};
+        occupancy[target] = ant.slot;
+        ant.lastMoved = stamp;
+        ant.blockedSteps = 0;
+        return true;
+    }
+    // An ant that already moved this step is not pushed around again. This
+    // also covers a move onto the ant's own cell a second time in one step.
+    Ant& occupant = ants.At(other);
+    if (occupant.lastMoved == stamp) return false;
+    ant.lastMoved = stamp;
+    occupant.lastMoved = stamp;
+    const GridPoint from = ant.pos;
+    ant.pos = occupant.pos;
+    occupant.pos = from;
+    occupancy[GridIndex(ant.pos.x, ant.pos.y)] = ant.slot;
+    occupancy[GridIndex(occupant.pos.x, occupant.pos.y)] = occupant.slot;
+    ant.blockedSteps = 0;
+    return true;
+}
+
+float Colony::NestRadius() const {
+    return static_cast<float>(std::sqrt(static_cast<double>(meanderers + reproducers + 1)) / kNestPi);
+}
+
+float Colony::RolePercent(int32_t count) const {
+    // With no ants there is no ant to compare for; answer 0 rather than a
+    // non-finite value.
+    if (population <= 0) return 0.0f;
+    return static_cast<float>(100.0 * count / population);
+}
+
+float Colony::DistanceHome(GridPoint p) const {
+    const float dx = static_cast<float>(home.x - p.x);
+    const float dy = static_cast<float>(home.y - p.y);
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+GridPoint Colony::StepToward(GridPoint from, float dx, float dy) {
+    const float ax = GeometryUtil::AbsFloat(dx);
+    const float ay = GeometryUtil::AbsFloat(dy);
+    const float px = ax / (ax + ay);
+    const float r = random->RandomUnit();
+    GridPoint next = from;
+    if (r < px) {
+        next.x += dx > 0.0f ? 1 : -1;
+    } else {
+        next.y += dy > 0.0f ? 1 : -1;
+    }
+    return next;
+}
+
+void Colony::SetRole(Ant& ant, int32_t role) {
+    auto counter = [this](int32_t r) -> int32_t& {
+        switch (r) {
+            case Wandering: return wanderers;
+            case Gathering: return gatherers;
+            case Reproducing: return reproducers;
+            case Meandering: return meanderers;
+            default: return returners;
+        }
+    };
+    --counter(ant.role);
+    ++counter(role);
+    ant.role = role;
+}
+
+void Colony::Step() {
+    ++stepCount;
+    const float nestRadius = NestRadius();
+    trails.Evaporate();
+
+    // The percentages are refreshed only at the points below; later ants of
+    // the same step see the values of the last refresh.
+    float pW = RolePercent(wanderers);
+    float pM = RolePercent(meanderers);
+    float pR = RolePercent(reproducers);
+    float pG = RolePercent(gatherers);
+
+    bool hasItem = false;
+    ants.ResetTraversal();
+    for (Ant* ant = &ants.Next(hasItem); hasItem; ant = &ants.Next(hasItem)) {
+        if (pM > meanderingShare && ant->role == Meandering) {
+            if (DistanceHome(ant->pos) > nestRadius) {
+                if (trails.IntensityAt(ant->pos.x, ant->pos.y) != 0 && pG < gatheringShare) {
+                    SetRole(*ant, Gathering);
+                    ant->hasFoodTarget = false;
+                }
+                if (pW < wanderingShare) {
+                    SetRole(*ant, Wandering);
+                    ant->returnTimer = returnToBaseTime;
+                }
+                pW = RolePercent(wanderers);
+                pM = RolePercent(meanderers);
+                pR = RolePercent(reproducers);
+                pG = RolePercent(gatherers);
+            } else if (pR < reproducingShare) {
+                SetRole(*ant, Reproducing);
+                pR = RolePercent(reproducers);
+                pM = RolePercent(meanderers);
+            }
+        }
+
+        switch (ant->role) {
+            case Meandering:
+            case Reproducing:
+                Meander(*ant);
+                if (ant->role == Reproducing && RolePercent(reproducers) > reproducingShare) {
+                    SetRole(*ant, Meandering);
+                }
+                break;
+            case Wandering: Wander(*ant); break;
+            case Gathering: Gather(*ant); break;
+            default: ReturnHome(*ant); break;
+        }
+    }
+
+    BirthsAndDeaths();
+
+    if (recountCountdown < 0) {
+        Recount();
+        recountCountdown = recountPeriod;
+    } else {
+        --recountCountdown;
+    }
+
+    if (policyCountdown < 0) {
+        if (policyWarmup > 0) {
+            --policyWarmup;
+        } else if (expertSystemOn) {
+            RunExpertSystem();
+        }
+        policyCountdown = policyPeriod;
+    } else {
+        --policyCountdown;
+    }
+}
+
+void Colony::Recount() {
+    int32_t tally[5] = {0, 0, 0, 0, 0};  // wandering, gathering, reproducing, meandering, returning
+    for (int32_t s = ants.Newest(); s != -1; s = ants.Older(s)) {
+        const int32_t role = ants.At(s).role;
+        ++tally[role >= ReturnToBase ? 4 : role];
+    }
+    gatherers = tally[1];
+    meanderers = tally[3];
+    reproducers = tally[2];
+    wanderers = tally[0];
+    returners = tally[4];
+}

@@ -1,0 +1,127 @@
+// Feeding, starvation, births, natural deaths, and the placement of new ants
+// around the nest.
+#include <cmath>
+
+#include "colony/Colony.h"
+
+namespace {
+constexpr float kPlacementPi = 3.1415927f;
+constexpr float kPlacementGrowth = 3.0f;   // the disk widens by this after a run of misses
+constexpr int32_t kFoundingTries = 30;     // misses per radius when founding a colony
+constexpr int32_t kBirthTries = 10;        // misses per radius for newborns
+}  // namespace
+
+int32_t Colony::PlaceAnts(int32_t n, float startRadius, int32_t tries) {
+    // Placement can only finish while free cells remain. Once the disk covers
+    // the whole world it stops growing, so a free cell keeps a fixed chance of
+    // being drawn; with no free cell left, placement ends early.
+    const int32_t worldCells = width * height;
+    const float farX = static_cast<float>(home.x > width - home.x ? home.x : width - home.x);
+    const float farY = static_cast<float>(home.y > height - home.y ? home.y : height - home.y);
+    const float coveringRadius = std::sqrt(farX * farX + farY * farY) + kPlacementGrowth;
+
+    int32_t placed = 0;
+    float r = startRadius;
+    while (placed < n && ants.Count() < worldCells) {
+        int32_t misses = 0;
+        while (misses < tries && placed < n) {
+            const float d = static_cast<float>(random->Next() * r / 32767.0);
+            const float a = static_cast<float>(random->Next() * 360.0 / 32767.0);
+            const double radians = a * kPlacementPi / 180.0;
+            const int32_t x = GeometryUtil::RoundDouble(std::cos(radians) * d + home.x);
+            const int32_t y = GeometryUtil::RoundDouble(std::sin(radians) * d + home.y);
+            if (InWorld(x, y) && occupancy[GridIndex(x, y)] == -1) {
+                int32_t slot = 0;
+                Ant* ant = ants.Add(slot);
+                if (ant == nullptr) return placed;  // cannot happen: the grid holds fewer ants
+                // Only these four fields are set; the rest is the slot's
+                // previous occupant's.
+                ant->slot = slot;
+                ant->pos = GridPoint{x, y};
+                ant->role = Meandering;
+                ant->lastMoved = 0;
+                occupancy[GridIndex(x, y)] = slot;
+                ++placed;
+                if (ants.Count() >= worldCells) break;
+            } else {
+                ++misses;
+            }
+        }
+        if (r < coveringRadius) r += kPlacementGrowth;
+    }
+    return placed;
+}
+
+void Colony::CreateAnts(GridPoint nestHome, int32_t n) {
+    home = nestHome;
+    const int32_t placed = PlaceAnts(n < 0 ? 0 : n, 0.0f, kFoundingTries);
+    population = placed;
+    meanderers = placed;
+    gatherers = 0;
+    reproducers = 0;
+    wanderers = 0;
+    returners = 0;
+}
+
+void Colony::RemoveMeanderers(int32_t k) {
+    bool hasItem = false;
+    ants.ResetTraversal();
+    while (k > 0) {
+        Ant& ant = ants.Next(hasItem);
+        if (!hasItem) break;
+        if (ant.role != Meandering) continue;
+        occupancy[GridIndex(ant.pos.x, ant.pos.y)] = -1;
+        ants.Remove(ant.slot);  // the walk has already moved past this slot
+        --k;
+        --population;
+        --meanderers;
+    }
+}
+
+void Colony::BirthsAndDeaths() {
+    // Feeding and starvation: a random part of the unfed ants starve.
+    foodReserves -= static_cast<float>(population) * foodPerAnt;
+    if (foodReserves < 0.0f) {
+        // foodPerAnt is above 0 here: with 0 the reserves cannot fall.
+        const float unfed = -foodReserves / foodPerAnt;
+        // Feeding takes at most population * foodPerAnt, so unfed stays near
+        // population; the clamp only keeps the conversion defined.
+        int64_t k = unfed >= 1.0e9f ? 1000000000 : static_cast<int64_t>(unfed);
+        k = (random->Next() * k) / 32767;
+        if (k > meanderers) k = meanderers;
+        RemoveMeanderers(static_cast<int32_t>(k));
+        foodReserves = 0.0f;
+    }
+
+    // Births, paid from the reserves while they exceed the minimum.
+    birthCredit += static_cast<float>(reproducers) * reproduceRatio;
+    if (foodReserves > minFoodToReproduce) {
+        if (birthCredit >= 1.0f) {
+            const int32_t b = static_cast<int32_t>(birthCredit);
+            const float cost = static_cast<float>(b) * foodPerBaby;
+            if (cost > foodReserves) {
+                birthCredit = 0.0f;
+            } else {
+                const int32_t born = PlaceAnts(b, NestRadius(), kBirthTries);
+                meanderers += born;
+                population += born;
+                // A full world seats fewer; only the newborns placed are paid for.
+                foodReserves -= static_cast<float>(born) * foodPerBaby;
+                birthCredit -= static_cast<float>(b);
+            }
+        }
+    } else {
+        birthCredit = 0.0f;
+    }
+
+    // Natural deaths take the youngest meandering ants.
+    deathCredit += static_cast<float>(population) * dieRatio;
+    if (deathCredit >= 1.0f) {
+        int32_t k = static_cast<int32_t>(deathCredit);
+        deathCredit -= static_cast<float>(k);
+        if (meanderers >= 1) {
+            if (k > meanderers) k = meanderers;
+            RemoveMeanderers(k);
+        }
+    }
+}
