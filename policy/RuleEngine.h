@@ -28,10 +28,17 @@ public:
     void SetEcho(bool on) { echo = on; }
     bool Echo() const { return echo; }
 
-    // The listing router's buffer; appends beyond capacity are dropped.
+    // Set once a pass has hit kMaxRuleFirings and said so on standard error,
+    // so a looping rule base is reported once rather than every pass.
+    bool runawayReported = false;
+
+    // The listing router's buffer, always NUL-terminated. A piece of output
+    // that does not fit is dropped with everything after it (listingOverflow
+    // tells), so the buffer holds a clean prefix of what was printed.
     char factListing[kListingCapacity] = {};
     size_t listingLength = 0;
-    void ClearListing() { factListing[0] = '\0'; listingLength = 0; }
+    bool listingOverflow = false;
+    void ClearListing();
     void AppendListing(const char* text);
 
 private:
