@@ -1,0 +1,65 @@
+#pragma once
+// SettingsFile: the small key = value file that names the scene's texture
+// ("Marrowick.ini" in the working directory).
+//
+// Records are "key = value" followed by CR LF, written as raw bytes; an
+// underscore in a stored value reads back as a space. The file is opened (or
+// created with the default TextureName record) at construction and stays open
+// until destruction.
+//
+// Reading is tolerant: lines of any length, blank lines, lines without CR and
+// a last line without a line break are read without overrunning anything;
+// lines that are not a record, or longer than kLineCapacity, are skipped.
+// A file without TextureName keeps its records and gets the default appended.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// Receives the creation warning (one text, shown once, at construction).
+// Without a handler the warning goes to standard error.
+struct SettingsWarning {
+    void (*handler)(void* context, const char* text) = nullptr;
+    void* context = nullptr;
+
+    void Raise(const char* text) const;
+};
+
+class SettingsFile {
+public:
+    static constexpr const char* kDefaultPath = "Marrowick.ini";
+    static constexpr const char* kTextureKey = "TextureName";
+    static constexpr const char* kDefaultTexture = "\\Kestrin\\Vantrel\\texture\\texture.bmp";
+    static constexpr const char* kCreationWarning =
+        "Warning, INI file Creation Error\n"
+        "Marrowick probably located in a read only area\n"
+        "User settings will not be saved\n";
+    // Longest line a look-up considers; longer lines are skipped whole.
+    static constexpr size_t kLineCapacity = 4096;
+
+    explicit SettingsFile(const char* path = kDefaultPath, SettingsWarning warning = {});
+    virtual ~SettingsFile();
+    SettingsFile(const SettingsFile&) = delete;
+    SettingsFile& operator=(const SettingsFile&) = delete;
+
+    // True and the value (underscores as spaces) when a record with exactly
+    // this key exists; false when there is none or the file is not usable.
+    bool GetValue(const char* key, std::string& value);
+    // Appends "key = value\r\n" unless the file is not usable, the key exists
+    // already, or key or value is empty or holds white space (such a record
+    // could not be read back). False then, and the file is unchanged.
+    bool AddValue(const char* key, const char* value);
+    // Empties (or creates) the file and writes the default record; on failure
+    // warns and leaves the file unusable.
+    void CreateDefault();
+
+    bool Usable() const { return usable; }
+    const std::string& Path() const { return path; }
+
+private:
+    bool FindRecord(const char* key, std::string* value);
+
+    std::string path;
+    SettingsWarning warning;
+    bool usable = true;
+    std::FILE* file = nullptr;
+};
