@@ -1,1 +1,251 @@
-// The food field (being written).
+#include "environment/FoodField.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+namespace {
+
+// Misses at one ring radius before the ring widens, and by how much.
+constexpr int32_t kMissesPerRing = 30;
+constexpr float kRingStep = 3.0f;
+// A later (not first-fill) request arrives as one cluster of at most this size.
+constexpr int32_t kSingleClusterLimit = 2000;
+// Attempts at a cluster centre clear of every exclusion point; after that the
+// last centre drawn is used anyway.
+constexpr int32_t kCentreAttempts = 100;
+// No candidate farther than the world's diagonal (about 182 cells) can land in
+// the world. In a nearly full world the few free cells may lie far from the
+// centre, and the chance that a ring hits one shrinks with the radius: the
+// search would go on for practically ever. Past this radius the placement
+// gives up and keeps what it has placed. Ordinary fills never get near it.
+constexpr float kMaxRingRadius = 1024.0f;
+
+// Cluster size drawn from u: S with 60 %, 3 S with 30 %, 5 S with 10 %.
+int32_t ScaledClusterSize(float u, int32_t base) {
+    if (u < 0.1) return 5 * base;
+    if (u < 0.4) return 3 * base;
+    return base;
+}
+
+}  // namespace
+
+FoodField::FoodField(RandomSource& randomSource) : random(&randomSource) {
+    Reset();  // also sets every grid entry to -1
+}
+
+void FoodField::SetSize(int32_t newWidth, int32_t newHeight) {
+    width = ClampWorldSide(newWidth);
+    height = ClampWorldSide(newHeight);
+    Reset();
+}
+
+void FoodField::Reset() {
+    foodCount = 0;
+    // The whole grid, not only the current region: a later, larger size then
+    // finds no stale slots outside the old one.
+    std::fill(std::begin(indexGrid), std::end(indexGrid), -1);
+    foodCells.Clear();
+    PlaceFood(initialFood);
+}
+
+bool FoodField::HasFood(int32_t x, int32_t y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return false;
+    return indexGrid[GridIndex(x, y)] != -1;
+}
+
+bool FoodField::TakeFood(int32_t x, int32_t y) {
+    if (!HasFood(x, y)) return false;
+    const int32_t index = GridIndex(x, y);
+    FoodCell& cell = foodCells.At(indexGrid[index]);
+    cell.units -= 1;
+    if (cell.units <= 0) {
+        indexGrid[index] = -1;
+        foodCells.Remove(cell.slot);
+        foodCount -= 1;
+    }
+    return true;
+}
+
+bool FoodField::FindFoodNear(int32_t x, int32_t y, int32_t radius, GridPoint& point) {
+    constexpr int32_t kProbes = 20;
+    for (int32_t probe = 0; probe < kProbes; ++probe) {
+        // Angle first, then distance: the draw order is part of a run's identity.
+        const float angle = static_cast<float>(random->Next()) * 6.2831855f / 32767.0f;
+        // The product is an integer; 64 bits keep a huge radius from overflowing.
+        const int64_t product = static_cast<int64_t>(radius) * random->Next();
+        const float distance = static_cast<float>(product) / 32767.0f;
+        const int32_t px = x + GeometryUtil::RoundDouble(
+                                   std::cos(static_cast<double>(angle)) * distance);
+        const int32_t py = y + GeometryUtil::RoundDouble(
+                                   std::sin(static_cast<double>(angle)) * distance);
+        if (HasFood(px, py)) {
+            point = GridPoint{px, py};
+            return true;
+        }
+    }
+    return false;
+}
+
+void FoodField::AddExclusion(int32_t x, int32_t y) {
+    if (exclusionCount >= kMaxExclusions) return;
+    exclusionPoints[exclusionCount] = GridPoint{x, y};
+    exclusionCount += 1;
+}
+
+void FoodField::Step() {
+    // 1. Decay, on every (decayInterval + 2)-th step: the countdown runs to -1.
+    if (decayCountdown < 0) {
+        foodCells.ResetTraversal();
+        bool hasItem = false;
+        for (FoodCell* cell = &foodCells.Next(hasItem); hasItem; cell = &foodCells.Next(hasItem)) {
+            cell->turnsLeft -= decayInterval;
+            if (cell->turnsLeft < 0) {
+                // Safe until the overdue amount times the percentage passes 1;
+                // then each pass removes the cell with chance 1 - 1 / chance.
+                const float overdue = static_cast<float>(-cell->turnsLeft);
+                const float chance = overdue * decayPercentage;
+                const float r = random->RandomUnit() * chance;
+                // The walk's cursor has already moved on: removing this cell is safe.
+                if (r > 1.0) TakeFood(cell->x, cell->y);
+            }
+        }
+        decayCountdown = decayInterval;
+    } else {
+        decayCountdown -= 1;
+    }
+
+    // 2. Cluster size, drawn on every step whatever the generator.
+    const int32_t s = ScaledClusterSize(random->RandomUnit(), clusterSize);
+
+    // 3. Growth.
+    if (generatorType == ConstantGrowth || generatorType == ExponentialGrowth) {
+        if (generatorType == ConstantGrowth) {
+            growthAccumulator += constantGrowthAmount;
+        } else {
+            growthAccumulator += static_cast<float>(foodCount) * exponentialGrowthPercentage;
+        }
+        if (static_cast<float>(s) <= growthAccumulator) {
+            // Near the maximum the credit is spent on the room left without
+            // placing anything; above it, room is negative and the credit rises.
+            const int32_t room = maxFood - foodCount;
+            if (room >= s) PlaceFood(s);
+            growthAccumulator -= static_cast<float>(std::min(s, room));
+        }
+    }
+
+    // 4. Minimum top-up: the shortfall plus one drawn cluster, in one call.
+    if (foodCount < minFood) PlaceFood(minFood - foodCount + s);
+}
+
+void FoodField::PlaceFood(int32_t n) {
+    const int32_t target = foodCount + n;
+    int32_t remaining = n;
+    const bool firstFill = (foodCount == 0);
+    // Placement stops once every cell of the world holds food, so a request
+    // larger than the world (1 x 1 with 2000 initial food) ends promptly.
+    const int32_t worldCells = width * height;
+
+    while (foodCount < target && foodCount < worldCells) {
+        // Centre: -1 .. size - 1 on each axis.
+        int32_t cx = static_cast<int32_t>(random->Next() * width / 32767.0) - 1;
+        int32_t cy = static_cast<int32_t>(random->Next() * height / 32767.0) - 1;
+
+        for (int32_t attempt = 0; attempt < kCentreAttempts; ++attempt) {
+            bool clear = true;
+            for (int32_t i = 0; i < exclusionCount; ++i) {
+                const int64_t dx = static_cast<int64_t>(exclusionPoints[i].x) - cx;
+                const int64_t dy = static_cast<int64_t>(exclusionPoints[i].y) - cy;
+                const float distance =
+                    static_cast<float>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
+                if (distance < exclusionDistance) {
+                    clear = false;
+                    break;
+                }
+            }
+            if (clear) break;
+            cx = (width - 1) * random->Next() / 32767;
+            cy = (height - 1) * random->Next() / 32767;
+        }
+
+        // The initial fill of an empty field comes as several clusters of
+        // drawn sizes; any later request as one big cluster.
+        int32_t limit = kSingleClusterLimit;
+        if (firstFill) limit = ScaledClusterSize(random->RandomUnit(), clusterSize);
+
+        int32_t placed = 0;
+        float radius = 0.0f;
+        while (placed < limit && remaining > 0 && foodCount < target && foodCount < worldCells &&
+               radius <= kMaxRingRadius) {
+            // Misses count every failed candidate at this radius, including
+            // those after successes.
+            int32_t misses = 0;
+            while (misses < kMissesPerRing && placed < limit && foodCount < target &&
+                   foodCount < worldCells) {
+                const float d = static_cast<float>(random->Next() * radius / 32767.0);
+                const float a = static_cast<float>(random->Next() * 360.0 / 32767.0);
+                const double radians = a * 3.1415927 / 180.0;
+                const int32_t x = GeometryUtil::RoundDouble(std::cos(radians) * d + cx);
+                const int32_t y = GeometryUtil::RoundDouble(std::sin(radians) * d + cy);
+                if (x < 0 || y < 0 || x >= width || y >= height ||
+                    indexGrid[GridIndex(x, y)] != -1) {
+                    misses += 1;
+                    continue;
+                }
+                int32_t slot = 0;
+                FoodCell* cell = foodCells.Add(slot);
+                if (cell == nullptr) return;  // cannot happen: the list outsizes any world
+                cell->units = 1;
+                cell->slot = slot;
+                cell->turnsLeft = turnsToDecay;
+                cell->x = x;
+                cell->y = y;
+                indexGrid[GridIndex(x, y)] = slot;
+                remaining -= 1;
+                placed += 1;
+                foodCount += 1;
+            }
+            radius += kRingStep;
+        }
+        // A cluster that widened past the cap moves on to a new centre, which
+        // may lie nearer the free cells; one that placed nothing at all (or a
+        // cluster size below 1) would repeat for ever: stop with what fits.
+        if (placed == 0) return;
+    }
+}
+
+void FillSeedGrid(int32_t* seedGrid, int32_t width, int32_t height, int32_t seeds,
+                  RandomSource& random) {
+    width = ClampWorldSide(width);
+    height = ClampWorldSide(height);
+    for (int32_t x = 0; x < width; ++x) {
+        for (int32_t y = 0; y < height; ++y) seedGrid[GridIndex(x, y)] = 0;
+    }
+    const int32_t cells = width * height;
+    seeds = std::clamp(seeds, 0, cells);
+
+    // The last column and row come up only when a draw is 32767, so a grid
+    // asked to seed nearly every cell could keep drawing for practically
+    // ever. After this many draws the remaining seeds go to the first unset
+    // cells in grid order.
+    constexpr int32_t kDrawBudget = 1 << 22;
+    int32_t draws = 0;
+    int32_t set = 0;
+    while (set < seeds && draws < kDrawBudget) {
+        const int32_t x = (width - 1) * random.Next() / 32767;
+        const int32_t y = (height - 1) * random.Next() / 32767;
+        draws += 1;
+        int32_t& entry = seedGrid[GridIndex(x, y)];
+        if (entry == 1) continue;
+        entry = 1;
+        set += 1;
+    }
+    for (int32_t x = 0; x < width && set < seeds; ++x) {
+        for (int32_t y = 0; y < height && set < seeds; ++y) {
+            int32_t& entry = seedGrid[GridIndex(x, y)];
+            if (entry == 1) continue;
+            entry = 1;
+            set += 1;
+        }
+    }
+}

@@ -1,0 +1,68 @@
+#pragma once
+// A food field on the heap with its own generator, plus helpers that set up
+// exact situations and check the field's invariants.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "environment/FoodField.h"
+#include "environment/RandomSource.h"
+#include "tests/environment/TestRandom.h"
+
+class FoodFieldTest : public ::testing::Test {
+protected:
+    RandomSource random;  // declared first: the field draws from it when built
+    std::unique_ptr<FoodField> field = std::make_unique<FoodField>(random);
+
+    // An empty field; growth and top-up stay off unless a test turns them on.
+    void MakeEmpty(int32_t width = 128, int32_t height = 128) {
+        field->initialFood = 0;
+        field->minFood = 0;
+        field->generatorType = MinimumFood;
+        field->SetSize(width, height);
+    }
+
+    // Puts a food cell straight into the list and grid (no draws).
+    void Put(int32_t x, int32_t y, int32_t units = 1, int32_t turnsLeft = 800) {
+        int32_t slot = -1;
+        FoodCell* cell = field->foodCells.Add(slot);
+        ASSERT_NE(cell, nullptr);
+        *cell = FoodCell{units, slot, turnsLeft, x, y};
+        field->indexGrid[GridIndex(x, y)] = slot;
+        field->foodCount += 1;
+    }
+
+    // The records, newest first, without moving the list's traversal cursor.
+    std::vector<FoodCell> Cells() const {
+        std::vector<FoodCell> cells;
+        for (int32_t s = field->foodCells.Newest(); s != -1; s = field->foodCells.Older(s)) {
+            cells.push_back(field->foodCells.At(s));
+        }
+        return cells;
+    }
+
+    // Index grid, list and food count agree, and every cell lies in the world.
+    void ExpectConsistent() const {
+        const std::vector<FoodCell> cells = Cells();
+        EXPECT_EQ(field->foodCount, static_cast<int32_t>(cells.size()));
+        EXPECT_EQ(field->foodCells.Count(), field->foodCount);
+        for (const FoodCell& cell : cells) {
+            ASSERT_GE(cell.x, 0);
+            ASSERT_GE(cell.y, 0);
+            ASSERT_LT(cell.x, field->width);
+            ASSERT_LT(cell.y, field->height);
+            EXPECT_EQ(field->indexGrid[GridIndex(cell.x, cell.y)], cell.slot);
+        }
+        int32_t marked = 0;
+        for (int32_t entry : field->indexGrid) {
+            if (entry != -1) ++marked;
+        }
+        EXPECT_EQ(marked, field->foodCount);
+    }
+
+    // Draws made since state `before`.
+    int32_t DrawsSince(uint32_t before) const {
+        return testrandom::DrawsBetween(before, random.State());
+    }
+};
