@@ -5,7 +5,6 @@
 #include "colony/Colony.h"
 
 namespace {
-constexpr double kDegreesPi = 3.1415926535;  // direction of an ant from the nest
 constexpr float kLegPi = 3.1415927f;         // random leg angles
 // A gatherer that gives up wanders only briefly before heading home.
 constexpr int32_t kGiveUpReturnTimer = 50;
@@ -22,10 +21,7 @@ constexpr int32_t kMaxLegPlans = 1000;
 void Colony::Meander(Ant& ant) {
     if (ant.lastMoved == stepCount) return;  // already swapped this step
 
-    const double dx = ant.pos.x - home.x;
-    const double dy = ant.pos.y - home.y;
-    float theta = static_cast<float>(std::atan2(dy, dx) * 180.0 / kDegreesPi);
-    if (theta < 0.0f) theta += 360.0f;
+    const float theta = DirectionFromHome(ant.pos.x - home.x, ant.pos.y - home.y);
 
     // Two steps lead back toward the nest and share the pull m; the two that
     // lead away get b each. The quadrant formulas are deliberately not

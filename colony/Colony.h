@@ -116,7 +116,15 @@ public:
     int32_t occupancy[kGridCells];  // -1 or the slot of the ant on the cell
     ListTemplate<Ant> ants;
 
+    // Direction of a cell from the nest in degrees, [0, 360], for every offset
+    // inside the grid: the meander step needs it for every ant every step, and
+    // atan2 would dominate the step. Filled once with the same arithmetic.
+    static constexpr int32_t kOffsetSpan = kGridSide - 1;  // |dx|, |dy| at most this
+    static constexpr int32_t kOffsetSide = 2 * kOffsetSpan + 1;
+    float DirectionFromHome(int32_t dx, int32_t dy) const;
+
 private:
+    float directionTable[kOffsetSide * kOffsetSide];
     void SetRole(Ant& ant, int32_t role);  // moves one unit between counters
     void RemoveMeanderers(int32_t k);      // youngest first
     RandomSource* random;                  // not owned

@@ -1,0 +1,233 @@
+// One ant at a time: meandering, wandering, gathering and walking home.
+#include "ColonyFixture.h"
+
+TEST_F(ColonyTest, MeanderEastOfTheNestFollowsTheThresholds) {
+    // theta = 0 with pull 0.6: thresholds 0.3, 0.5, 0.7.
+    const struct { float lo, hi; GridPoint expected; } cases[] = {
+        {0.0f, 0.29f, {69, 64}},   // x - 1 (toward the nest)
+        {0.31f, 0.49f, {71, 64}},  // x + 1
+        {0.51f, 0.69f, {70, 65}},  // y + 1
+        {0.71f, 1.01f, {70, 63}},  // y - 1
+    };
+    for (const auto& c : cases) {
+        colony->SetWorldSize(128, 128);
+        colony->home = GridPoint{64, 64};
+        Ant& ant = PutAnt(70, 64, Meandering);
+        colony->stepCount = 1;
+        random.Seed(SeedForUnit(c.lo, c.hi));
+        colony->Meander(ant);
+        EXPECT_EQ(ant.pos, c.expected) << "draw in [" << c.lo << "," << c.hi << ")";
+    }
+}
+
+TEST_F(ColonyTest, MeanderSkipsAnAntAlreadyMovedAndTreatsHomeAsEast) {
+    Ant& moved = PutAnt(70, 64, Meandering);
+    colony->stepCount = 5;
+    moved.lastMoved = 5;
+    const uint32_t before = random.State();
+    colony->Meander(moved);
+    EXPECT_EQ(moved.pos, (GridPoint{70, 64}));
+    EXPECT_EQ(random.State(), before) << "no draw for an ant that already moved";
+
+    Ant& atHome = PutAnt(64, 64, Meandering);
+    random.Seed(SeedForUnit(0.0f, 0.29f));
+    colony->Meander(atHome);
+    EXPECT_EQ(atHome.pos, (GridPoint{63, 64})) << "theta 0 at home: a low draw steps to x - 1";
+}
+
+TEST_F(ColonyTest, WandererPicksUpFoodAndMarksTheCellWithoutMoving) {
+    Ant& ant = PutAnt(20, 20, Wandering);
+    PutFood(20, 20);
+    colony->stepCount = 1;
+    colony->Wander(ant);
+    EXPECT_TRUE(ant.wandererCarrying);
+    EXPECT_EQ(ant.pos, (GridPoint{20, 20}));
+    EXPECT_FALSE(food->HasFood(20, 20));
+    EXPECT_EQ(colony->trails.IntensityAt(20, 20), 600);
+    EXPECT_EQ(ant.wanderTrailTag, 0);
+}
+
+TEST_F(ColonyTest, CarryingWandererDeliversInsideTheNest) {
+    for (int i = 0; i < 19; ++i) PutAnt(i, 0, Meandering);
+    Ant& ant = PutAnt(64, 64, Wandering);  // 1 of 20 ants = 5 %: at its share
+    ant.wandererCarrying = true;
+    ant.returnTimer = -3;
+    colony->Wander(ant);
+    EXPECT_FLOAT_EQ(colony->foodReserves, 301.0f);
+    EXPECT_FALSE(ant.wandererCarrying);
+    EXPECT_EQ(ant.role, Wandering);
+    EXPECT_EQ(ant.returnTimer, colony->returnToBaseTime);
+
+    ant.wandererCarrying = true;  // now above its share: it retires
+    colony->wanderingShare = 4.0f;
+    colony->Wander(ant);
+    EXPECT_EQ(ant.role, Meandering);
+    EXPECT_EQ(colony->wanderers, 0);
+    EXPECT_EQ(colony->meanderers, 20);
+}
+
+TEST_F(ColonyTest, CarryingWandererLaysTrailOnlyWhenItMoves) {
+    Ant& ant = PutAnt(80, 64, Wandering);
+    ant.wandererCarrying = true;
+    ant.wanderTrailTag = 4;
+    PutAnt(79, 64, Meandering).lastMoved = 1;  // blocks the only way home
+    colony->stepCount = 1;
+    colony->Wander(ant);
+    EXPECT_EQ(ant.pos, (GridPoint{80, 64}));
+    EXPECT_EQ(colony->trails.trailCells.Count(), 0);
+
+    colony->stepCount = 2;  // the blocker has not moved in step 2: they swap
+    colony->Wander(ant);
+    EXPECT_EQ(ant.pos, (GridPoint{79, 64}));
+    EXPECT_EQ(colony->trails.IntensityAt(79, 64), 600);
+    EXPECT_EQ(ant.wanderTrailTag, 5);
+}
+
+TEST_F(ColonyTest, WandererReturnTimerCountsLegSteps) {
+    Ant& ant = PutAnt(30, 30, Wandering);
+    ant.returnTimer = -1;
+    colony->Wander(ant);
+    EXPECT_EQ(ant.role, ReturnToBase);
+    EXPECT_EQ(ant.pos, (GridPoint{30, 30}));
+    EXPECT_EQ(colony->returners, 1);
+    EXPECT_EQ(colony->wanderers, 0);
+
+    Ant& other = PutAnt(40, 40, Wandering);
+    other.returnTimer = 0;
+    other.legOrigin = GridPoint{40, 40};
+    other.legTarget = GridPoint{43, 40};
+    other.legLength = 3;
+    other.legLeft = 3;
+    colony->stepCount = 1;
+    colony->Wander(other);
+    EXPECT_EQ(other.role, Wandering) << "timer 0 still allows a leg step";
+    EXPECT_EQ(other.returnTimer, -1);
+}
+
+TEST_F(ColonyTest, WandererWalksALegOfThreeThenPlansAgain) {
+    Ant& ant = PutAnt(40, 40, Wandering);
+    ant.returnTimer = 100;
+    ant.legOrigin = GridPoint{40, 40};
+    ant.legTarget = GridPoint{43, 40};
+    ant.legLength = 3;
+    ant.legLeft = 3;
+    const int32_t expectedX[] = {40, 41, 42};  // e = 1, 2/3, 1/3
+    for (int i = 0; i < 3; ++i) {
+        colony->stepCount = i + 1;
+        colony->Wander(ant);
+        EXPECT_EQ(ant.pos.x, expectedX[i]) << "leg step " << i;
+        EXPECT_EQ(ant.legLeft, 2 - i);
+    }
+    colony->stepCount = 4;
+    colony->Wander(ant);
+    EXPECT_EQ(ant.legOrigin, (GridPoint{42, 40})) << "a new leg starts where the ant stands";
+    EXPECT_GE(ant.legLength, 1);
+    EXPECT_EQ(ant.legLeft, ant.legLength - 1) << "and its first step is taken at once";
+}
+
+TEST_F(ColonyTest, WallPushesALegTargetAwayFromTheWall) {
+    Ant& ant = PutAnt(0, 64, Wandering);
+    ant.returnTimer = 100;
+    colony->maxWanderDistance = 0;  // only the wall push remains
+    colony->Wander(ant);
+    // fx = 15 - 15/128 rounds to 15; fy is close to 0 in the middle.
+    EXPECT_EQ(ant.legTarget, (GridPoint{15, 64}));
+    EXPECT_EQ(ant.legLength, 15);
+}
+
+TEST_F(ColonyTest, DegenerateLegPlanningCannotHang) {
+    colony->SetWorldSize(1, 1);
+    colony->home = GridPoint{5, 5};
+    Ant& ant = PutAnt(0, 0, Wandering);
+    ant.returnTimer = 100;
+    colony->maxWanderDistance = 0;  // every leg has length 0 in a 1 x 1 world
+    colony->Wander(ant);
+    EXPECT_EQ(ant.legLength, 0);
+    EXPECT_EQ(ant.pos, (GridPoint{0, 0}));
+}
+
+TEST_F(ColonyTest, GathererPicksUpThenCarriesHomeAndDelivers) {
+    for (int i = 0; i < 10; ++i) PutAnt(i, 0, Meandering);
+    Ant& ant = PutAnt(66, 64, Gathering);
+    PutFood(66, 64);
+    colony->stepCount = 1;
+    colony->Gather(ant);
+    EXPECT_TRUE(ant.gathererCarrying);
+    EXPECT_EQ(ant.pos, (GridPoint{66, 64}));
+    EXPECT_EQ(colony->trails.trailCells.Count(), 0) << "no trail on pick-up";
+
+    colony->stepCount = 2;
+    colony->Gather(ant);  // radius sqrt(11)/pi ~ 1.06: still outside, steps home
+    EXPECT_EQ(ant.pos, (GridPoint{65, 64}));
+    EXPECT_EQ(colony->trails.IntensityAt(65, 64), 70);
+
+    colony->stepCount = 3;
+    colony->Gather(ant);  // distance 1 < 1.06: delivers on its own cell
+    EXPECT_FLOAT_EQ(colony->foodReserves, 301.0f);
+    EXPECT_FALSE(ant.gathererCarrying);
+    EXPECT_EQ(colony->trails.IntensityAt(65, 64), 140);
+    EXPECT_EQ(ant.role, Gathering) << "1 of 11 ants gathering is below 25 %";
+}
+
+TEST_F(ColonyTest, GathererGivesUpAfterFiveBlockedCallsUnlessOnFood) {
+    Ant& ant = PutAnt(30, 30, Gathering);
+    ant.blockedSteps = 4;
+    colony->Gather(ant);
+    EXPECT_EQ(ant.role, ReturnClearingTrail);
+    EXPECT_EQ(colony->returners, 1);
+    EXPECT_EQ(colony->gatherers, 0);
+
+    Ant& onFood = PutAnt(31, 31, Gathering);
+    onFood.blockedSteps = 4;
+    PutFood(31, 31);
+    colony->Gather(onFood);
+    EXPECT_EQ(onFood.role, Gathering);
+    EXPECT_TRUE(onFood.gathererCarrying);
+}
+
+TEST_F(ColonyTest, GathererWithNothingAroundBecomesAShortWanderer) {
+    Ant& ant = PutAnt(30, 30, Gathering);
+    colony->Gather(ant);
+    EXPECT_EQ(ant.role, Wandering);
+    EXPECT_EQ(ant.returnTimer, 50);
+    EXPECT_EQ(colony->gatherers, 0);
+    EXPECT_EQ(colony->wanderers, 1);
+}
+
+TEST_F(ColonyTest, GathererOnAVanishedTargetTurnsWandererOnce) {
+    Ant& ant = PutAnt(30, 30, Gathering);
+    ant.hasFoodTarget = true;
+    ant.foodTarget = GridPoint{30, 30};
+    colony->Gather(ant);
+    EXPECT_EQ(ant.role, Wandering);
+    EXPECT_EQ(colony->wanderers, 1);
+    EXPECT_EQ(colony->gatherers, 0);
+    EXPECT_EQ(ant.returnTimer, 50);
+}
+
+TEST_F(ColonyTest, ReturningAntsWalkHomeAndOnlyClearersWeakenTrail) {
+    Ant& clearer = PutAnt(80, 64, ReturnClearingTrail);
+    PutAnt(79, 64, Meandering).lastMoved = 1;  // blocks the way home
+    colony->stepCount = 1;
+    colony->ReturnHome(clearer);
+    EXPECT_EQ(clearer.pos, (GridPoint{80, 64})) << "the move is refused";
+    EXPECT_EQ(colony->trails.IntensityAt(79, 64), -70) << "but the trail ahead is weakened";
+
+    Ant& walker = PutAnt(64, 80, ReturnToBase);
+    colony->ReturnHome(walker);
+    EXPECT_EQ(walker.pos, (GridPoint{64, 79}));
+    EXPECT_EQ(colony->trails.IntensityAt(64, 79), 0);
+}
+
+TEST_F(ColonyTest, ReturningAntArrivesStrictlyInsideRadiusPlusTwo) {
+    // No meanderers or reproducers: R = 1/3.1415926535 ~ 0.318, so R + 2 ~ 2.318.
+    Ant& far = PutAnt(67, 64, ReturnToBase);  // distance 3: keeps walking
+    colony->stepCount = 1;
+    colony->ReturnHome(far);
+    EXPECT_EQ(far.role, ReturnToBase);
+    EXPECT_EQ(far.pos, (GridPoint{66, 64}));
+    colony->stepCount = 2;
+    colony->ReturnHome(far);  // distance 2 < 2.318: arrives
+    EXPECT_EQ(far.role, Meandering);
+    EXPECT_EQ(far.pos, (GridPoint{66, 64}));
+}

@@ -1,0 +1,87 @@
+#pragma once
+// Shared fixture for the colony tests: a colony on its own food field in a
+// private temporary folder (the colony writes Rules.clp there).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "colony/Colony.h"
+#include "environment/FoodField.h"
+#include "environment/RandomSource.h"
+
+// A temporary folder removed with its contents at the end of the test.
+class TempFolder {
+public:
+    TempFolder() {
+        char pattern[] = "/tmp/marrowick-colony-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        path = made != nullptr ? made : "/tmp";
+    }
+    ~TempFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
+    std::string File(const char* name) const { return path + "/" + name; }
+    std::string path;
+};
+
+// The seed whose first RandomUnit() lies in [lo, hi): lets a test choose the
+// outcome of the next draw.
+inline uint32_t SeedForUnit(float lo, float hi) {
+    for (uint32_t seed = 0;; ++seed) {
+        RandomSource probe(seed);
+        const float r = probe.RandomUnit();
+        if (r >= lo && r < hi) return seed;
+    }
+}
+
+class ColonyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        food = std::make_unique<FoodField>(random);
+        colony = std::make_unique<Colony>(random, folder.File("Rules.clp").c_str());
+        colony->foodField = food.get();
+        // An empty world: tests place exactly the food and ants they need.
+        food->minFood = 0;
+        food->initialFood = 0;
+        food->Reset();
+        colony->SetWorldSize(128, 128);
+        colony->home = GridPoint{64, 64};
+    }
+
+    // Seats one ant (as a birth would) and keeps population and counters true.
+    Ant& PutAnt(int32_t x, int32_t y, int32_t role) {
+        int32_t slot = 0;
+        Ant* ant = colony->ants.Add(slot);
+        ant->slot = slot;
+        ant->pos = GridPoint{x, y};
+        ant->role = role;
+        ant->lastMoved = 0;
+        colony->occupancy[GridIndex(x, y)] = slot;
+        ++colony->population;
+        switch (role) {
+            case Wandering: ++colony->wanderers; break;
+            case Gathering: ++colony->gatherers; break;
+            case Reproducing: ++colony->reproducers; break;
+            case Meandering: ++colony->meanderers; break;
+            default: ++colony->returners; break;
+        }
+        return *ant;
+    }
+
+    // Adds one food cell at (x, y) without random draws.
+    void PutFood(int32_t x, int32_t y) {
+        int32_t slot = 0;
+        FoodCell* cell = food->foodCells.Add(slot);
+        *cell = FoodCell{1, slot, food->turnsToDecay, x, y};
+        food->indexGrid[GridIndex(x, y)] = slot;
+        ++food->foodCount;
+    }
+
+    int32_t At(int32_t x, int32_t y) const { return colony->occupancy[GridIndex(x, y)]; }
+
+    TempFolder folder;
+    RandomSource random;
+    std::unique_ptr<FoodField> food;
+    std::unique_ptr<Colony> colony;
+};

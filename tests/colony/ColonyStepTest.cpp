@@ -1,0 +1,267 @@
+// The colony step: role allocation, countdowns, births and deaths, placement,
+// invariants over long runs, and the golden state hash.
+#include <cmath>
+
+#include "ColonyFixture.h"
+#include "colony/StateHash.h"
+
+namespace {
+// Checks every colony invariant; returns the first broken one, or "".
+std::string BrokenInvariant(const Colony& c) {
+    int32_t tally[6] = {};
+    int32_t listed = 0;
+    for (int32_t s = c.ants.Newest(); s != -1; s = c.ants.Older(s)) {
+        const Ant& ant = c.ants.At(s);
+        if (!c.InWorld(ant.pos.x, ant.pos.y)) return "ant outside the world";
+        if (c.occupancy[GridIndex(ant.pos.x, ant.pos.y)] != s) return "grid does not name the ant";
+        ++tally[ant.role];
+        ++listed;
+    }
+    int32_t occupied = 0;
+    for (int32_t x = 0; x < c.width; ++x) {
+        for (int32_t y = 0; y < c.height; ++y) occupied += c.occupancy[GridIndex(x, y)] != -1;
+    }
+    if (occupied != listed) return "grid holds stale slots";
+    if (listed != c.population) return "population differs from the list";
+    if (tally[Wandering] != c.wanderers || tally[Gathering] != c.gatherers ||
+        tally[Reproducing] != c.reproducers || tally[Meandering] != c.meanderers ||
+        tally[ReturnToBase] + tally[ReturnClearingTrail] != c.returners) {
+        return "role counters differ from the ants";
+    }
+    return "";
+}
+}  // namespace
+
+TEST_F(ColonyTest, AllocationIsStrictAtTheMeanderingShare) {
+    // 6 of 10 ants meandering = 60 %: not above the share, nobody is sent out.
+    for (int i = 0; i < 6; ++i) PutAnt(10 + i, 10, Meandering);
+    for (int i = 0; i < 4; ++i) PutAnt(10 + i, 20, ReturnToBase);
+    colony->wanderingShare = 50.0f;
+    colony->Step();
+    EXPECT_EQ(colony->meanderers, 6);
+    EXPECT_EQ(colony->wanderers, 0);
+    EXPECT_EQ(colony->returners, 4);
+}
+
+TEST_F(ColonyTest, AllocationSendsAnIdleAntOutsideTheNestToWander) {
+    Ant& ant = PutAnt(10, 10, Meandering);  // far from home (64, 64)
+    colony->Step();
+    EXPECT_EQ(ant.role, Wandering);
+    EXPECT_EQ(colony->wanderers, 1);
+    EXPECT_EQ(colony->meanderers, 0);
+    // Its first leg step already ran this step, which counted the timer down.
+    EXPECT_EQ(ant.returnTimer, colony->returnToBaseTime - 1);
+}
+
+TEST_F(ColonyTest, AllocationOnTrailPrefersWanderingWhenBothAreShort) {
+    Ant& ant = PutAnt(10, 10, Meandering);
+    colony->trails.Deposit(10, 10, 100, 0);
+    colony->Step();
+    EXPECT_EQ(ant.role, Wandering);
+    EXPECT_EQ(colony->gatherers, 0);
+    EXPECT_EQ(colony->wanderers, 1);
+    EXPECT_EQ(colony->meanderers, 0);
+}
+
+TEST_F(ColonyTest, AllocationOnTrailMakesAGathererWhenWanderersAreEnough) {
+    Ant& ant = PutAnt(10, 10, Meandering);
+    colony->trails.Deposit(10, 10, 100, 0);
+    colony->trails.Deposit(9, 10, 100, 0);  // trail leading on, so it keeps gathering
+    colony->wanderingShare = 0.0f;
+    colony->Step();
+    EXPECT_EQ(ant.role, Gathering);
+    EXPECT_EQ(colony->gatherers, 1);
+}
+
+TEST_F(ColonyTest, AllocationInsideTheNestMakesReproducersIncludingAtRadius) {
+    // 3 meanderers: R = sqrt(4)/3.1415926535 ~ 0.64; an ant at home is inside.
+    Ant& atHome = PutAnt(64, 64, Meandering);
+    PutAnt(10, 10, Meandering);
+    PutAnt(10, 12, Meandering);
+    colony->wanderingShare = 0.0f;
+    colony->reproducingShare = 50.0f;  // 1 of 3 reproducing stays below it after the move
+    colony->Step();
+    EXPECT_EQ(atHome.role, Reproducing);
+    EXPECT_EQ(colony->reproducers, 1);
+}
+
+TEST_F(ColonyTest, ReproducerAboveItsShareTurnsBackAfterMoving) {
+    Ant& ant = PutAnt(64, 64, Reproducing);
+    for (int i = 0; i < 3; ++i) PutAnt(10 + i, 10, Meandering);
+    colony->meanderingShare = 100.0f;  // no allocation this step
+    colony->Step();
+    EXPECT_EQ(ant.role, Meandering) << "25 % reproducing is above the 10 % share";
+    EXPECT_EQ(colony->reproducers, 0);
+}
+
+TEST_F(ColonyTest, CountdownsFireOnTheirScheduledCalls) {
+    for (int i = 0; i < 60; ++i) PutAnt(5 + i, 5, Meandering);
+    colony->meanderingShare = 100.0f;  // keep the ants idle
+    colony->foodPerAnt = 0.0f;
+    colony->dieRatio = 0.0f;
+    colony->reproduceRatio = 0.0f;
+    for (int call = 1; call <= 208; ++call) {
+        colony->returners = 99;  // a stale counter that only Recount repairs
+        colony->Step();
+        const bool recounted = colony->returners == 0;
+        EXPECT_EQ(recounted, call % 12 == 0) << "call " << call;
+        if (call == 155) {
+            EXPECT_TRUE(colony->firstPolicyPass);
+        }
+        if (call == 156) {
+            EXPECT_FALSE(colony->firstPolicyPass) << "first expert pass on call 156";
+        }
+    }
+}
+
+TEST_F(ColonyTest, ExpertSystemOffAtADueEventKeepsTheRhythm) {
+    colony->meanderingShare = 100.0f;
+    colony->expertSystemOn = false;
+    for (int call = 1; call <= 156; ++call) colony->Step();
+    EXPECT_TRUE(colony->firstPolicyPass);
+    EXPECT_EQ(colony->policyCountdown, 50);
+    colony->expertSystemOn = true;
+    for (int call = 157; call <= 207; ++call) colony->Step();
+    EXPECT_TRUE(colony->firstPolicyPass);
+    colony->Step();  // call 208
+    EXPECT_FALSE(colony->firstPolicyPass);
+}
+
+TEST_F(ColonyTest, BirthsArePaidFromReservesAndKeepTheFraction) {
+    const struct {
+        float foodPerBaby, reserves, minFood;
+        int32_t born;
+        float reservesAfter, creditAfter;
+    } cases[] = {
+        {3.0f, 10.0f, 0.0f, 2, 4.0f, 0.7f},    // cost 6 <= 10
+        {6.0f, 10.0f, 0.0f, 0, 10.0f, 0.0f},   // cost 12 > 10: credit dropped
+        {0.0f, 5.0f, 5.0f, 0, 5.0f, 0.0f},     // reserves at the minimum
+    };
+    for (const auto& c : cases) {
+        colony->SetWorldSize(128, 128);
+        colony->home = GridPoint{64, 64};
+        colony->foodPerAnt = 0.0f;
+        colony->dieRatio = 0.0f;
+        colony->reproduceRatio = 0.0f;
+        colony->birthCredit = 2.7f;
+        colony->foodPerBaby = c.foodPerBaby;
+        colony->foodReserves = c.reserves;
+        colony->minFoodToReproduce = c.minFood;
+        colony->BirthsAndDeaths();
+        EXPECT_EQ(colony->population, c.born);
+        EXPECT_EQ(colony->meanderers, c.born);
+        EXPECT_NEAR(colony->foodReserves, c.reservesAfter, 1e-4);
+        EXPECT_NEAR(colony->birthCredit, c.creditAfter, 1e-4);
+    }
+}
+
+TEST_F(ColonyTest, StarvationKillsOnlyMeanderersAndEmptiesTheReserves) {
+    for (int i = 0; i < 300; ++i) PutAnt(i % 100, i / 100, Meandering);
+    for (int i = 0; i < 100; ++i) PutAnt(i, 10, Gathering);
+    colony->foodReserves = 0.2f;  // feeding 400 x 0.001 leaves -0.2: up to 200 unfed
+    colony->reproduceRatio = 0.0f;
+    colony->dieRatio = 0.0f;
+    colony->BirthsAndDeaths();
+    EXPECT_FLOAT_EQ(colony->foodReserves, 0.0f);
+    EXPECT_EQ(colony->gatherers, 100);
+    EXPECT_GE(colony->population, 200);
+    EXPECT_LE(colony->population, 400);
+    EXPECT_EQ(BrokenInvariant(*colony), "");
+}
+
+TEST_F(ColonyTest, NaturalDeathsTakeTheYoungestMeanderersFirst) {
+    Ant& oldest = PutAnt(1, 1, Meandering);
+    PutAnt(2, 2, Gathering);
+    Ant& youngest = PutAnt(3, 3, Meandering);
+    const int32_t oldestSlot = oldest.slot;
+    const int32_t youngestSlot = youngest.slot;
+    colony->foodPerAnt = 0.0f;
+    colony->dieRatio = 0.0f;
+    colony->deathCredit = 1.5f;
+    colony->BirthsAndDeaths();
+    EXPECT_EQ(colony->population, 2);
+    EXPECT_EQ(At(3, 3), -1) << "the youngest meandering ant died";
+    EXPECT_EQ(At(1, 1), oldestSlot);
+    EXPECT_NEAR(colony->deathCredit, 0.5f, 1e-6);
+    (void)youngestSlot;
+
+    colony->deathCredit = 5.0f;  // more deaths than meanderers: the excess is dropped
+    colony->BirthsAndDeaths();
+    EXPECT_EQ(colony->population, 1);
+    EXPECT_EQ(colony->gatherers, 1);
+    EXPECT_EQ(colony->meanderers, 0);
+}
+
+TEST_F(ColonyTest, CreateAntsSeatsTheFirstOnHomeAndTheNextNearby) {
+    colony->CreateAnts(GridPoint{40, 50}, 2);
+    EXPECT_EQ(colony->population, 2);
+    EXPECT_EQ(colony->meanderers, 2);
+    EXPECT_NE(At(40, 50), -1);
+    const Ant& second = colony->ants.At(1);
+    EXPECT_LE(std::abs(second.pos.x - 40) + std::abs(second.pos.y - 50), 6);
+    EXPECT_LE(colony->DistanceHome(second.pos), 3.5f);
+}
+
+TEST_F(ColonyTest, PlacementStopsWhenTheWorldIsFull) {
+    const struct { int32_t side, ants, expected; } cases[] = {{1, 400, 1}, {10, 400, 100}, {20, 400, 400}};
+    for (const auto& c : cases) {
+        colony->SetWorldSize(c.side, c.side);
+        colony->CreateAnts(GridPoint{c.side / 2, c.side / 2}, c.ants);
+        EXPECT_EQ(colony->population, c.expected) << c.side;
+        EXPECT_EQ(BrokenInvariant(*colony), "") << c.side;
+        for (int i = 0; i < 30; ++i) {
+            food->Step();
+            colony->Step();
+        }
+        EXPECT_EQ(BrokenInvariant(*colony), "") << c.side << " after steps";
+    }
+}
+
+// A colony as the simulation builds it at start-up, stepped with its food field.
+class ColonyRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        colony = std::make_unique<Colony>(random, folder.File("Rules.clp").c_str());
+        food = std::make_unique<FoodField>(random);
+        colony->foodField = food.get();
+        colony->SetWorldSize(128, 128);
+        food->SetSize(128, 128);
+        colony->CreateAnts(GridPoint{40, 50}, 400);
+        food->ClearExclusions();
+        food->AddExclusion(40, 50);
+        food->SetSize(128, 128);
+    }
+    void Run(int steps) {
+        for (int i = 0; i < steps; ++i) {
+            food->Step();
+            colony->Step();
+            colony->foodSupply = food->FoodCount();
+        }
+    }
+    TempFolder folder;
+    RandomSource random;
+    std::unique_ptr<Colony> colony;
+    std::unique_ptr<FoodField> food;
+};
+
+TEST_F(ColonyRunTest, InvariantsHoldThroughALongRun) {
+    for (int chunk = 0; chunk < 20; ++chunk) {
+        Run(50);
+        ASSERT_EQ(BrokenInvariant(*colony), "") << "after " << (chunk + 1) * 50 << " steps";
+        ASSERT_TRUE(std::isfinite(colony->gatheringShare + colony->meanderingShare +
+                                  colony->reproducingShare + colony->wanderingShare));
+    }
+}
+
+// A change of behaviour shows up here first. If a change is intended, check
+// the new figures by reason before writing them down.
+constexpr int32_t kGoldenPopulation = 328;
+constexpr int32_t kGoldenFood = 610;
+constexpr uint64_t kGoldenHash = 7762310663857526807ull;
+
+TEST_F(ColonyRunTest, GoldenStateAfter2000Steps) {
+    Run(2000);
+    EXPECT_EQ(colony->population, kGoldenPopulation);
+    EXPECT_EQ(food->FoodCount(), kGoldenFood);
+    EXPECT_EQ(StateHash(*colony, *food), kGoldenHash);
+}
