@@ -17,8 +17,12 @@ constexpr const char* kListingName = "proir";
 constexpr const char* kConsoleNames[] = {"stdout", "wdisplay", "wdialog", "wprompt", "wtrace"};
 constexpr const char* kErrorNames[] = {"werror", "wwarning"};
 
-// Above the engine's own standard-stream router, so ours answer first.
-constexpr int kRouterPriority = 10;
+// The engine asks its routers in priority order for every piece it prints.
+// The listing router comes first (a pass prints the listing in many small
+// pieces); the console router sits below it and above the engine's own
+// standard-stream router, so it still answers before that one.
+constexpr int kListingRouterPriority = 10;
+constexpr int kConsoleRouterPriority = 5;
 
 bool IsOneOf(const char* name, const char* const* names, size_t count) {
     for (size_t i = 0; i < count; ++i) {
@@ -67,9 +71,9 @@ RuleEngine::RuleEngine() {
     // Routers go in before anything is loaded, so load errors already take the
     // error route instead of the engine's default (standard output).
     const bool routed =
-        EnvAddRouterWithContext(environment, kListingName, kRouterPriority, ListingRouterQuery,
+        EnvAddRouterWithContext(environment, kListingName, kListingRouterPriority, ListingRouterQuery,
                                 ListingRouterPrint, nullptr, nullptr, nullptr, this) &&
-        EnvAddRouterWithContext(environment, "marrowick-console", kRouterPriority,
+        EnvAddRouterWithContext(environment, "marrowick-console", kConsoleRouterPriority,
                                 ConsoleRouterQuery, ConsoleRouterPrint, nullptr, nullptr,
                                 nullptr, this);
     if (!routed) {
