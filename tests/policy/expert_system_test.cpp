@@ -1,6 +1,7 @@
 // The colony's expert system on the real engine: providing and loading the
 // rule base, classifying the colony into facts, and retuning the shares.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -73,12 +74,27 @@ TEST_F(ExpertSystem, WritesTheBuiltInRuleBaseWhenMissingAndLoadsIt) {
     ASSERT_FALSE(std::filesystem::exists(RulesPath()));
     Build();
     EXPECT_EQ(ReadText(RulesPath()), std::string(kRuleBaseText, kRuleBaseLength));
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch.path)) {
+        EXPECT_EQ(entry.path().filename(), "Rules.clp") << "nothing else is left behind";
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
     EXPECT_TRUE(colony->expertSystemOn);
     EXPECT_TRUE(colony->firstPolicyPass);
     EXPECT_STREQ(colony->populationAction, "");
     EXPECT_STREQ(colony->foodAction, "");
     EXPECT_EQ(constructionOut, "");
     EXPECT_EQ(constructionErr, "");
+}
+
+TEST_F(ExpertSystem, WritesInPlaceWhenTheTemporaryNameIsTaken) {
+    const std::string stale = RulesPath() + "." + std::to_string(getpid()) + ".new";
+    WriteText(stale, "left over");
+    Build();
+    EXPECT_EQ(ReadText(RulesPath()), std::string(kRuleBaseText, kRuleBaseLength));
+    EXPECT_EQ(ReadText(stale), "left over") << "a file that is not ours stays";
+    EXPECT_TRUE(colony->expertSystemOn);
 }
 
 TEST_F(ExpertSystem, UsesAnExistingRuleBaseAndNeverWritesOverIt) {
