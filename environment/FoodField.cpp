@@ -14,11 +14,12 @@ constexpr int32_t kSingleClusterLimit = 2000;
 // Attempts at a cluster centre clear of every exclusion point; after that the
 // last centre drawn is used anyway.
 constexpr int32_t kCentreAttempts = 100;
-// No candidate farther than the world's diagonal (about 182 cells) can land in
-// the world. In a nearly full world the few free cells may lie far from the
-// centre, and the chance that a ring hits one shrinks with the radius: the
-// search would go on for practically ever. Past this radius the placement
-// gives up and keeps what it has placed. Ordinary fills never get near it.
+// In a nearly full world the few free cells may lie far from the cluster
+// centre, and the chance that a ring hits one shrinks with its radius: the
+// search would go on for practically ever (the float radius even stops growing
+// near 2^26). Past this radius (far beyond the world's 182-cell diagonal) the
+// cluster ends and placement moves on to a new centre. Ordinary fills never
+// get near it; it costs at most about 10000 candidates per cluster.
 constexpr float kMaxRingRadius = 1024.0f;
 
 // Cluster size drawn from u: S with 60 %, 3 S with 30 %, 5 S with 10 %.

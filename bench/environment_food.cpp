@@ -1,0 +1,69 @@
+// Food field costs: the per-step update in its steady state at the default
+// parameters, and a decay-pass step over 3000 food cells.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "environment/FoodField.h"
+
+namespace {
+
+// Default parameters, run long enough for growth and decay to balance.
+void BM_FoodStepDefaults(benchmark::State& state) {
+    RandomSource random;
+    auto field = std::make_unique<FoodField>(random);
+    for (int i = 0; i < 20000; ++i) field->Step();
+    for (auto _ : state) {
+        field->Step();
+    }
+    state.counters["food"] = field->FoodCount();
+}
+BENCHMARK(BM_FoodStepDefaults);
+
+// A step that runs the decay pass over 3000 cells. fresh: no cell is overdue
+// (no draws); overdue: every cell is overdue and draws, but none decays.
+void DecayPassStep(benchmark::State& state, bool overdue) {
+    RandomSource random;
+    auto field = std::make_unique<FoodField>(random);
+    field->generatorType = MinimumFood;
+    field->minFood = 0;
+    field->initialFood = 3000;
+    field->turnsToDecay = overdue ? -1 : 2000000000;
+    field->decayPercentage = 0.0f;  // overdue cells draw but never go
+    field->Reset();
+    for (auto _ : state) {
+        field->decayCountdown = -1;  // every step is a decay pass
+        field->Step();
+    }
+    if (field->FoodCount() != 3000) state.SkipWithError("food count changed");
+    state.SetItemsProcessed(state.iterations() * field->FoodCount());
+}
+void BM_FoodDecayPassFresh(benchmark::State& state) { DecayPassStep(state, false); }
+void BM_FoodDecayPassOverdue(benchmark::State& state) { DecayPassStep(state, true); }
+BENCHMARK(BM_FoodDecayPassFresh);
+BENCHMARK(BM_FoodDecayPassOverdue);
+
+// Placement of one growth cluster of 50 cells into a world holding 1500.
+void BM_FoodPlaceCluster(benchmark::State& state) {
+    RandomSource random;
+    auto field = std::make_unique<FoodField>(random);
+    field->initialFood = 1500;
+    field->Reset();
+    int32_t removed[50][2];
+    for (auto _ : state) {
+        field->PlaceFood(50);
+        state.PauseTiming();
+        // Take the newest 50 cells away again so every round starts alike.
+        for (int i = 0; i < 50; ++i) {
+            const FoodCell& cell = field->foodCells.At(field->foodCells.Newest());
+            removed[i][0] = cell.x;
+            removed[i][1] = cell.y;
+            field->TakeFood(cell.x, cell.y);
+        }
+        state.ResumeTiming();
+    }
+    benchmark::DoNotOptimize(removed);
+}
+BENCHMARK(BM_FoodPlaceCluster);
+
+}  // namespace

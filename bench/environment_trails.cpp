@@ -1,0 +1,73 @@
+// Trail map costs: evaporation over about 3000 live trail cells (goal: about
+// 3 ns per cell) and one trail-following step choice.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "environment/TrailMap.h"
+
+namespace {
+
+constexpr int32_t kTrailCells = 3000;
+
+// Cells laid along ant-like paths (neighbouring cells, deposited in walking
+// order; path p stays within rows 5p .. 5p + 3, so no two share a cell) with
+// intensities too high to run out during the run.
+void LayTrails(TrailMap& map) {
+    int32_t laid = 0;
+    for (int32_t path = 0; laid < kTrailCells; ++path) {
+        for (int32_t x = 0; x < 128 && laid < kTrailCells; ++x, ++laid) {
+            map.Deposit(x, 5 * path + x / 32, 1000000000, path);
+        }
+    }
+}
+
+void BM_TrailEvaporate(benchmark::State& state) {
+    RandomSource random;
+    auto map = std::make_unique<TrailMap>(random);
+    LayTrails(*map);
+    for (auto _ : state) {
+        map->Evaporate();
+    }
+    if (map->trailCells.Count() != kTrailCells) state.SkipWithError("cells expired");
+    state.SetItemsProcessed(state.iterations() * map->trailCells.Count());
+}
+BENCHMARK(BM_TrailEvaporate);
+
+// Evaporation where every cell expires each round and is laid again.
+void BM_TrailEvaporateAndRelay(benchmark::State& state) {
+    RandomSource random;
+    auto map = std::make_unique<TrailMap>(random);
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int32_t i = 0; i < kTrailCells; ++i) map->Deposit(i % 128, i / 128, 1, 0);
+        state.ResumeTiming();
+        map->Evaporate();
+    }
+    state.SetItemsProcessed(state.iterations() * kTrailCells);
+}
+BENCHMARK(BM_TrailEvaporateAndRelay);
+
+void BM_TrailChooseStep(benchmark::State& state) {
+    RandomSource random;
+    auto map = std::make_unique<TrailMap>(random);
+    LayTrails(*map);
+    map->Deposit(61, 60, 500, 0);
+    map->Deposit(60, 61, 300, 0);
+    int32_t position = 0;
+    for (auto _ : state) {
+        // Walk the ant over a few cells so the branches vary.
+        const int32_t x = 40 + (position & 31);
+        const int32_t y = 40 + ((position >> 5) & 31);
+        ++position;
+        GridPoint next;
+        bool weak = false;
+        const bool trail = map->ChooseStep(x, y, 64, 64, next, weak);
+        benchmark::DoNotOptimize(trail);
+        benchmark::DoNotOptimize(next);
+        benchmark::DoNotOptimize(weak);
+    }
+}
+BENCHMARK(BM_TrailChooseStep);
+
+}  // namespace
