@@ -32,6 +32,11 @@ int32_t ScaledClusterSize(float u, int32_t base) {
 }  // namespace
 
 FoodField::FoodField(RandomSource& randomSource) : random(&randomSource) {
+    for (int32_t v = 0; v <= RandomSource::kMax; ++v) {
+        const float angle = static_cast<float>(v) * 6.2831855f / 32767.0f;
+        probeDirections[v] = ProbeDirection{std::cos(static_cast<double>(angle)),
+                                            std::sin(static_cast<double>(angle))};
+    }
     Reset();  // also sets every grid entry to -1
 }
 
@@ -72,14 +77,12 @@ bool FoodField::FindFoodNear(int32_t x, int32_t y, int32_t radius, GridPoint& po
     constexpr int32_t kProbes = 20;
     for (int32_t probe = 0; probe < kProbes; ++probe) {
         // Angle first, then distance: the draw order is part of a run's identity.
-        const float angle = static_cast<float>(random->Next()) * 6.2831855f / 32767.0f;
+        const ProbeDirection& direction = probeDirections[random->Next()];
         // The product is an integer; 64 bits keep a huge radius from overflowing.
         const int64_t product = static_cast<int64_t>(radius) * random->Next();
         const float distance = static_cast<float>(product) / 32767.0f;
-        const int32_t px = x + GeometryUtil::RoundDouble(
-                                   std::cos(static_cast<double>(angle)) * distance);
-        const int32_t py = y + GeometryUtil::RoundDouble(
-                                   std::sin(static_cast<double>(angle)) * distance);
+        const int32_t px = x + GeometryUtil::RoundDouble(direction.cosine * distance);
+        const int32_t py = y + GeometryUtil::RoundDouble(direction.sine * distance);
         if (HasFood(px, py)) {
             point = GridPoint{px, py};
             return true;

@@ -79,6 +79,14 @@ public:
     int32_t indexGrid[kGridCells];          // -1 or the slot of the cell's FoodCell
 
 private:
+    // cos and sin of a search probe's angle for each of the 32768 values of
+    // the draw that picks it, filled once with the probe's own arithmetic:
+    // gatherers search every step, and the trigonometry dominated the step.
+    struct ProbeDirection {
+        double cosine;
+        double sine;
+    };
+    ProbeDirection probeDirections[RandomSource::kMax + 1];
     RandomSource* random;  // not owned
 };
 
