@@ -1,0 +1,65 @@
+#pragma once
+// The graphics device over OpenGL 3.3 core: the scene's dynamic vertex buffer
+// with one shader pair that does what the scene needs of a fixed-function
+// pipeline (world, view and projection transforms, vertex colours, and the
+// texture blended in by the vertex alpha when it is on), and a second pair for
+// the pre-transformed overlay (coloured lines and text in pixels).
+//
+// Every call needs the GL context current on this thread. Create checks each
+// step and names the failing call; the destructor deletes what was created
+// (the context must still exist then).
+#include <cstdint>
+#include <string>
+
+#include <GL/gl.h>
+#include <glm/mat4x4.hpp>
+
+#include "presentation/scene/SceneVertex.h"
+
+class OverlayBatch;
+class FontAtlas;
+
+class GlDevice {
+public:
+    GlDevice() = default;
+    ~GlDevice();
+    GlDevice(const GlDevice&) = delete;
+    GlDevice& operator=(const GlDevice&) = delete;
+
+    // Shaders, the scene buffer of sceneVertexCapacity vertices and the
+    // overlay buffer. False with the failing call and its message in error.
+    bool Create(int32_t sceneVertexCapacity, int32_t overlayVertexCapacity, std::string& error);
+    bool CreateFontTexture(const FontAtlas& atlas, std::string& error);
+    // The scene texture from RGBA pixels; false (and no texture) on failure.
+    bool CreateSceneTexture(const uint8_t* rgba, int32_t width, int32_t height);
+    bool HasSceneTexture() const { return sceneTexture != 0; }
+
+    // Viewport over the drawable; clears colour (ARGB) and depth to 1.
+    void BeginFrame(int32_t width, int32_t height, uint32_t clearColour);
+    // One triangle-list draw of the first 3 x triangles vertices, depth-tested
+    // (less or equal), the texture blended by vertex alpha when textured.
+    void DrawScene(const SceneVertex* vertices, int32_t triangles, const glm::mat4& transform,
+                   bool textured);
+    // The overlay's runs in order, over everything, text alpha-blended.
+    void DrawOverlay(const OverlayBatch& batch, int32_t width, int32_t height);
+
+private:
+    GLuint sceneProgram = 0;
+    GLint sceneTransformAt = -1;
+    GLint sceneTexturedAt = -1;
+    GLuint sceneArray = 0;
+    GLuint sceneBuffer = 0;
+    int32_t sceneCapacity = 0;
+    GLuint sceneTexture = 0;
+
+    GLuint overlayProgram = 0;
+    GLint overlaySizeAt = -1;
+    GLint overlayOffsetAt = -1;
+    GLuint overlayArray = 0;
+    GLuint overlayBuffer = 0;
+    int32_t overlayCapacity = 0;
+    GLuint fontTexture = 0;
+};
+
+// Name of a GL error code ("GL_OUT_OF_MEMORY").
+const char* GlErrorName(GLenum code);

@@ -1,0 +1,259 @@
+#include "presentation/RenderWindow.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <vector>
+
+#include <glm/ext/matrix_clip_space.hpp>
+#include <glm/ext/matrix_transform.hpp>
+
+#include "presentation/MediaFile.h"
+#include "shell/Simulation.h"
+
+namespace {
+
+constexpr const char* kApplicationTitle = "Marrowick";
+
+// The graphs sit in the bottom-left corner, 150 pixels square, 5 pixels off
+// the bottom edge.
+constexpr int32_t kGraphSize = 150;
+constexpr int32_t kGraphBottomGap = 5;
+constexpr int32_t kPopulationLeft = 5;
+constexpr int32_t kReservesLeft = 180;
+constexpr int32_t kSupplyLeft = 360;
+
+// Statistics column: origin (0, 10), one line every 15 pixels.
+constexpr float kStatisticsTop = 10.0f;
+constexpr float kStatisticsLineStep = 15.0f;
+constexpr float kCaptionX = 300.0f;
+
+void ShowWarning(void*, const char* text) {
+    std::fputs(text, stderr);
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, kApplicationTitle, text, nullptr);
+}
+
+std::string SdlError(const char* call) { return std::string(call) + " failed: " + SDL_GetError(); }
+
+}  // namespace
+
+RenderWindow::ContextHolder::~ContextHolder() {
+    if (handle != nullptr) SDL_GL_DeleteContext(handle);
+}
+
+RenderWindow::RenderWindow(const char* settingsPath)
+    : settings(settingsPath, SettingsWarning{&ShowWarning, nullptr}), camera(ticks) {}
+
+RenderWindow::~RenderWindow() = default;
+
+bool RenderWindow::RequestContextAttributes(std::string& error) {
+    struct Attribute {
+        SDL_GLattr attribute;
+        int value;
+        const char* name;
+    };
+    const Attribute attributes[] = {
+        {SDL_GL_CONTEXT_MAJOR_VERSION, 3, "SDL_GL_CONTEXT_MAJOR_VERSION"},
+        {SDL_GL_CONTEXT_MINOR_VERSION, 3, "SDL_GL_CONTEXT_MINOR_VERSION"},
+        {SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE, "SDL_GL_CONTEXT_PROFILE_MASK"},
+        {SDL_GL_DOUBLEBUFFER, 1, "SDL_GL_DOUBLEBUFFER"},
+        {SDL_GL_DEPTH_SIZE, 16, "SDL_GL_DEPTH_SIZE"},
+    };
+    for (const Attribute& a : attributes) {
+        if (SDL_GL_SetAttribute(a.attribute, a.value) != 0) {
+            error = std::string("SDL_GL_SetAttribute(") + a.name + ") failed: " + SDL_GetError();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RenderWindow::Create(SDL_Window* targetWindow, Simulation* targetSimulation,
+                          std::string& error) {
+    ready = false;
+    window = targetWindow;
+    simulation = targetSimulation;
+    if (window == nullptr || simulation == nullptr) {
+        error = "RenderWindow::Create: no window or no simulation";
+        return false;
+    }
+
+    context.handle = SDL_GL_CreateContext(window);
+    if (context.handle == nullptr) {
+        error = SdlError("SDL_GL_CreateContext (OpenGL 3.3 core)");
+        return false;
+    }
+    if (SDL_GL_MakeCurrent(window, context.handle) != 0) {
+        error = SdlError("SDL_GL_MakeCurrent");
+        return false;
+    }
+    GLint major = 0;
+    GLint minor = 0;
+    glGetIntegerv(GL_MAJOR_VERSION, &major);
+    glGetIntegerv(GL_MINOR_VERSION, &minor);
+    if (major < 3 || (major == 3 && minor < 3)) {
+        const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        error = std::string("OpenGL 3.3 is needed; the context offers ") +
+                (version != nullptr ? version : "an unknown version");
+        return false;
+    }
+    // Wait for the display's refresh when presenting; a driver that cannot
+    // is no reason to stop.
+    SDL_GL_SetSwapInterval(1);
+
+    sceneVertices.reset(new SceneVertex[kSceneVertexCapacity]);
+    overlay = std::make_unique<OverlayBatch>();
+    if (!device.Create(kSceneVertexCapacity, OverlayBatch::kVertexCapacity, error)) {
+        return false;
+    }
+
+    LoadTexture();
+
+    const int32_t sizes[] = {kSmallFontPixels, kLargeFontPixels};
+    if (!fonts.Build(kDefaultFontFile, sizes, 2, error)) {
+        return false;
+    }
+    if (!device.CreateFontTexture(fonts, error)) {
+        return false;
+    }
+
+    int32_t width = 0;
+    int32_t height = 0;
+    SDL_GL_GetDrawableSize(window, &width, &height);
+    LayoutGraphs(height);
+    ready = true;
+    return true;
+}
+
+void RenderWindow::LoadTexture() {
+    std::string name;
+    if (!settings.GetValue(SettingsFile::kTextureKey, name)) {
+        return;  // no setting, no texture
+    }
+    if (name.size() >= kTexturePathCapacity) {
+        return;  // longer than any path the setting may hold
+    }
+    RgbaImage image;
+    std::string ignored;
+    if (LoadImageFile(FindMediaFile(name, MediaFolders()), image, ignored)) {
+        device.CreateSceneTexture(image.pixels.data(), image.width, image.height);
+    }
+}
+
+void RenderWindow::LayoutGraphs(int32_t backBufferHeight) {
+    const int32_t bottom = backBufferHeight - kGraphBottomGap;
+    const int32_t top = bottom - kGraphSize;
+    populationGraph.SetLayout({kPopulationLeft, top, kPopulationLeft + kGraphSize, bottom}, "Time",
+                              "Population", "Time VS Population");
+    reservesGraph.SetLayout({kReservesLeft, top, kReservesLeft + kGraphSize, bottom}, "Time", "Food",
+                            "Time VS Food Reserves");
+    supplyGraph.SetLayout({kSupplyLeft, top, kSupplyLeft + kGraphSize, bottom}, "Time", "Food",
+                          "Time VS Food Supply");
+    graphHeight = backBufferHeight;
+}
+
+void RenderWindow::ResetCamera() {
+    eye = {0.0f, 0.0f, 0.0f};
+    lookAt = {0.0f, 0.0f, 1.0f};
+    up = {0.0f, 1.0f, 0.0f};
+}
+
+void RenderWindow::RenderFrame() {
+    DrawFrame();
+    Present();
+}
+
+void RenderWindow::DrawFrame() {
+    drawnWidth = 0;
+    drawnHeight = 0;
+    if (!ready) {
+        return;  // nothing to draw with
+    }
+    const auto start = std::chrono::steady_clock::now();
+    int32_t width = 0;
+    int32_t height = 0;
+    SDL_GL_GetDrawableSize(window, &width, &height);
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    if (height != graphHeight) {
+        LayoutGraphs(height);  // same sizes: the samples stay valid
+    }
+
+    device.BeginFrame(width, height, kClearColour);
+
+    const glm::mat4 world = glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, kWorldLift, 0.0f));
+    camera.Update();
+    eye = camera.eye;
+    lookAt = camera.lookAt;
+    const glm::mat4 view = glm::lookAtLH(eye, lookAt, up);
+    const float aspect = static_cast<float>(width) / static_cast<float>(height);
+    const glm::mat4 projection = glm::perspectiveLH_NO(kFieldOfView, aspect, kNearPlane, kFarPlane);
+
+    SceneWriter writer(sceneVertices.get(), kSceneVertexCapacity);
+    float time = 0.0f;
+    float population = 0.0f;
+    float reserves = 0.0f;
+    float supply = 0.0f;
+    {
+        std::lock_guard<std::mutex> lock(simulation->stateMutex);
+        BuildScene(*simulation, writer);
+        FormatStatistics(*simulation, statistics);
+        time = static_cast<float>(simulation->totalSteps);
+        population = static_cast<float>(simulation->colony.population);
+        reserves = simulation->colony.foodReserves;
+        supply = static_cast<float>(simulation->foodField.FoodCount());
+    }
+    device.DrawScene(writer.Vertices(), writer.Triangles(), projection * view * world,
+                     textureEnabled != 0);
+
+    const TextFont& small = fonts.Font(0);
+    const TextFont& large = fonts.Font(1);
+    overlay->Clear();
+    char line[StatisticsLines::kLineCapacity];
+    std::snprintf(line, sizeof line, "Total Render Time %7.4f  ", static_cast<double>(frameTime));
+    overlay->AddText(small, 0.0f, 0.0f, kHeadlineColour, line);
+    for (int32_t i = 0; i < StatisticsLines::kLineCount; ++i) {
+        overlay->AddText(small, 0.0f, kStatisticsTop + kStatisticsLineStep * static_cast<float>(i),
+                         kStatisticsColour, statistics.line[i]);
+    }
+    overlay->AddText(large, kCaptionX, 0.0f, kHeadlineColour, kCaption);
+    populationGraph.AddSample(time, population);
+    populationGraph.DrawGraph(*overlay, small);
+    reservesGraph.AddSample(time, reserves);
+    reservesGraph.DrawGraph(*overlay, small);
+    supplyGraph.AddSample(time, supply);
+    supplyGraph.DrawGraph(*overlay, small);
+    device.DrawOverlay(*overlay, width, height);
+
+    drawnWidth = width;
+    drawnHeight = height;
+    const std::chrono::duration<float> elapsed = std::chrono::steady_clock::now() - start;
+    frameTime = elapsed.count();
+}
+
+void RenderWindow::Present() {
+    if (!ready || drawnWidth <= 0 || drawnHeight <= 0) {
+        return;
+    }
+    if (!pendingScreenshot.empty()) {
+        std::vector<uint8_t> pixels(static_cast<size_t>(drawnWidth) * drawnHeight * 4);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, drawnWidth, drawnHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        // GL's rows run bottom-up; PNG's top-down.
+        const size_t rowBytes = static_cast<size_t>(drawnWidth) * 4;
+        std::vector<uint8_t> flipped(pixels.size());
+        for (int32_t row = 0; row < drawnHeight; ++row) {
+            std::copy_n(&pixels[static_cast<size_t>(drawnHeight - 1 - row) * rowBytes], rowBytes,
+                        &flipped[static_cast<size_t>(row) * rowBytes]);
+        }
+        screenshotSaved = SavePng(pendingScreenshot, flipped.data(), drawnWidth, drawnHeight);
+        if (!screenshotSaved) {
+            std::fprintf(stderr, "Could not write the screenshot %s\n", pendingScreenshot.c_str());
+        }
+        pendingScreenshot.clear();
+    }
+    SDL_GL_SwapWindow(window);
+}
