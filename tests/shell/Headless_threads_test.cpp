@@ -1,0 +1,94 @@
+// The live headless run: queued restarts and the clean end on a signal. These
+// tests also run under ThreadSanitizer.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "shell/Headless.h"
+#include "shell/Simulation.h"
+#include "shell/SimulationThread.h"
+#include "tests/shell/SimulationTestSupport.h"
+
+namespace {
+
+TEST(HeadlessHost, TwoQueuedRestartsRebuildTwice) {
+    SimulationTempFolder folder;
+    auto simulation = MakeSimulation(folder);
+    HeadlessHost host;
+    SimThreadControl control;
+    SimulationThread thread(*simulation, host, control);
+    ASSERT_TRUE(thread.Start());
+
+    // Two requests posted before the first is handled.
+    host.RequestRestart();
+    host.RequestRestart();
+    EXPECT_TRUE(host.WaitForRestart(0));
+    EXPECT_EQ(HandleQueuedRestarts(host, thread, *simulation, 0), 2);
+    EXPECT_EQ(host.QueuedRestarts(), 0);
+    EXPECT_FALSE(host.WaitForRestart(0));
+    EXPECT_TRUE(thread.Running());
+    EXPECT_TRUE(thread.Stop(10000));
+    EXPECT_EQ(thread.PeakLiveWorkers(), 1);
+
+    std::lock_guard<std::mutex> guard(simulation->stateMutex);
+    EXPECT_EQ(simulation->colonyDeaths, 2);
+    EXPECT_EQ(simulation->colony.population, 400);
+    EXPECT_EQ(simulation->colony.home, (GridPoint{64, 64}));
+}
+
+off_t FileSize(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? info.st_size : 0;
+}
+
+// A live run at the fastest pace ends cleanly on SIGINT and on SIGTERM: exit
+// status 0 and a CSV of whole rows, one per step in order.
+TEST(HeadlessLive, EndsCleanlyOnASignal) {
+    for (int signalNumber : {SIGINT, SIGTERM}) {
+        SimulationTempFolder folder;
+        const std::string csv = folder.File("live.csv");
+        const std::string rules = folder.File("Rules.clp");
+        HeadlessOptions options;
+        options.rate = static_cast<int32_t>(kMaxSimsPerSecond);
+        options.csvPath = csv.c_str();
+        options.rulesPath = rules.c_str();
+
+        // The header is written once the handlers are in place: from then on
+        // the signal cannot end the test process.
+        std::thread interrupter([&] {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (FileSize(csv) < 2000 && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            kill(getpid(), signalNumber);
+        });
+        const int status = RunHeadless(options);
+        interrupter.join();
+        EXPECT_EQ(status, 0);
+
+        std::ifstream in(csv);
+        std::vector<std::string> rows;
+        for (std::string line; std::getline(in, line);) rows.push_back(line);
+        ASSERT_GE(rows.size(), 2u);
+        EXPECT_EQ(rows[0], kHeadlessCsvHeader);
+        for (size_t i = 1; i < rows.size(); ++i) {
+            EXPECT_EQ(rows[i].rfind(std::to_string(i) + ",", 0), 0u) << rows[i];
+            EXPECT_EQ(rows[i].back(), '"') << "cut row " << rows[i];
+        }
+    }
+    // The previous handlers are back.
+    struct sigaction current {};
+    sigaction(SIGINT, nullptr, &current);
+    EXPECT_EQ(current.sa_handler, SIG_DFL);
+}
+
+}  // namespace
