@@ -16,19 +16,6 @@ namespace {
 
 constexpr const char* kApplicationTitle = "Marrowick";
 
-// The graphs sit in the bottom-left corner, 150 pixels square, 5 pixels off
-// the bottom edge.
-constexpr int32_t kGraphSize = 150;
-constexpr int32_t kGraphBottomGap = 5;
-constexpr int32_t kPopulationLeft = 5;
-constexpr int32_t kReservesLeft = 180;
-constexpr int32_t kSupplyLeft = 360;
-
-// Statistics column: origin (0, 10), one line every 15 pixels.
-constexpr float kStatisticsTop = 10.0f;
-constexpr float kStatisticsLineStep = 15.0f;
-constexpr float kCaptionX = 300.0f;
-
 void ShowWarning(void*, const char* text) {
     std::fputs(text, stderr);
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, kApplicationTitle, text, nullptr);
@@ -121,7 +108,8 @@ bool RenderWindow::Create(SDL_Window* targetWindow, Simulation* targetSimulation
     int32_t width = 0;
     int32_t height = 0;
     SDL_GL_GetDrawableSize(window, &width, &height);
-    LayoutGraphs(height);
+    graphs.Layout(height);
+    graphHeight = height;
     ready = true;
     return true;
 }
@@ -139,18 +127,6 @@ void RenderWindow::LoadTexture() {
     if (LoadImageFile(FindMediaFile(name, MediaFolders()), image, ignored)) {
         device.CreateSceneTexture(image.pixels.data(), image.width, image.height);
     }
-}
-
-void RenderWindow::LayoutGraphs(int32_t backBufferHeight) {
-    const int32_t bottom = backBufferHeight - kGraphBottomGap;
-    const int32_t top = bottom - kGraphSize;
-    populationGraph.SetLayout({kPopulationLeft, top, kPopulationLeft + kGraphSize, bottom}, "Time",
-                              "Population", "Time VS Population");
-    reservesGraph.SetLayout({kReservesLeft, top, kReservesLeft + kGraphSize, bottom}, "Time", "Food",
-                            "Time VS Food Reserves");
-    supplyGraph.SetLayout({kSupplyLeft, top, kSupplyLeft + kGraphSize, bottom}, "Time", "Food",
-                          "Time VS Food Supply");
-    graphHeight = backBufferHeight;
 }
 
 void RenderWindow::ResetCamera() {
@@ -178,7 +154,8 @@ void RenderWindow::DrawFrame() {
         return;
     }
     if (height != graphHeight) {
-        LayoutGraphs(height);  // same sizes: the samples stay valid
+        graphs.Layout(height);  // same sizes: the samples stay valid
+        graphHeight = height;
     }
 
     device.BeginFrame(width, height, kClearColour);
@@ -192,39 +169,18 @@ void RenderWindow::DrawFrame() {
     const glm::mat4 projection = glm::perspectiveLH_NO(kFieldOfView, aspect, kNearPlane, kFarPlane);
 
     SceneWriter writer(sceneVertices.get(), kSceneVertexCapacity);
-    float time = 0.0f;
-    float population = 0.0f;
-    float reserves = 0.0f;
-    float supply = 0.0f;
+    FrameSample sample;
     {
         std::lock_guard<std::mutex> lock(simulation->stateMutex);
         BuildScene(*simulation, writer);
         FormatStatistics(*simulation, statistics);
-        time = static_cast<float>(simulation->totalSteps);
-        population = static_cast<float>(simulation->colony.population);
-        reserves = simulation->colony.foodReserves;
-        supply = static_cast<float>(simulation->foodField.FoodCount());
+        sample = SampleSimulation(*simulation);
     }
     device.DrawScene(writer.Vertices(), writer.Triangles(), projection * view * world,
                      textureEnabled != 0);
 
-    const TextFont& small = fonts.Font(0);
-    const TextFont& large = fonts.Font(1);
     overlay->Clear();
-    char line[StatisticsLines::kLineCapacity];
-    std::snprintf(line, sizeof line, "Total Render Time %7.4f  ", static_cast<double>(frameTime));
-    overlay->AddText(small, 0.0f, 0.0f, kHeadlineColour, line);
-    for (int32_t i = 0; i < StatisticsLines::kLineCount; ++i) {
-        overlay->AddText(small, 0.0f, kStatisticsTop + kStatisticsLineStep * static_cast<float>(i),
-                         kStatisticsColour, statistics.line[i]);
-    }
-    overlay->AddText(large, kCaptionX, 0.0f, kHeadlineColour, kCaption);
-    populationGraph.AddSample(time, population);
-    populationGraph.DrawGraph(*overlay, small);
-    reservesGraph.AddSample(time, reserves);
-    reservesGraph.DrawGraph(*overlay, small);
-    supplyGraph.AddSample(time, supply);
-    supplyGraph.DrawGraph(*overlay, small);
+    ComposeOverlay(*overlay, fonts.Font(0), fonts.Font(1), frameTime, statistics, graphs, sample);
     device.DrawOverlay(*overlay, width, height);
 
     drawnWidth = width;

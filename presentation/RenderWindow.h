@@ -29,8 +29,8 @@
 #include <SDL.h>
 #include <glm/vec3.hpp>
 
+#include "presentation/FrameOverlay.h"
 #include "presentation/GlDevice.h"
-#include "presentation/HistoryGraph.h"
 #include "presentation/OrbitCamera.h"
 #include "presentation/OverlayBatch.h"
 #include "presentation/TextFont.h"
@@ -42,10 +42,7 @@ class Simulation;
 
 class RenderWindow {
 public:
-    static constexpr uint32_t kClearColour = 0xFFFFFFFF;      // opaque white
-    static constexpr uint32_t kHeadlineColour = 0xFFFF0000;   // frame time and caption
-    static constexpr uint32_t kStatisticsColour = 0xFF707070;
-    static constexpr const char* kCaption = "Marrowick ScreenSaver";
+    static constexpr uint32_t kClearColour = 0xFFFFFFFF;  // opaque white
     static constexpr float kWorldLift = 75.0f;
     static constexpr float kFieldOfView = 3.1415927f / 4.0f;
     static constexpr float kNearPlane = 0.1f;
@@ -93,9 +90,7 @@ public:
     // the buffer swap, which waits for the display, is not part of it.
     float frameTime = 0.0f;
     int32_t textureEnabled = 0;
-    HistoryGraph populationGraph;
-    HistoryGraph reservesGraph;
-    HistoryGraph supplyGraph;
+    FrameGraphs graphs;  // population, reserves, supply
     glm::vec3 eye{0.0f, 0.0f, 0.0f};
     glm::vec3 lookAt{0.0f, 0.0f, 1.0f};
     glm::vec3 up{0.0f, 1.0f, 0.0f};
@@ -106,7 +101,6 @@ private:
         ~ContextHolder();
     };
 
-    void LayoutGraphs(int32_t backBufferHeight);
     void LoadTexture();
 
     // Destroyed in reverse order: the device objects, the fonts and buffers,
