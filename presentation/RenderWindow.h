@@ -8,6 +8,9 @@
 //   SDL_Init(SDL_INIT_VIDEO);
 //   RenderWindow::RequestContextAttributes(error);  // before the window exists
 //   window = SDL_CreateWindow(..., SDL_WINDOW_OPENGL | ...);  // or a foreign window
+//     (give a full-screen window the screen's size, not 0 x 0: X11 reports the
+//     full drawable size at once but resizes the window later, and frames
+//     drawn before that are lost)
 //   renderWindow.Create(window, &simulation, error);  // false: show error, exit non-zero
 //   on a paint request: if (cadence.OnPaint()) renderWindow.RenderFrame();
 //
