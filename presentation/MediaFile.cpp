@@ -5,6 +5,8 @@
 #include <stb_image.h>
 #include <stb_image_write.h>
 
+#include "shell/SettingsFile.h"
+
 namespace {
 
 bool Readable(const std::string& path) {
@@ -44,6 +46,16 @@ std::vector<std::string> MediaFolders() {
     folders.push_back(MARROWICK_BUILD_MEDIA_DIR);
 #endif
     return folders;
+}
+
+bool SceneTexturePath(SettingsFile& settings, const std::vector<std::string>& folders,
+                      std::string& path) {
+    std::string name;
+    if (!settings.GetValue(SettingsFile::kTextureKey, name) || name.size() >= kTexturePathCapacity) {
+        return false;
+    }
+    path = FindMediaFile(name, folders);
+    return true;
 }
 
 bool LoadImageFile(const std::string& path, RgbaImage& image, std::string& error) {

@@ -4,6 +4,18 @@
 #include <string>
 #include <vector>
 
+class SettingsFile;
+
+// Texture paths of this length or more are not used (the size of the path
+// buffer the setting was always read into).
+constexpr size_t kTexturePathCapacity = 100;
+
+// The scene texture's file: the TextureName setting resolved by the media
+// lookup. False (no texture) when the setting is missing, unreadable or too
+// long.
+bool SceneTexturePath(SettingsFile& settings, const std::vector<std::string>& folders,
+                      std::string& path);
+
 // The name as given when that file opens for reading; else its file name
 // (after the last '/' or '\') inside the first folder that has it; else the
 // name unchanged.

@@ -115,16 +115,13 @@ bool RenderWindow::Create(SDL_Window* targetWindow, Simulation* targetSimulation
 }
 
 void RenderWindow::LoadTexture() {
-    std::string name;
-    if (!settings.GetValue(SettingsFile::kTextureKey, name)) {
-        return;  // no setting, no texture
-    }
-    if (name.size() >= kTexturePathCapacity) {
-        return;  // longer than any path the setting may hold
+    std::string path;
+    if (!SceneTexturePath(settings, MediaFolders(), path)) {
+        return;  // no usable setting, no texture
     }
     RgbaImage image;
-    std::string ignored;
-    if (LoadImageFile(FindMediaFile(name, MediaFolders()), image, ignored)) {
+    std::string ignored;  // a texture that does not load is simply left out
+    if (LoadImageFile(path, image, ignored)) {
         device.CreateSceneTexture(image.pixels.data(), image.width, image.height);
     }
 }

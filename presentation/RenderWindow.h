@@ -50,8 +50,6 @@ public:
     static constexpr float kFieldOfView = 3.1415927f / 4.0f;
     static constexpr float kNearPlane = 0.1f;
     static constexpr float kFarPlane = 600.0f;
-    // Texture paths of this length or more are not used (the path buffer's size).
-    static constexpr size_t kTexturePathCapacity = 100;
 
     // Opens the settings file (settingsPath, normally "Marrowick.ini" in the
     // working directory); its creation warning is shown in a message box and

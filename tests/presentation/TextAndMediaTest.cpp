@@ -147,3 +147,31 @@ TEST(MediaFile, UnreadableImagesFailWithAReason) {
     EXPECT_FALSE(error.empty());
     std::remove(name);
 }
+
+TEST(MediaFile, TextureSettingOfAHundredCharactersOrMoreGivesNoTexture) {
+    char pattern[] = "texset_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string folder = pattern;
+    const std::string ini = folder + "/Marrowick.ini";
+    struct Case {
+        size_t length;
+        bool used;
+    };
+    for (const Case& c : {Case{99, true}, Case{100, false}, Case{250, false}}) {
+        const std::string name = std::string(c.length - 4, 'a') + ".bmp";
+        { std::ofstream(ini, std::ios::binary) << "TextureName = " << name << "\r\n"; }
+        SettingsFile settings(ini.c_str());
+        std::string path;
+        EXPECT_EQ(SceneTexturePath(settings, {}, path), c.used) << c.length;
+        if (c.used) {
+            EXPECT_EQ(path, name);
+        }
+    }
+    // No usable settings file: no texture either.
+    const std::string missing = folder + "/none/Marrowick.ini";
+    SettingsFile unusable(missing.c_str(), {[](void*, const char*) {}, nullptr});
+    std::string path;
+    EXPECT_FALSE(SceneTexturePath(unusable, {}, path));
+    std::remove(ini.c_str());
+    rmdir(folder.c_str());
+}
