@@ -529,6 +529,9 @@ int RunHeadless(const HeadlessOptions& options) {
     // Megabytes: on the heap.
     auto simulation = std::make_unique<Simulation>(options.seed, options.rulesPath);
     simulation->colony.ruleEnvironment.SetEcho(options.verbose);
+    if (options.prepare != nullptr) {
+        options.prepare(*simulation);
+    }
 
     if (csv != nullptr) {
         std::fputs(kHeadlessCsvHeader, csv);

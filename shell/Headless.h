@@ -26,8 +26,11 @@ struct HeadlessOptions {
     const char* csvPath = nullptr;  // nullptr: no CSV; "-": standard output
     int32_t every = 1;            // CSV rows and terminal refreshes, in steps
     bool verbose = false;         // rule-engine printouts reach standard output
-    // Not an option: the working directory's rule base (tests point it elsewhere).
+    // Not options: the working directory's rule base (tests point it
+    // elsewhere), and a hook that sets the simulation up before the first
+    // step (tests drive a colony out of its viable range with it).
     const char* rulesPath = "Rules.clp";
+    void (*prepare)(Simulation& simulation) = nullptr;
 };
 
 enum class HeadlessCommand { Run, Help, Version, Error };

@@ -193,6 +193,41 @@ TEST_F(HeadlessRun, EveryKStepsOneRow) {
     EXPECT_EQ(Lines(Run(1, 250, 50, "again.csv")), rows);
 }
 
+std::vector<std::string> Fields(const std::string& row) {
+    std::vector<std::string> fields;
+    std::stringstream in(row);
+    for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+    return fields;
+}
+
+// A hoarding colony is rebuilt right after the step that found it, before the
+// next step: the row of that step still shows it, the next one the new colony.
+TEST_F(HeadlessRun, FastRunRebuildsRightAfterTheStepThatLeftTheRange) {
+    HeadlessOptions options;
+    options.steps = 3;
+    const std::string csv = folder.File("restart.csv");
+    options.csvPath = csv.c_str();
+    const std::string rules = folder.File("Rules.clp");
+    options.rulesPath = rules.c_str();
+    options.prepare = [](Simulation& s) { s.colony.foodReserves = 5000.0f; };
+    ASSERT_EQ(RunHeadless(options), 0);
+
+    const std::vector<std::string> rows = Lines(ReadFile(csv));
+    ASSERT_EQ(rows.size(), 4u);
+    const size_t kReserves = 11;
+    const size_t kDeaths = 13;
+    const std::vector<std::string> first = Fields(rows[1]);
+    const std::vector<std::string> second = Fields(rows[2]);
+    const std::vector<std::string> third = Fields(rows[3]);
+    EXPECT_EQ(first[kDeaths], "0");
+    EXPECT_GT(std::stod(first[kReserves]), 1500.0);
+    EXPECT_EQ(second[0], "2");
+    EXPECT_EQ(second[kDeaths], "1");
+    EXPECT_LT(std::stod(second[kReserves]), 300.0);
+    EXPECT_GT(std::stod(second[kReserves]), 290.0);
+    EXPECT_EQ(third[kDeaths], "1");  // one rebuild, not one per step
+}
+
 TEST_F(HeadlessRun, UnwritableCsvFailsBeforeRunning) {
     HeadlessOptions options;
     options.steps = 10;
