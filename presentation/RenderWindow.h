@@ -8,9 +8,10 @@
 //   SDL_Init(SDL_INIT_VIDEO);
 //   RenderWindow::RequestContextAttributes(error);  // before the window exists
 //   window = SDL_CreateWindow(..., SDL_WINDOW_OPENGL | ...);  // or a foreign window
-//     (give a full-screen window the screen's size, not 0 x 0: X11 reports the
-//     full drawable size at once but resizes the window later, and frames
-//     drawn before that are lost)
+//     (create a full-screen window at the screen's size: with
+//     SDL_WINDOW_FULLSCREEN_DESKTOP, X11 reports the screen's size at once but
+//     only a window manager resizes the window itself; without one, as under
+//     Xvfb, the window keeps its created size and frames are cut off)
 //   renderWindow.Create(window, &simulation, error);  // false: show error, exit non-zero
 //   on a paint request: if (cadence.OnPaint()) renderWindow.RenderFrame();
 //
