@@ -3,6 +3,8 @@
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 pkg_check_modules(IMGUI REQUIRED IMPORTED_TARGET imgui)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+# Xlib for what SDL does not do on foreign windows (xscreensaver's).
+pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
 find_package(OpenGL REQUIRED)
 
 file(GLOB GUI_SOURCES CONFIGURE_DEPENDS
@@ -12,10 +14,25 @@ add_library(marrowick_gui STATIC ${GUI_SOURCES} ${CMAKE_SOURCE_DIR}/cmake/empty.
 # OpenGL 3.3 entry points come straight from Mesa's/the vendor's libGL.
 target_compile_definitions(marrowick_gui PUBLIC GL_GLEXT_PROTOTYPES=1)
 target_link_libraries(marrowick_gui PUBLIC marrowick_core PkgConfig::SDL2 PkgConfig::IMGUI
-                      PkgConfig::FREETYPE OpenGL::GL)
+                      PkgConfig::FREETYPE OpenGL::GL PkgConfig::X11)
 
 add_executable(marrowick ${CMAKE_SOURCE_DIR}/shell/main.cpp)
 target_link_libraries(marrowick PRIVATE marrowick_gui)
+target_compile_definitions(marrowick PRIVATE MARROWICK_HAS_GUI=1)
+
+# ---------------------------------------------------------------------------
+# Installation (cmake --install): the program; its data folder with a copy of
+# resources/ (the texture the media lookup finds, the rule base); the
+# xscreensaver settings description; the desktop entry for the window mode.
+# ---------------------------------------------------------------------------
+include(GNUInstallDirs)
+install(TARGETS marrowick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/marrowick)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/marrowick.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/marrowick.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
 # Media looked up at run time (the scene texture): the installed data folder
 # first, then this copy in the build tree.

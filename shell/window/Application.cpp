@@ -1,0 +1,116 @@
+#include "shell/window/Application.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "shell/window/MainView.h"
+#include "shell/window/MessageBox.h"
+#include "shell/window/Signals.h"
+#include "shell/window/X11Window.h"
+
+namespace {
+
+// Owns SDL's video subsystem for the view's lifetime.
+class SdlVideo {
+public:
+    SdlVideo() { ok = SDL_Init(SDL_INIT_VIDEO) == 0; }
+    ~SdlVideo() {
+        if (ok) SDL_Quit();
+    }
+    SdlVideo(const SdlVideo&) = delete;
+    SdlVideo& operator=(const SdlVideo&) = delete;
+    bool ok = false;
+};
+
+ViewSettings SettingsFrom(const CommandLine& line) {
+    ViewSettings settings;
+    if (line.launch == Launch::Window) {
+        settings.kind = ViewKind::Windowed;
+    } else if (line.hasForeignWindow) {
+        settings.kind = ViewKind::Foreign;
+        settings.foreignWindow = line.foreignWindow;
+    } else {
+        settings.kind = ViewKind::FullScreen;
+    }
+    settings.rate = line.rate;
+    settings.renderMulti = line.renderMulti;
+    settings.noTrails = line.noTrails;
+    settings.noExpert = line.noExpert;
+    settings.textureOn = line.textureOn;
+    settings.screenshotPath = line.screenshotPath;
+    return settings;
+}
+
+int RunView(const ViewSettings& settings) {
+    // We are the screen saver: the desktop's own blanking may go on.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    // SDL's handlers would turn SIGINT/SIGTERM into SDL_QUIT from inside the
+    // handler; ours only set a flag that the event loop polls.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (settings.kind == ViewKind::Foreign) {
+        SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+    }
+    SdlVideo video;
+    if (!video.ok) {
+        std::string text = std::string("SDL_Init(SDL_INIT_VIDEO) failed: ") + SDL_GetError();
+        ShowMessage(text.c_str(), MessageKind::Error);
+        return 1;
+    }
+    InstallSignalHandlers();
+
+    auto view = std::make_unique<MainView>(settings);
+    std::string error;
+    if (!view->Create(error)) {
+        ShowMessage(error.c_str(), MessageKind::Error);
+        return 1;
+    }
+    return view->Run();
+}
+
+}  // namespace
+
+void ShowAboutBox() {
+    ShowMessageCaptioned("About Box", "Marrowick Version 0.99", MessageKind::Information, nullptr);
+}
+
+int RunApplication(const CommandLine& line) {
+    switch (line.launch) {
+        case Launch::Help:
+            std::fputs(UsageText(), stdout);
+            return 0;
+        case Launch::Version:
+            std::printf("marrowick %s\n", MARROWICK_VERSION);
+            return 0;
+        case Launch::Error:
+            std::fprintf(stderr, "marrowick: %s\n", line.error);
+            return 2;
+        case Launch::Headless:
+            return 2;  // the caller hands these to the terminal runner
+        case Launch::Window:
+            return RunView(SettingsFrom(line));
+        case Launch::ScreenSaver:
+            break;
+    }
+
+    if (line.mode == ModeConfigure) {
+        ShowAboutBox();
+        return 0;
+    }
+    CommandLine resolved = line;
+    if (line.root && !line.hasForeignWindow) {
+        // xscreensaver's --root without its window in the environment: the
+        // root window itself, as the classic hacks do.
+        uint64_t root = 0;
+        if (FindRootWindow(root)) {
+            resolved.hasForeignWindow = true;
+            resolved.foreignWindow = root;
+        }
+    }
+    if (line.mode == ModePreview && !resolved.hasForeignWindow) {
+        return 0;  // nothing to draw into
+    }
+    return RunView(SettingsFrom(resolved));
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Draws one option dialog with Dear ImGui as a modal window over the running
+// view, from its table (shell/DialogTables.h). OK reads, checks and writes the
+// values through the table; a refused value shows its message box, the field
+// gets the focus and the dialog stays open with what was typed. Cancel (or
+// Esc) closes without writing. UI thread only.
+#include "shell/DialogTables.h"
+
+struct SDL_Window;
+
+class DialogWindow {
+public:
+    // Fills the dialog from the live values; it appears in the next frame.
+    void Open(DialogId id, const DialogTarget& target);
+    bool IsOpen() const { return open; }
+    // Between ImGui::NewFrame and ImGui::Render. parent owns the message boxes.
+    void Draw(DialogTarget& target, SDL_Window* parent);
+
+private:
+    void DrawField(int32_t index, bool& submitted);
+    void Accept(DialogTarget& target, SDL_Window* parent);
+
+    DialogState state;
+    bool open = false;
+    bool appearing = false;     // OpenPopup is due in the next frame
+    int32_t focusField = -1;    // gets the keyboard focus in the next frame
+};

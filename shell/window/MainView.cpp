@@ -1,0 +1,396 @@
+#include "shell/window/MainView.h"
+
+#include <imgui.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <backends/imgui_impl_sdl.h>
+
+#include <cstdio>
+#include <mutex>
+
+#include "presentation/RenderWindow.h"
+#include "shell/Simulation.h"
+#include "shell/window/MessageBox.h"
+#include "shell/window/Signals.h"
+#include "shell/window/X11Window.h"
+
+namespace {
+
+constexpr const char* kScreenSaverTitle = "Screen Saver";
+constexpr const char* kAboutCaption = "About Box";
+constexpr const char* kAboutText = "Marrowick Version 0.99";
+constexpr const char* kGlslVersion = "#version 330";
+// While a menu or dialog is open, frames keep coming at this pace even when
+// the simulation (which drives the paints) is paused.
+constexpr uint32_t kUiFrameMs = 50;
+constexpr int32_t kSettleFrames = 2;
+
+// The window mode's key table.
+struct KeyBinding {
+    SDL_Keycode key;
+    bool ctrl;
+    bool alt;
+    int32_t command;
+};
+constexpr KeyBinding kKeyTable[] = {
+    {SDLK_s, true, false, ID_SIM_OPTIONS},    {SDLK_n, true, false, ID_NEW_SIM},
+    {SDLK_s, false, true, ID_START_STOP},     {SDLK_t, true, false, ID_TOGGLE_TRAILS},
+    {SDLK_p, true, false, ID_TOGGLE_TEXTURE}, {SDLK_f, true, false, ID_NO_ACTION},
+    {SDLK_r, true, false, ID_RESET_CAMERA},   {SDLK_o, true, false, ID_EXPERT_ON},
+    {SDLK_i, true, false, ID_EXPERT_OFF},     {SDLK_ESCAPE, false, false, ID_APP_EXIT},
+};
+
+}  // namespace
+
+MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
+    simulation = std::make_unique<Simulation>(1u, settings.rulesPath.c_str());
+    renderWindow = std::make_unique<RenderWindow>(settings.settingsPath.c_str());
+    thread = std::make_unique<SimulationThread>(*simulation, *this, control);
+
+    if (settings.rate > 0) control.simsPerSecond.store(static_cast<float>(settings.rate));
+    if (settings.renderMulti > 0) {
+        cadence.renderingMulti = settings.renderMulti;
+        cadence.paintCountdown = settings.renderMulti;
+    }
+    {
+        std::lock_guard<std::mutex> lock(simulation->stateMutex);
+        if (settings.noTrails) simulation->colony.showTrails = false;
+        if (settings.noExpert) simulation->colony.expertSystemOn = false;
+    }
+    if (settings.textureOn) renderWindow->ToggleTexture();
+
+    dialogTarget.simulation = simulation.get();
+    dialogTarget.control = &control;
+    dialogTarget.renderingMulti = &cadence.renderingMulti;
+    dialogTarget.thread = thread.get();
+
+    // SDL hands out user event numbers without being initialised.
+    const uint32_t base = SDL_RegisterEvents(3);
+    if (base != kNoEvents) {
+        repaintEvent = base;
+        restartEvent = base + 1;
+        commandEvent = base + 2;
+    }
+}
+
+MainView::~MainView() {
+    // The worker first: it pushes events and steps the simulation.
+    StopSimulationThread(kStopTimeoutMs);
+    thread.reset();
+    ShutDownImGui();
+    renderWindow.reset();  // GL objects and the context, while the window exists
+    if (window != nullptr) SDL_DestroyWindow(window);
+}
+
+void MainView::ShutDownImGui() {
+    if (!imguiReady) return;
+    ImGui_ImplOpenGL3_Shutdown();
+    ImGui_ImplSDL2_Shutdown();
+    ImGui::DestroyContext();
+    imguiReady = false;
+}
+
+bool MainView::CreateWindow(std::string& error) {
+    switch (settings.kind) {
+        case ViewKind::FullScreen: {
+            // Made at the screen's size from the start: without a window
+            // manager nobody would enlarge it to full screen later.
+            SDL_DisplayMode mode;
+            int width = kScreenSaverSide;
+            int height = kScreenSaverSide;
+            if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+                width = mode.w;
+                height = mode.h;
+            }
+            window = SDL_CreateWindow(kScreenSaverTitle, 0, 0, width, height,
+                                      SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN_DESKTOP |
+                                          SDL_WINDOW_ALWAYS_ON_TOP);
+            break;
+        }
+        case ViewKind::Windowed:
+            window = SDL_CreateWindow(kApplicationTitle, SDL_WINDOWPOS_CENTERED,
+                                      SDL_WINDOWPOS_CENTERED, kWindowWidth, kWindowHeight,
+                                      SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
+            break;
+        case ViewKind::Foreign:
+            if (!X11WindowExists(settings.foreignWindow)) {
+                char text[128];
+                std::snprintf(text, sizeof text, "X window 0x%llx does not exist",
+                              static_cast<unsigned long long>(settings.foreignWindow));
+                error = text;
+                return false;
+            }
+            window = SDL_CreateWindowFrom(
+                reinterpret_cast<const void*>(static_cast<uintptr_t>(settings.foreignWindow)));
+            break;
+    }
+    if (window == nullptr) {
+        error = std::string(settings.kind == ViewKind::Foreign ? "SDL_CreateWindowFrom"
+                                                               : "SDL_CreateWindow") +
+                " failed: " + SDL_GetError();
+        return false;
+    }
+    if (settings.kind == ViewKind::Foreign) WatchForeignWindow(window);
+    // A screen saver shows no pointer.
+    if (settings.kind == ViewKind::FullScreen) SDL_ShowCursor(SDL_DISABLE);
+    return true;
+}
+
+bool MainView::Create(std::string& error) {
+    if (!RenderWindow::RequestContextAttributes(error)) return false;
+    if (!CreateWindow(error)) return false;
+    if (!renderWindow->Create(window, simulation.get(), error)) return false;
+
+    // The dialogs and the menu; a window someone else owns gets no input.
+    if (settings.kind != ViewKind::Foreign) {
+        IMGUI_CHECKVERSION();
+        ImGui::CreateContext();
+        ImGui::GetIO().IniFilename = nullptr;  // no imgui.ini in the working directory
+        ImGui::StyleColorsLight();
+        if (!ImGui_ImplSDL2_InitForOpenGL(window, renderWindow->Context()) ||
+            !ImGui_ImplOpenGL3_Init(kGlslVersion)) {
+            ImGui::DestroyContext();
+            error = "Dear ImGui could not start on the OpenGL context";
+            return false;
+        }
+        imguiReady = true;
+    }
+
+    if (!thread->Start()) {
+        error = "the simulation thread could not be started";
+        return false;
+    }
+    return true;
+}
+
+void MainView::StopSimulationThread(int32_t timeoutMs) {
+    if (!thread) return;
+    thread->Stop(timeoutMs);
+    thread->Join();
+}
+
+// ---- Worker requests ----
+
+void MainView::RequestRepaint() {
+    if (repaintEvent == kNoEvents || repaintQueued.exchange(true)) return;
+    SDL_Event event{};
+    event.type = repaintEvent;
+    if (SDL_PushEvent(&event) <= 0) repaintQueued.store(false);
+}
+
+void MainView::RequestRestart() {
+    if (restartEvent == kNoEvents) return;
+    SDL_Event event{};
+    event.type = restartEvent;
+    SDL_PushEvent(&event);
+}
+
+bool MainView::PostCommand(int32_t id) {
+    if (commandEvent == kNoEvents) return false;
+    SDL_Event event{};
+    event.type = commandEvent;
+    event.user.code = id;
+    return SDL_PushEvent(&event) > 0;
+}
+
+// ---- Commands ----
+
+void MainView::OnCommand(int32_t id) { DispatchCommand(id, *simulation, *thread, *this); }
+
+void MainView::OpenDialog(DialogId id) {
+    // Without a window there is nobody to show it to.
+    if (!imguiReady) return;
+    dialog.Open(id, dialogTarget);
+    settleFrames = kSettleFrames;
+}
+
+void MainView::ToggleTexture() { renderWindow->ToggleTexture(); }
+
+void MainView::ResetCamera() { renderWindow->ResetCamera(); }
+
+void MainView::ShowAbout() {
+    ShowMessageCaptioned(kAboutCaption, kAboutText, MessageKind::Information, window);
+}
+
+void MainView::Exit() { closeRequested = true; }
+
+// ---- Events ----
+
+bool MainView::HandleKeyTable(const SDL_KeyboardEvent& key) {
+    const bool ctrl = (key.keysym.mod & KMOD_CTRL) != 0;
+    const bool alt = (key.keysym.mod & KMOD_ALT) != 0;
+    for (const KeyBinding& binding : kKeyTable) {
+        if (binding.key == key.keysym.sym && binding.ctrl == ctrl && binding.alt == alt) {
+            PostCommand(binding.command);
+            return true;
+        }
+    }
+    return false;
+}
+
+void MainView::HandleInput(const SDL_Event& event, bool& draw) {
+    switch (settings.kind) {
+        case ViewKind::Foreign:
+            return;  // xscreensaver watches the input and ends us with SIGTERM
+        case ViewKind::FullScreen: {
+            InputResult result;
+            if (event.type == SDL_KEYDOWN) {
+                result = input.OnKeyDown(event.key.keysym.sym, event.key.keysym.mod);
+            } else if (event.type == SDL_MOUSEMOTION) {
+                result = input.OnMouseMove(event.motion.x, event.motion.y);
+            }
+            if (result.repaint && cadence.OnPaint()) draw = true;
+            if (result.close) closeRequested = true;
+            return;
+        }
+        case ViewKind::Windowed:
+            break;
+    }
+    if (imguiReady) ImGui_ImplSDL2_ProcessEvent(&event);
+    // The key table is for the view; a dialog or a menu keeps its keys.
+    const bool uiHasKeys =
+        dialog.IsOpen() || (imguiReady && ImGui::GetIO().WantCaptureKeyboard);
+    if (event.type == SDL_KEYDOWN && event.key.repeat == 0 && !uiHasKeys) {
+        HandleKeyTable(event.key);
+    }
+    // Input is drawn at once, so the menu and dialogs answer while paused.
+    draw = true;
+    settleFrames = kSettleFrames;
+}
+
+void MainView::HandleEvent(const SDL_Event& event, bool& draw) {
+    const uint32_t type = event.type;
+    if (type == repaintEvent) {
+        repaintQueued.store(false);
+        if (cadence.OnPaint()) draw = true;
+        return;
+    }
+    if (type == restartEvent) {
+        OnColonyRestart(*thread, *simulation, kRestartPauseMs);
+        return;
+    }
+    if (type == commandEvent) {
+        OnCommand(event.user.code);
+        if (settings.kind == ViewKind::Windowed) draw = true;
+        return;
+    }
+    switch (type) {
+        case SDL_QUIT:
+            closeRequested = true;
+            return;
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_CLOSE) closeRequested = true;
+            if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                draw = true;
+            }
+            if (settings.kind == ViewKind::Windowed && imguiReady) {
+                ImGui_ImplSDL2_ProcessEvent(&event);
+            }
+            return;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+        case SDL_TEXTINPUT:
+        case SDL_MOUSEMOTION:
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+        case SDL_MOUSEWHEEL:
+            HandleInput(event, draw);
+            return;
+        default:
+            return;
+    }
+}
+
+bool MainView::UiNeedsFrames() const {
+    if (settleFrames > 0 || dialog.IsOpen()) return true;
+    return imguiReady && ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
+}
+
+int MainView::Run() {
+    while (!closeRequested) {
+        bool draw = false;
+        SDL_Event event;
+        if (SDL_WaitEventTimeout(&event, kEventWaitMs) != 0) {
+            HandleEvent(event, draw);
+            // Take everything queued, then draw at most one frame for it all.
+            while (!closeRequested && SDL_PollEvent(&event) != 0) HandleEvent(event, draw);
+        }
+        if (TerminationRequested()) closeRequested = true;
+        if (closeRequested) break;
+        if (TakeScreenshotRequest() && !settings.screenshotPath.empty()) {
+            pendingScreenshot = true;
+            draw = true;
+        }
+        if (!draw && settings.kind == ViewKind::Windowed && UiNeedsFrames() &&
+            SDL_GetTicks() - lastFrameTicks >= kUiFrameMs) {
+            draw = true;
+        }
+        if (draw) Paint();
+    }
+    StopSimulationThread(kStopTimeoutMs);
+    return 0;
+}
+
+// ---- Frames ----
+
+void MainView::DrawMenuBar() {
+    if (!ImGui::BeginMainMenuBar()) return;
+    if (ImGui::BeginMenu("File")) {
+        if (ImGui::MenuItem("New Colony")) PostCommand(ID_NEW_COLONY);
+        if (ImGui::MenuItem("Exit", "Esc")) PostCommand(ID_APP_EXIT);
+        ImGui::EndMenu();
+    }
+    if (ImGui::BeginMenu("Options")) {
+        if (ImGui::MenuItem("Food Options")) PostCommand(ID_FOOD_OPTIONS);
+        if (ImGui::MenuItem("Ant Options")) PostCommand(ID_ANT_OPTIONS);
+        ImGui::EndMenu();
+    }
+    if (ImGui::BeginMenu("Help")) {
+        if (ImGui::MenuItem("About")) PostCommand(ID_APP_ABOUT);
+        ImGui::EndMenu();
+    }
+    ImGui::EndMainMenuBar();
+}
+
+void MainView::Paint() {
+    if (pendingScreenshot) {
+        renderWindow->SaveNextFrame(settings.screenshotPath + ".tmp");
+    }
+    renderWindow->DrawFrame();
+    if (imguiReady) {
+        ImGui_ImplOpenGL3_NewFrame();
+        ImGui_ImplSDL2_NewFrame();
+        ImGui::NewFrame();
+        if (settings.kind == ViewKind::Windowed) DrawMenuBar();
+        dialog.Draw(dialogTarget, window);
+        ImGui::Render();
+        ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+    }
+    renderWindow->Present();
+    if (pendingScreenshot) FinishScreenshot();
+    lastFrameTicks = SDL_GetTicks();
+    if (settleFrames > 0) --settleFrames;
+    ++framesDrawn;
+}
+
+void MainView::FinishScreenshot() {
+    pendingScreenshot = false;
+    const std::string temporary = settings.screenshotPath + ".tmp";
+    // Renamed into place, so whoever waits for the file never reads half of it.
+    if (!renderWindow->LastScreenshotSaved() ||
+        std::rename(temporary.c_str(), settings.screenshotPath.c_str()) != 0) {
+        std::fprintf(stderr, "marrowick: screenshot %s not written\n",
+                     settings.screenshotPath.c_str());
+        return;
+    }
+    int32_t steps = 0;
+    {
+        std::lock_guard<std::mutex> lock(simulation->stateMutex);
+        steps = simulation->totalSteps;
+    }
+    std::fprintf(stderr, "marrowick: screenshot %s: total steps %d, sims per second %g, %s\n",
+                 settings.screenshotPath.c_str(), steps,
+                 static_cast<double>(control.simsPerSecond.load()),
+                 thread->Running() ? "running" : "stopped");
+    std::fflush(stderr);
+}

@@ -1,0 +1,142 @@
+#pragma once
+// MainView: the program's one window and the owner of everything that runs:
+// the simulation, the render window and the simulation thread. It turns the
+// worker's requests into SDL user events (a repaint, a colony restart), runs
+// the event loop on the UI thread, applies the screen-saver input rules in
+// run mode and the key table and menu in window mode, and carries out every
+// command through OnCommand.
+//
+// Lifetime: construct (builds the simulation and opens the settings file; no
+// window yet), Create (window, GL context, dialogs, starts the thread), Run
+// (until closed), destroy (the thread is stopped first, then the GL objects
+// while the context lives, then the window). SDL must be initialised before
+// Create and shut down after destruction.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <SDL.h>
+
+#include "presentation/PaintCadence.h"
+#include "presentation/ScreenSaverInput.h"
+#include "shell/Commands.h"
+#include "shell/DialogTables.h"
+#include "shell/SettingsFile.h"
+#include "shell/SimulationThread.h"
+#include "shell/window/DialogWindow.h"
+
+class RenderWindow;
+class Simulation;
+
+enum class ViewKind {
+    FullScreen,  // the screen saver: the whole screen, any input ends it
+    Windowed,    // --window: resizable, with the menu bar and the key table
+    Foreign,     // a window someone else made (xscreensaver); ends on SIGTERM
+};
+
+struct ViewSettings {
+    ViewKind kind = ViewKind::FullScreen;
+    uint64_t foreignWindow = 0;  // X window id for ViewKind::Foreign
+    int32_t rate = -1;           // steps per second; -1 keeps the default
+    int32_t renderMulti = -1;    // -1 keeps the default
+    bool noTrails = false;
+    bool noExpert = false;
+    bool textureOn = false;
+    std::string screenshotPath;  // written on SIGUSR1; empty: no screenshots
+    std::string rulesPath = "Rules.clp";
+    std::string settingsPath = SettingsFile::kDefaultPath;
+};
+
+class MainView final : public SimulationHost, public CommandView {
+public:
+    static constexpr int32_t kStopTimeoutMs = 200;     // New Colony, closing
+    static constexpr int32_t kRestartPauseMs = 100;    // between rebuild and restart
+    static constexpr int32_t kEventWaitMs = 50;        // how often signals are polled
+    static constexpr int32_t kWindowWidth = 800;       // window mode's first size
+    static constexpr int32_t kWindowHeight = 600;
+    static constexpr int32_t kScreenSaverSide = 600;   // before full-screen takes over
+
+    explicit MainView(const ViewSettings& settings);
+    ~MainView() override;
+    MainView(const MainView&) = delete;
+    MainView& operator=(const MainView&) = delete;
+
+    // The window, its GL context and renderer, the dialogs' ImGui; then the
+    // simulation starts. False with the failing call in error.
+    bool Create(std::string& error);
+    // The event loop; returns the exit status once the view is closed.
+    int Run();
+
+    // Every command of the view (shell/Commands.h); on the UI thread.
+    void OnCommand(int32_t id);
+    // Queues a command as a message to the view (from the key table, the menu
+    // or anyone else on any thread). False when SDL's queue refused it.
+    bool PostCommand(int32_t id);
+
+    // SimulationHost: called on the worker thread.
+    void RequestRestart() override;
+    void RequestRepaint() override;
+
+    // CommandView.
+    void OpenDialog(DialogId id) override;
+    void ToggleTexture() override;
+    void ResetCamera() override;
+    void ShowAbout() override;
+    void Exit() override;
+
+    // Stops the thread: a bounded wait as the commands describe it, then
+    // until it is gone, so nothing it does overlaps what follows.
+    void StopSimulationThread(int32_t timeoutMs);
+
+    // ---- Observers (tests) ----
+    Simulation& GetSimulation() { return *simulation; }
+    SimulationThread& Thread() { return *thread; }
+    SimThreadControl& Control() { return control; }
+    PaintCadence& Cadence() { return cadence; }
+    RenderWindow& Renderer() { return *renderWindow; }
+    const DialogWindow& Dialog() const { return dialog; }
+    bool CloseRequested() const { return closeRequested; }
+    int32_t FramesDrawn() const { return framesDrawn; }
+
+private:
+    void HandleEvent(const SDL_Event& event, bool& draw);
+    void HandleInput(const SDL_Event& event, bool& draw);
+    bool HandleKeyTable(const SDL_KeyboardEvent& key);
+    void Paint();
+    void DrawMenuBar();
+    void FinishScreenshot();
+    bool ImGuiActive() const { return imguiReady; }
+    bool UiNeedsFrames() const;
+    bool CreateWindow(std::string& error);
+    void ShutDownImGui();
+
+    ViewSettings settings;
+    // Declaration order is destruction order reversed: the thread goes first
+    // (it steps the simulation), the simulation last.
+    std::unique_ptr<Simulation> simulation;
+    SimThreadControl control;
+    std::unique_ptr<RenderWindow> renderWindow;
+    std::unique_ptr<SimulationThread> thread;
+
+    PaintCadence cadence;
+    ScreenSaverInput input;
+    DialogWindow dialog;
+    DialogTarget dialogTarget;
+
+    SDL_Window* window = nullptr;
+    bool imguiReady = false;
+    bool closeRequested = false;
+    bool pendingScreenshot = false;
+    int32_t settleFrames = 0;  // frames still due after UI input (ImGui lays out in two)
+    uint32_t lastFrameTicks = 0;
+    int32_t framesDrawn = 0;
+
+    // User events: SDL numbers them at run time.
+    static constexpr uint32_t kNoEvents = 0xFFFFFFFFu;
+    uint32_t repaintEvent = kNoEvents;
+    uint32_t restartEvent = kNoEvents;
+    uint32_t commandEvent = kNoEvents;
+    // Repaint requests that pile up merge into one queued event.
+    std::atomic<bool> repaintQueued{false};
+};

@@ -1,0 +1,17 @@
+#pragma once
+// Modal message boxes with one OK button, captioned with the application
+// title. Every text also goes to standard error, which is all there is where
+// no display can show a box (and what a log of a screen-saver run keeps).
+struct SDL_Window;
+
+constexpr const char* kApplicationTitle = "Marrowick";
+
+enum class MessageKind { Information, Warning, Error };
+
+// Blocks until OK is pressed. parent may be null.
+void ShowMessage(const char* text, MessageKind kind = MessageKind::Warning,
+                 SDL_Window* parent = nullptr);
+
+// The same with a caption of its own (the About box).
+void ShowMessageCaptioned(const char* caption, const char* text, MessageKind kind,
+                          SDL_Window* parent);
