@@ -45,3 +45,9 @@ add_custom_target(marrowick_media
   COMMENT "Copying media files")
 add_dependencies(marrowick_gui marrowick_media)
 target_compile_definitions(marrowick_gui PRIVATE MARROWICK_BUILD_MEDIA_DIR="${MEDIA_BUILD_DIR}")
+
+# A plain X window for the end-to-end tests to draw into (xscreensaver's part).
+if(MARROWICK_TESTS)
+  add_executable(marrowick_test_window ${CMAKE_SOURCE_DIR}/tests/e2e/tools/TestWindow.cpp)
+  target_link_libraries(marrowick_test_window PRIVATE PkgConfig::X11)
+endif()

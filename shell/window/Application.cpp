@@ -64,7 +64,13 @@ int RunView(const ViewSettings& settings) {
     auto view = std::make_unique<MainView>(settings);
     std::string error;
     if (!view->Create(error)) {
-        ShowMessage(error.c_str(), MessageKind::Error);
+        if (settings.kind == ViewKind::Foreign) {
+            // Nobody would see a box there, and it would keep the process
+            // alive: xscreensaver keeps standard error.
+            std::fprintf(stderr, "%s: %s\n", kApplicationTitle, error.c_str());
+        } else {
+            ShowMessage(error.c_str(), MessageKind::Error);
+        }
         return 1;
     }
     return view->Run();

@@ -146,6 +146,10 @@ bool MainView::Create(std::string& error) {
         ImGui::CreateContext();
         ImGui::GetIO().IniFilename = nullptr;  // no imgui.ini in the working directory
         ImGui::StyleColorsLight();
+        ImGuiStyle& style = ImGui::GetStyle();
+        style.FrameBorderSize = 1.0f;  // edit fields and boxes stand out on the light panel
+        // The statistics' first line shows through the menu bar.
+        style.Colors[ImGuiCol_MenuBarBg].w = 0.6f;
         if (!ImGui_ImplSDL2_InitForOpenGL(window, renderWindow->Context()) ||
             !ImGui_ImplOpenGL3_Init(kGlslVersion)) {
             ImGui::DestroyContext();

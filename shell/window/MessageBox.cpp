@@ -29,6 +29,11 @@ void ShowMessageCaptioned(const char* caption, const char* text, MessageKind kin
     if (SDL_ShowSimpleMessageBox(Flags(kind), caption, text, parent) != 0 && parent != nullptr) {
         SDL_ShowSimpleMessageBox(Flags(kind), caption, text, nullptr);
     }
+    // The box had the keyboard; give it back to the window it came from.
+    if (parent != nullptr) {
+        SDL_RaiseWindow(parent);
+        SDL_SetWindowInputFocus(parent);
+    }
 }
 
 void ShowMessage(const char* text, MessageKind kind, SDL_Window* parent) {
