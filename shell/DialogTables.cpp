@@ -281,13 +281,20 @@ bool ParseRealField(const char* text, float& value) {
     return true;
 }
 
-// Formats a value the way the data exchange shows it: integers plainly,
-// reals with single precision's six significant digits.
+// Formats a value for its field: integers plainly, reals with the fewest
+// significant digits (six at least, as the data exchange shows them) that
+// read back as the same single-precision value, so that OK on an unchanged
+// dialog writes back exactly what was there (the ants' shares must keep their
+// sum).
 void FormatField(FieldKind kind, double v, char* out, size_t capacity) {
     if (kind == FieldKind::Int) {
         std::snprintf(out, capacity, "%d", AsInt(v));
-    } else {
-        std::snprintf(out, capacity, "%.6g", double(AsReal(v)));
+        return;
+    }
+    const float value = AsReal(v);
+    for (int digits = 6; digits <= 9; ++digits) {
+        std::snprintf(out, capacity, "%.*g", digits, double(value));
+        if (std::strtof(out, nullptr) == value) return;
     }
 }
 

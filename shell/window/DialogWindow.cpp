@@ -11,7 +11,7 @@ namespace {
 
 // One popup id for every dialog; the caption is only the visible part.
 constexpr const char* kPopupId = "###marrowick-dialog";
-constexpr float kLabelWidth = 250.0f;
+constexpr float kLabelGap = 16.0f;  // between the longest label and the fields
 constexpr float kEditWidth = 120.0f;
 
 }  // namespace
@@ -36,7 +36,7 @@ void DialogWindow::DrawField(int32_t index, bool& submitted) {
         case FieldKind::Real: {
             ImGui::AlignTextToFramePadding();
             ImGui::TextUnformatted(field.label);
-            ImGui::SameLine(kLabelWidth);
+            ImGui::SameLine(fieldColumn);
             ImGui::SetNextItemWidth(kEditWidth);
             // Enter in an edit field presses the default button, OK.
             if (ImGui::InputText("##edit", value.text, sizeof value.text,
@@ -53,7 +53,7 @@ void DialogWindow::DrawField(int32_t index, bool& submitted) {
             // An editable drop-down: free text with the three items to pick.
             ImGui::AlignTextToFramePadding();
             ImGui::TextUnformatted(field.label);
-            ImGui::SameLine(kLabelWidth);
+            ImGui::SameLine(fieldColumn);
             ImGui::SetNextItemWidth(kEditWidth + 40.0f);
             if (ImGui::InputText("##text", value.text, sizeof value.text,
                                  ImGuiInputTextFlags_EnterReturnsTrue)) {
@@ -102,6 +102,15 @@ void DialogWindow::Draw(DialogTarget& target, SDL_Window* parent) {
         open = false;  // closed behind our back
         return;
     }
+
+    // The fields line up right of the longest label of this dialog.
+    fieldColumn = 0.0f;
+    for (int32_t i = 0; i < spec.fieldCount; ++i) {
+        if (spec.fields[i].kind == FieldKind::Check) continue;
+        const float width = ImGui::CalcTextSize(spec.fields[i].label).x;
+        if (width > fieldColumn) fieldColumn = width;
+    }
+    fieldColumn += ImGui::GetStyle().WindowPadding.x + kLabelGap;
 
     bool submitted = false;
     const char* group = nullptr;

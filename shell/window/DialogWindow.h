@@ -24,4 +24,5 @@ private:
     bool open = false;
     bool appearing = false;     // OpenPopup is due in the next frame
     int32_t focusField = -1;    // gets the keyboard focus in the next frame
+    float fieldColumn = 0.0f;   // x of the edit fields, from the longest label
 };

@@ -259,6 +259,19 @@ void MainView::HandleInput(const SDL_Event& event, bool& draw) {
     // Input is drawn at once, so the menu and dialogs answer while paused.
     draw = true;
     settleFrames = kSettleFrames;
+    // This ImGui sees a key or button only as its state at a frame: a press
+    // and its release handled before the same frame would be lost. A frame
+    // follows every press and release.
+    switch (event.type) {
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            frameDue = true;
+            break;
+        default:
+            break;
+    }
 }
 
 void MainView::HandleEvent(const SDL_Event& event, bool& draw) {
@@ -314,10 +327,13 @@ int MainView::Run() {
     while (!closeRequested) {
         bool draw = false;
         SDL_Event event;
+        frameDue = false;
         if (SDL_WaitEventTimeout(&event, kEventWaitMs) != 0) {
             HandleEvent(event, draw);
-            // Take everything queued, then draw at most one frame for it all.
-            while (!closeRequested && SDL_PollEvent(&event) != 0) HandleEvent(event, draw);
+            // Take what is queued, then draw at most one frame for it all.
+            while (!closeRequested && !frameDue && SDL_PollEvent(&event) != 0) {
+                HandleEvent(event, draw);
+            }
         }
         if (TerminationRequested()) closeRequested = true;
         if (closeRequested) break;

@@ -89,6 +89,23 @@ hidden=$(pixels shot.png "$TRAIL")
 echo "trail pixels: $trails shown, $hidden after Ctrl+T"
 [ "$hidden" -le 20 ] || fail "Ctrl+T left $hidden trail pixels"
 
+# ---- The menu: File, New Colony; OK stops the simulation until Alt+S ----
+xdotool mousemove --window "$window" 20 9 click 1
+sleep 0.5
+xdotool mousemove --window "$window" 40 33 click 1
+sleep 1
+focus_and_key "$window" Return
+sleep 1
+first=$(screenshot shot.png)
+grep -q "stopped" <<<"$first" || fail "New Colony left the simulation running: $first"
+sleep 1
+second=$(screenshot shot.png)
+[ "$(steps_of "$first")" = "$(steps_of "$second")" ] || fail "the stopped simulation stepped"
+focus_and_key "$window" alt+s
+sleep 1
+third=$(screenshot shot.png)
+grep -q "running" <<<"$third" || fail "Alt+S did not start the simulation: $third"
+
 # ---- Esc ----
 focus_and_key "$window" Escape
 expect_exit 1000 "Esc"

@@ -387,6 +387,26 @@ TEST_F(DialogTablesTest, AntsOptionsSumMustBeExactlyOneHundred) {
     EXPECT_TRUE(AcceptDialog(state, target).ok);
 }
 
+TEST_F(DialogTablesTest, UnchangedDialogWritesBackExactlyWhatItShowed) {
+    // Shares the expert system left with more digits than six: shown so that
+    // they read back unchanged, their sum still passes.
+    Colony& colony = simulation->colony;
+    colony.gatheringShare = 58.900291f;
+    colony.meanderingShare = 35.241299f;
+    colony.reproducingShare = 2.9216499f;
+    colony.wanderingShare = 100.0f - ((58.900291f + 35.241299f) + 2.9216499f);
+    ASSERT_EQ(((colony.gatheringShare + colony.meanderingShare) + colony.reproducingShare) +
+                  colony.wanderingShare,
+              100.0f);
+    const float before[] = {colony.gatheringShare, colony.meanderingShare,
+                            colony.reproducingShare, colony.wanderingShare, colony.dieRatio};
+    DialogState state = Open(DialogId::AntsOptions);
+    ASSERT_TRUE(AcceptDialog(state, target).ok);
+    const float after[] = {colony.gatheringShare, colony.meanderingShare,
+                           colony.reproducingShare, colony.wanderingShare, colony.dieRatio};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(after[i], before[i]) << i;
+}
+
 TEST_F(DialogTablesTest, AntsOptionsExchangesEveryValue) {
     Colony& colony = simulation->colony;
     colony.potentialFieldStrength = 15.7f;
