@@ -201,8 +201,9 @@ bool MainView::PostCommand(int32_t id) {
 void MainView::OnCommand(int32_t id) { DispatchCommand(id, *simulation, *thread, *this); }
 
 void MainView::OpenDialog(DialogId id) {
-    // Without a window there is nobody to show it to.
-    if (!imguiReady) return;
+    // Without a window there is nobody to show it to; one dialog at a time
+    // (a command arriving meanwhile must not throw away what is typed).
+    if (!imguiReady || dialog.IsOpen()) return;
     dialog.Open(id, dialogTarget);
     settleFrames = kSettleFrames;
 }
