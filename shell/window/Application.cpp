@@ -59,8 +59,6 @@ int RunView(const ViewSettings& settings) {
         ShowMessage(text.c_str(), MessageKind::Error);
         return 1;
     }
-    InstallSignalHandlers();
-
     auto view = std::make_unique<MainView>(settings);
     std::string error;
     if (!view->Create(error)) {
@@ -73,6 +71,10 @@ int RunView(const ViewSettings& settings) {
         }
         return 1;
     }
+    // Only now: until the loop runs nothing would poll the flags, and a
+    // warning box during start-up (say, a settings file that cannot be
+    // written) must not keep a SIGTERM from ending the process.
+    InstallSignalHandlers();
     return view->Run();
 }
 
