@@ -58,7 +58,7 @@ int32_t AsInt(double v) { return static_cast<int32_t>(v); }
 float AsReal(double v) { return static_cast<float>(v); }
 
 // ---- Options ----
-const FieldSpec kOptionsFields[] = {
+const FieldRow kOptionsFields[] = {
     {"Sims Per Second", 1000, FieldKind::Int, 5, 1000, nullptr,
      [](const DialogTarget& t) { return std::trunc(double(t.control->simsPerSecond.load())); },
      [](DialogTarget& t, double v) { t.control->simsPerSecond.store(AsReal(v)); }},
@@ -73,7 +73,7 @@ const int32_t kOptionsOrder[] = {0, 1, 2, 3};
 // ---- New Sim ----
 constexpr const char* kDead = "If Dead Rules";
 constexpr const char* kAlive = "If Alive Rules";
-const FieldSpec kNewSimFields[] = {
+const FieldRow kNewSimFields[] = {
     {"Starting Seeds", 1003, FieldKind::Int, 0, 12000, nullptr,
      [](const DialogTarget& t) { return double(Sim(t).startingSeeds); },
      [](DialogTarget& t, double v) { Sim(t).startingSeeds = AsInt(v); }},
@@ -106,7 +106,7 @@ const int32_t kNewSimOrder[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11,
                                 12, 13, 14, 15, 16, 17, 18, 19, 20};
 
 // ---- Food Control ----
-const FieldSpec kFoodFields[] = {
+const FieldRow kFoodFields[] = {
     {"Constant Growth Amount", 1010, FieldKind::Real, 0, 100, nullptr,
      [](const DialogTarget& t) { return double(Food(t).constantGrowthAmount); },
      [](DialogTarget& t, double v) { Food(t).constantGrowthAmount = AsReal(v); }},
@@ -148,7 +148,7 @@ constexpr const char* kRatios = "Ants Ratios (should add up to one)";
 constexpr const char* kTrail = "Trail Options";
 constexpr const char* kWanderer = "Wanderer Options";
 constexpr const char* kBirth = "Birth and Death Options";
-const FieldSpec kAntsFields[] = {
+const FieldRow kAntsFields[] = {
     {"Gathering Percentage", 1013, FieldKind::Real, 0, 100, kRatios,
      [](const DialogTarget& t) { return double(Col(t).gatheringShare); },
      [](DialogTarget& t, double v) { Col(t).gatheringShare = AsReal(v); }},
@@ -202,7 +202,7 @@ const int32_t kAntsOrder[] = {1, 3, 0, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14};
 // ---- New Colony ----
 // Written back by its own flow (ApplyNewColony), not field by field.
 enum NewColonyField : int32_t { kYPlacement, kXPlacement, kInitialAnts, kInitialFood, kXSize, kYSize };
-const FieldSpec kNewColonyFields[] = {
+const FieldRow kNewColonyFields[] = {
     {"Colony Y Placement", 1006, FieldKind::Int, 0, 255, nullptr,
      [](const DialogTarget& t) { return double(Sim(t).worldHeight / 2); }, nullptr},
     {"Colony X Placement", 1005, FieldKind::Int, 0, 255, nullptr,
@@ -224,7 +224,7 @@ constexpr int32_t Count(const T (&)[N]) {
     return static_cast<int32_t>(N);
 }
 
-const DialogSpec kSpecs[kDialogCount] = {
+const DialogTable kSpecs[kDialogCount] = {
     {DialogId::Options, "Options", kOptionsFields, Count(kOptionsFields), kOptionsOrder},
     {DialogId::NewSim, "New Sim", kNewSimFields, Count(kNewSimFields), kNewSimOrder},
     {DialogId::FoodControl, "Food Control", kFoodFields, Count(kFoodFields), kFoodOrder},
@@ -327,7 +327,7 @@ void ApplyNewColony(const DialogValues& values, DialogTarget& target) {
 
 }  // namespace
 
-const DialogSpec& GetDialogSpec(DialogId id) { return kSpecs[static_cast<int32_t>(id)]; }
+const DialogTable& GetDialogTable(DialogId id) { return kSpecs[static_cast<int32_t>(id)]; }
 
 int32_t GeneratorTypeFromText(const char* text) {
     for (int32_t i = 0; i < kGeneratorTextCount; ++i) {
@@ -336,12 +336,12 @@ int32_t GeneratorTypeFromText(const char* text) {
     return -1;
 }
 
-void FillDialog(const DialogSpec& spec, const DialogTarget& target, DialogState& state) {
+void FillDialog(const DialogTable& table, const DialogTarget& target, DialogState& state) {
     state = DialogState{};
-    state.spec = &spec;
+    state.table = &table;
     std::lock_guard<std::mutex> lock(target.simulation->stateMutex);
-    for (int32_t i = 0; i < spec.fieldCount; ++i) {
-        const FieldSpec& field = spec.fields[i];
+    for (int32_t i = 0; i < table.fieldCount; ++i) {
+        const FieldRow& field = table.fields[i];
         FieldState& out = state.fields[i];
         const double v = field.get(target);
         switch (field.kind) {
@@ -363,7 +363,7 @@ void FillDialog(const DialogSpec& spec, const DialogTarget& target, DialogState&
     }
 }
 
-void FormatRangeMessage(const FieldSpec& field, char* out, int32_t capacity) {
+void FormatRangeMessage(const FieldRow& field, char* out, int32_t capacity) {
     if (field.kind == FieldKind::Int) {
         std::snprintf(out, size_t(capacity), "Please enter a whole number from %d to %d for \"%s\".",
                       AsInt(field.low), AsInt(field.high), field.label);
@@ -376,9 +376,9 @@ void FormatRangeMessage(const FieldSpec& field, char* out, int32_t capacity) {
 bool ReadDialog(const DialogState& state, DialogValues& values, DialogCheck& check) {
     check = DialogCheck{};
     values = DialogValues{};
-    const DialogSpec& spec = *state.spec;
-    for (int32_t i = 0; i < spec.fieldCount; ++i) {
-        const FieldSpec& field = spec.fields[i];
+    const DialogTable& table = *state.table;
+    for (int32_t i = 0; i < table.fieldCount; ++i) {
+        const FieldRow& field = table.fields[i];
         const FieldState& in = state.fields[i];
         bool ok = true;
         switch (field.kind) {
@@ -445,10 +445,10 @@ void ApplyDialog(DialogId id, const DialogValues& values, DialogTarget& target) 
         ApplyNewColony(values, target);
         return;
     }
-    const DialogSpec& spec = GetDialogSpec(id);
+    const DialogTable& table = GetDialogTable(id);
     std::lock_guard<std::mutex> lock(target.simulation->stateMutex);
-    for (int32_t i = 0; i < spec.fieldCount; ++i) {
-        if (spec.fields[i].set != nullptr) spec.fields[i].set(target, values.value[i]);
+    for (int32_t i = 0; i < table.fieldCount; ++i) {
+        if (table.fields[i].set != nullptr) table.fields[i].set(target, values.value[i]);
     }
     if (id == DialogId::NewSim) {
         target.simulation->FillSeedGrid();
@@ -459,7 +459,7 @@ DialogCheck AcceptDialog(const DialogState& state, DialogTarget& target) {
     DialogValues values;
     DialogCheck check;
     if (!ReadDialog(state, values, check)) return check;
-    if (!CheckDialog(state.spec->id, values, check)) return check;
-    ApplyDialog(state.spec->id, values, target);
+    if (!CheckDialog(state.table->id, values, check)) return check;
+    ApplyDialog(state.table->id, values, target);
     return check;
 }

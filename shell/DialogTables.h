@@ -42,7 +42,7 @@ struct DialogTarget {
     SimulationThread* thread = nullptr;   // New Colony stops it before rebuilding
 };
 
-struct FieldSpec {
+struct FieldRow {
     const char* label;
     int32_t controlId;
     FieldKind kind;
@@ -56,10 +56,10 @@ struct FieldSpec {
     void (*set)(DialogTarget&, double);
 };
 
-struct DialogSpec {
+struct DialogTable {
     DialogId id;
     const char* caption;
-    const FieldSpec* fields;  // exchange order
+    const FieldRow* fields;  // exchange order
     int32_t fieldCount;
     const int32_t* drawOrder;  // indices into fields, in the order they are laid out
 };
@@ -85,7 +85,7 @@ struct FieldState {
 };
 
 struct DialogState {
-    const DialogSpec* spec = nullptr;
+    const DialogTable* table = nullptr;
     FieldState fields[kMaxDialogFields];
 };
 
@@ -102,10 +102,10 @@ struct DialogCheck {
     char message[kMessageCapacity] = {};
 };
 
-const DialogSpec& GetDialogSpec(DialogId id);
+const DialogTable& GetDialogTable(DialogId id);
 
 // Every opening starts from the live values (no dialog keeps its own).
-void FillDialog(const DialogSpec& spec, const DialogTarget& target, DialogState& state);
+void FillDialog(const DialogTable& table, const DialogTarget& target, DialogState& state);
 
 // Reads the fields in exchange order with their range checks. On failure the
 // check names the first failing field and holds the standard message.
@@ -113,7 +113,7 @@ bool ReadDialog(const DialogState& state, DialogValues& values, DialogCheck& che
 
 // The standard message for a field that is not a number or is out of range:
 // it names the field and its range.
-void FormatRangeMessage(const FieldSpec& field, char* out, int32_t capacity);
+void FormatRangeMessage(const FieldRow& field, char* out, int32_t capacity);
 
 // The checks beyond the ranges: the Ants Options sum, the New Colony
 // placement. On failure the message is the warning to show before the dialog

@@ -17,14 +17,14 @@ constexpr float kEditWidth = 120.0f;
 }  // namespace
 
 void DialogWindow::Open(DialogId id, const DialogTarget& target) {
-    FillDialog(GetDialogSpec(id), target, state);
+    FillDialog(GetDialogTable(id), target, state);
     open = true;
     appearing = true;
-    focusField = state.spec->drawOrder[0];
+    focusField = state.table->drawOrder[0];
 }
 
 void DialogWindow::DrawField(int32_t index, bool& submitted) {
-    const FieldSpec& field = state.spec->fields[index];
+    const FieldRow& field = state.table->fields[index];
     FieldState& value = state.fields[index];
     ImGui::PushID(index);
     if (focusField == index) {
@@ -84,14 +84,14 @@ void DialogWindow::Accept(DialogTarget& target, SDL_Window* parent) {
     // Range failures focus their field; the validating dialogs' warnings run
     // the dialog again with the values just entered.
     ShowMessage(check.message, MessageKind::Warning, parent);
-    focusField = check.failingField >= 0 ? check.failingField : state.spec->drawOrder[0];
+    focusField = check.failingField >= 0 ? check.failingField : state.table->drawOrder[0];
 }
 
 void DialogWindow::Draw(DialogTarget& target, SDL_Window* parent) {
     if (!open) return;
-    const DialogSpec& spec = *state.spec;
+    const DialogTable& table = *state.table;
     char title[128];
-    std::snprintf(title, sizeof title, "%s%s", spec.caption, kPopupId);
+    std::snprintf(title, sizeof title, "%s%s", table.caption, kPopupId);
     if (appearing) {
         ImGui::OpenPopup(title);
         appearing = false;
@@ -105,9 +105,9 @@ void DialogWindow::Draw(DialogTarget& target, SDL_Window* parent) {
 
     // The fields line up right of the longest label of this dialog.
     fieldColumn = 0.0f;
-    for (int32_t i = 0; i < spec.fieldCount; ++i) {
-        if (spec.fields[i].kind == FieldKind::Check) continue;
-        const float width = ImGui::CalcTextSize(spec.fields[i].label).x;
+    for (int32_t i = 0; i < table.fieldCount; ++i) {
+        if (table.fields[i].kind == FieldKind::Check) continue;
+        const float width = ImGui::CalcTextSize(table.fields[i].label).x;
         if (width > fieldColumn) fieldColumn = width;
     }
     fieldColumn += ImGui::GetStyle().WindowPadding.x + kLabelGap;
@@ -115,9 +115,9 @@ void DialogWindow::Draw(DialogTarget& target, SDL_Window* parent) {
     bool submitted = false;
     const char* group = nullptr;
     int32_t inRow = 0;
-    for (int32_t n = 0; n < spec.fieldCount; ++n) {
-        const int32_t index = spec.drawOrder[n];
-        const FieldSpec& field = spec.fields[index];
+    for (int32_t n = 0; n < table.fieldCount; ++n) {
+        const int32_t index = table.drawOrder[n];
+        const FieldRow& field = table.fields[index];
         if (field.group != group) {
             group = field.group;
             inRow = 0;

@@ -50,15 +50,15 @@ protected:
     // Opens the dialog on the live values.
     DialogState Open(DialogId id) {
         DialogState state;
-        FillDialog(GetDialogSpec(id), target, state);
+        FillDialog(GetDialogTable(id), target, state);
         return state;
     }
 
     // The index in exchange order of the field with this label.
     static int32_t Field(DialogId id, const char* label) {
-        const DialogSpec& spec = GetDialogSpec(id);
-        for (int32_t i = 0; i < spec.fieldCount; ++i) {
-            if (std::strcmp(spec.fields[i].label, label) == 0) return i;
+        const DialogTable& table = GetDialogTable(id);
+        for (int32_t i = 0; i < table.fieldCount; ++i) {
+            if (std::strcmp(table.fields[i].label, label) == 0) return i;
         }
         ADD_FAILURE() << "no field " << label;
         return 0;

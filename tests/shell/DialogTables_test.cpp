@@ -89,15 +89,15 @@ const std::vector<Expected>& ExpectedTables() {
 
 TEST(DialogTableTest, TablesListTheFieldsInExchangeOrder) {
     for (const Expected& expected : ExpectedTables()) {
-        const DialogSpec& spec = GetDialogSpec(expected.dialog);
-        EXPECT_EQ(spec.id, expected.dialog);
-        EXPECT_STREQ(spec.caption, expected.caption);
-        ASSERT_EQ(spec.fieldCount, static_cast<int32_t>(expected.rows.size())) << spec.caption;
-        std::vector<bool> drawn(spec.fieldCount, false);
-        for (int32_t i = 0; i < spec.fieldCount; ++i) {
+        const DialogTable& table = GetDialogTable(expected.dialog);
+        EXPECT_EQ(table.id, expected.dialog);
+        EXPECT_STREQ(table.caption, expected.caption);
+        ASSERT_EQ(table.fieldCount, static_cast<int32_t>(expected.rows.size())) << table.caption;
+        std::vector<bool> drawn(table.fieldCount, false);
+        for (int32_t i = 0; i < table.fieldCount; ++i) {
             const Row& row = expected.rows[i];
-            const FieldSpec& field = spec.fields[i];
-            SCOPED_TRACE(std::string(spec.caption) + ": " + row.label);
+            const FieldRow& field = table.fields[i];
+            SCOPED_TRACE(std::string(table.caption) + ": " + row.label);
             EXPECT_STREQ(field.label, row.label);
             EXPECT_EQ(field.controlId, row.id);
             EXPECT_EQ(field.kind, row.kind);
@@ -106,9 +106,9 @@ TEST(DialogTableTest, TablesListTheFieldsInExchangeOrder) {
                 EXPECT_EQ(field.high, row.high);
             }
             // Every field is laid out exactly once.
-            const int32_t at = spec.drawOrder[i];
+            const int32_t at = table.drawOrder[i];
             ASSERT_GE(at, 0);
-            ASSERT_LT(at, spec.fieldCount);
+            ASSERT_LT(at, table.fieldCount);
             EXPECT_FALSE(drawn[at]);
             drawn[at] = true;
         }
@@ -122,11 +122,11 @@ using DialogTablesTest = DialogFixture;
 // value read is the one typed.
 TEST_F(DialogTablesTest, RangesIncludeBothEndsAndRefuseBeyondThem) {
     for (const Expected& expected : ExpectedTables()) {
-        const DialogSpec& spec = GetDialogSpec(expected.dialog);
-        for (int32_t i = 0; i < spec.fieldCount; ++i) {
-            const FieldSpec& field = spec.fields[i];
+        const DialogTable& table = GetDialogTable(expected.dialog);
+        for (int32_t i = 0; i < table.fieldCount; ++i) {
+            const FieldRow& field = table.fields[i];
             if (field.kind != K::Int && field.kind != K::Real) continue;
-            SCOPED_TRACE(std::string(spec.caption) + ": " + field.label);
+            SCOPED_TRACE(std::string(table.caption) + ": " + field.label);
             // A real field's step beyond its range is the smallest that still
             // shows after rounding to single precision.
             const double step = field.kind == K::Int ? 1.0 : (field.high >= 100 ? 0.01 : 0.001);
@@ -161,11 +161,11 @@ TEST_F(DialogTablesTest, RangesIncludeBothEndsAndRefuseBeyondThem) {
 }
 
 TEST_F(DialogTablesTest, RangeMessageNamesTheFieldAndItsRange) {
-    const DialogSpec& options = GetDialogSpec(DialogId::Options);
+    const DialogTable& options = GetDialogTable(DialogId::Options);
     char message[kMessageCapacity];
     FormatRangeMessage(options.fields[0], message, kMessageCapacity);
     EXPECT_STREQ(message, "Please enter a whole number from 5 to 1000 for \"Sims Per Second\".");
-    const DialogSpec& ants = GetDialogSpec(DialogId::AntsOptions);
+    const DialogTable& ants = GetDialogTable(DialogId::AntsOptions);
     FormatRangeMessage(ants.fields[Field(DialogId::AntsOptions, "Food Per Baby")], message,
                        kMessageCapacity);
     EXPECT_STREQ(message, "Please enter a number from 0 to 20 for \"Food Per Baby\".");
