@@ -19,9 +19,7 @@ int main(int argc, char** argv) {
     }
     CommandLine line;
     ParseCommandLine(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), line);
-#if MARROWICK_HAS_GUI
-    return RunApplication(line);
-#else
+    // What needs no window is answered here, with or without the GUI.
     switch (line.launch) {
         case Launch::Help:
             std::fputs(UsageText(), stdout);
@@ -33,8 +31,12 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "marrowick: %s\n", line.error);
             return 2;
         default:
-            std::fprintf(stderr, "marrowick: built without the window; try marrowick --headless\n");
-            return 2;
+            break;
     }
+#if MARROWICK_HAS_GUI
+    return RunApplication(line);
+#else
+    std::fprintf(stderr, "marrowick: built without the window; try marrowick --headless\n");
+    return 2;
 #endif
 }

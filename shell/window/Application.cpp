@@ -87,16 +87,10 @@ void ShowAboutBox() {
 int RunApplication(const CommandLine& line) {
     switch (line.launch) {
         case Launch::Help:
-            std::fputs(UsageText(), stdout);
-            return 0;
         case Launch::Version:
-            std::printf("marrowick %s\n", MARROWICK_VERSION);
-            return 0;
         case Launch::Error:
-            std::fprintf(stderr, "marrowick: %s\n", line.error);
-            return 2;
         case Launch::Headless:
-            return 2;  // the caller hands these to the terminal runner
+            return 2;  // answered by main before any window exists
         case Launch::Window:
             return RunView(SettingsFrom(line));
         case Launch::ScreenSaver:
