@@ -4,26 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "colony/Colony.h"
 #include "environment/FoodField.h"
 #include "environment/RandomSource.h"
-
-// A temporary folder removed with its contents at the end of the test.
-class TempFolder {
-public:
-    TempFolder() {
-        char pattern[] = "/tmp/marrowick-colony-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path = made != nullptr ? made : "/tmp";
-    }
-    ~TempFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string File(const char* name) const { return path + "/" + name; }
-    std::string path;
-};
+#include "tests/TempFolder.h"
 
 // The seed whose first RandomUnit() lies in [lo, hi): lets a test choose the
 // outcome of the next draw.

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the policy tests: a private scratch folder per test (tests
-// run in parallel from one working directory) and file and listing helpers.
+// Helpers shared by the policy tests: file and listing helpers (each test
+// works in a TempFolder of its own).
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,25 +10,7 @@
 #include <vector>
 
 #include "policy/RuleEngine.h"
-
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "marrowick-policy-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) path = pattern;
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove_all(path, ignored);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    std::string File(const std::string& name) const { return (path / name).string(); }
-
-    std::filesystem::path path;
-};
+#include "tests/TempFolder.h"
 
 inline void WriteText(const std::string& file, const std::string& text) {
     std::ofstream out(file, std::ios::binary);

@@ -60,7 +60,7 @@ protected:
         return listing.substr(start, listing.find(')', start) - start);
     }
 
-    ScratchDir scratch;
+    TempFolder scratch;
     RandomSource random;
     std::unique_ptr<Colony> colony;
     std::string constructionOut;

@@ -153,7 +153,7 @@ protected:
         return facts;
     }
 
-    ScratchDir scratch;
+    TempFolder scratch;
     RuleEngine engine;
 };
 

@@ -76,7 +76,7 @@ TEST(RuleEngine, ConsoleOutputIsDroppedUnlessEchoedAndErrorsGoToStandardError) {
 }
 
 TEST(RuleEngine, LoadErrorsGoToStandardErrorNotStandardOutput) {
-    ScratchDir scratch;
+    TempFolder scratch;
     const std::string file = scratch.File("Broken.clp");
     WriteText(file, "(defrule broken\r\n\t(a)\r\n\t=>\r\n\t(undefined-function))\r\n");
     RuleEngine engine;

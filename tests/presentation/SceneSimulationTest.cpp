@@ -15,6 +15,7 @@
 #include "presentation/scene/SceneBuilder.h"
 #include "shell/Simulation.h"
 #include "shell/StatisticsText.h"
+#include "tests/TempFolder.h"
 
 namespace {
 
@@ -22,16 +23,11 @@ namespace {
 class SimulationFixture : public testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/marrowick-scene-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-        simulation = std::make_unique<Simulation>(1u, (folder + "/Rules.clp").c_str());
+        ASSERT_FALSE(folder.path.empty());
+        simulation = std::make_unique<Simulation>(1u, folder.File("Rules.clp").c_str());
         vertices.resize(kSceneVertexCapacity);
     }
-    void TearDown() override {
-        simulation.reset();
-        std::system(("rm -rf '" + folder + "'").c_str());
-    }
+    void TearDown() override { simulation.reset(); }
 
     SceneWriter Build() {
         SceneWriter writer(vertices.data(), kSceneVertexCapacity);
@@ -39,7 +35,7 @@ protected:
         return writer;
     }
 
-    std::string folder;
+    TempFolder folder;
     std::unique_ptr<Simulation> simulation;
     std::vector<SceneVertex> vertices;
 };

@@ -14,6 +14,7 @@
 #include "shell/DialogTables.h"
 #include "shell/Simulation.h"
 #include "shell/SimulationThread.h"
+#include "tests/TempFolder.h"
 
 class DialogTestHost final : public SimulationHost {
 public:
@@ -24,10 +25,8 @@ public:
 class DialogFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "dialog_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-        rulesPath = folder + "/Rules.clp";
+        ASSERT_FALSE(folder.path.empty());
+        rulesPath = folder.File("Rules.clp");
         PrepareRules();
         simulation = std::make_unique<Simulation>(1u, rulesPath.c_str());
         thread = std::make_unique<SimulationThread>(*simulation, host, control);
@@ -40,8 +39,6 @@ protected:
     void TearDown() override {
         thread.reset();
         simulation.reset();
-        std::remove(rulesPath.c_str());
-        rmdir(folder.c_str());
     }
 
     // Before the simulation exists: a test may write its own rule base.
@@ -71,7 +68,7 @@ protected:
         Type(state, Field(id, label), text);
     }
 
-    std::string folder;
+    TempFolder folder;
     std::string rulesPath;
     DialogTestHost host;
     SimThreadControl control;

@@ -154,7 +154,7 @@ protected:
         EXPECT_EQ(RunHeadless(options), 0);
         return ReadFile(csv);
     }
-    SimulationTempFolder folder;
+    TempFolder folder;
 };
 
 TEST_F(HeadlessRun, FixedSeedRepeatsAndAnotherSeedDiffers) {
@@ -237,7 +237,7 @@ TEST_F(HeadlessRun, UnwritableCsvFailsBeforeRunning) {
 }
 
 TEST(HeadlessCsv, RowFieldsAndQuoting) {
-    SimulationTempFolder folder;
+    TempFolder folder;
     auto simulation = MakeSimulation(folder);
     Simulation& s = *simulation;
     s.totalSteps = 12;

@@ -21,7 +21,7 @@
 namespace {
 
 TEST(HeadlessHost, TwoQueuedRestartsRebuildTwice) {
-    SimulationTempFolder folder;
+    TempFolder folder;
     auto simulation = MakeSimulation(folder);
     HeadlessHost host;
     SimThreadControl control;
@@ -53,7 +53,7 @@ off_t FileSize(const std::string& path) {
 // status 0 and a CSV of whole rows, one per step in order.
 TEST(HeadlessLive, EndsCleanlyOnASignal) {
     for (int signalNumber : {SIGINT, SIGTERM}) {
-        SimulationTempFolder folder;
+        TempFolder folder;
         const std::string csv = folder.File("live.csv");
         const std::string rules = folder.File("Rules.clp");
         HeadlessOptions options;
@@ -93,7 +93,7 @@ TEST(HeadlessLive, EndsCleanlyOnASignal) {
 // A colony that leaves its viable range in a live run is rebuilt through the
 // view's restart: the worker stops, the colony is rebuilt, the worker goes on.
 TEST(HeadlessLive, RebuildsAColonyThatLeftItsRange) {
-    SimulationTempFolder folder;
+    TempFolder folder;
     const std::string csv = folder.File("restart.csv");
     const std::string rules = folder.File("Rules.clp");
     HeadlessOptions options;

@@ -2,30 +2,14 @@
 // Shared by the simulation, thread and headless tests: a private folder for
 // the rule base each simulation writes, and a host that counts requests.
 #include <atomic>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "shell/Simulation.h"
 #include "shell/SimulationThread.h"
+#include "tests/TempFolder.h"
 
-// A temporary folder removed with its contents at the end of the test (tests
-// run in parallel from one working directory).
-class SimulationTempFolder {
-public:
-    SimulationTempFolder() {
-        char pattern[] = "/tmp/marrowick-sim-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path = made != nullptr ? made : "/tmp";
-    }
-    ~SimulationTempFolder() { std::system(("rm -rf '" + path + "'").c_str()); }
-    SimulationTempFolder(const SimulationTempFolder&) = delete;
-    SimulationTempFolder& operator=(const SimulationTempFolder&) = delete;
-    std::string File(const char* name) const { return path + "/" + name; }
-    std::string path;
-};
-
-inline std::unique_ptr<Simulation> MakeSimulation(const SimulationTempFolder& folder,
+inline std::unique_ptr<Simulation> MakeSimulation(const TempFolder& folder,
                                                   uint32_t seed = 1) {
     return std::make_unique<Simulation>(seed, folder.File("Rules.clp").c_str());
 }

@@ -169,7 +169,7 @@ int32_t DeathsUnderLock(Simulation& simulation) {
 // rebuild must still wait for that step, and the restart must leave exactly
 // one worker.
 TEST(SimulationThread, RestartWaitsForARunningStepBeyondItsTimeout) {
-    SimulationTempFolder folder;
+    TempFolder folder;
     auto simulation = MakeSimulation(folder);
     GatedWork work(*simulation);
     SimThreadControl control;
@@ -206,7 +206,7 @@ TEST(SimulationThread, RestartWaitsForARunningStepBeyondItsTimeout) {
 // The real simulation on the real clock: steps arrive with their repaints,
 // and a reader taking the state lock (as the renderer does) sees whole steps.
 TEST(SimulationThread, StepsTheSimulationWhileAReaderTakesTheLock) {
-    SimulationTempFolder folder;
+    TempFolder folder;
     auto simulation = MakeSimulation(folder);
     CountingHost host;
     SimThreadControl control;
@@ -240,7 +240,7 @@ TEST(SimulationThread, StepsTheSimulationWhileAReaderTakesTheLock) {
 // A restart that arrives while the simulation is paused rebuilds the colony
 // and leaves the worker running.
 TEST(SimulationThread, RestartWhilePausedStartsTheWorker) {
-    SimulationTempFolder folder;
+    TempFolder folder;
     auto simulation = MakeSimulation(folder);
     CountingHost host;
     SimThreadControl control;

@@ -36,7 +36,7 @@ void ExpectDefaultShares(const Colony& colony) {
 
 class SimulationTest : public ::testing::Test {
 protected:
-    SimulationTempFolder folder;
+    TempFolder folder;
     std::unique_ptr<Simulation> simulation = MakeSimulation(folder);
 };
 
@@ -193,7 +193,7 @@ TEST_F(SimulationTest, SeedGridMarksTheStartingSeedsInsideTheWorld) {
 }
 
 TEST(SimulationSeed, SameSeedSameRunOtherSeedOtherRun) {
-    SimulationTempFolder folder;
+    TempFolder folder;
     auto a = MakeSimulation(folder, 7);
     auto b = MakeSimulation(folder, 7);
     auto c = MakeSimulation(folder, 8);
