@@ -64,14 +64,13 @@ void Colony::CreateAnts(GridPoint nestHome, int32_t n) {
 }
 
 void Colony::RemoveMeanderers(int32_t k) {
-    bool hasItem = false;
-    ants.ResetTraversal();
-    while (k > 0) {
-        Ant& ant = ants.Next(hasItem);
-        if (!hasItem) break;
+    for (int32_t s = ants.Newest(); s != -1 && k > 0;) {
+        Ant& ant = ants.At(s);
+        const int32_t slot = s;
+        s = ants.Older(s);  // read before the ant may be removed
         if (ant.role != Meandering) continue;
         occupancy[GridIndex(ant.pos.x, ant.pos.y)] = -1;
-        ants.Remove(ant.slot);  // the walk has already moved past this slot
+        ants.Remove(slot);
         --k;
         --population;
         --meanderers;

@@ -151,9 +151,9 @@ void Colony::Step() {
     float pR = RolePercent(reproducers);
     float pG = RolePercent(gatherers);
 
-    bool hasItem = false;
-    ants.ResetTraversal();
-    for (Ant* ant = &ants.Next(hasItem); hasItem; ant = &ants.Next(hasItem)) {
+    // Behaviours never add or remove ants, so the walk keeps its own cursor.
+    for (int32_t s = ants.Newest(); s != -1; s = ants.Older(s)) {
+        Ant* ant = &ants.At(s);
         if (pM > meanderingShare && ant->role == Meandering) {
             if (DistanceHome(ant->pos) > nestRadius) {
                 if (trails.IntensityAt(ant->pos.x, ant->pos.y) != 0 && pG < gatheringShare) {

@@ -8,8 +8,9 @@
 // - Add hands out a slot's element exactly as its previous occupant left it;
 //   Remove and Clear never touch elements. Callers rely on this (a newborn ant
 //   inherits the old record's leg and counters).
-// - One traversal cursor per list: two walks of the same list must never
-//   interleave. The simulation guards every walk with its state lock.
+// - One shared traversal cursor per list (ResetTraversal/Next): two such walks
+//   must never interleave. Walks that keep their own cursor use Newest/Older.
+//   The simulation guards every walk with its state lock.
 //
 // Hazard: the object is large (about 600 KB plus 50000 elements); owners live
 // on the heap, never on a thread's stack.
@@ -114,6 +115,9 @@ public:
     }
 
     int32_t Count() const { return count; }
+    // A walk with a cursor of the caller's own: Newest(), then Older(s) until
+    // -1, the same order as Next. It never disturbs another walk; the element
+    // just visited may be removed once Older(s) has been read.
     int32_t Newest() const { return tail; }
     int32_t Older(int32_t slot) const { return prevLink[slot]; }
 

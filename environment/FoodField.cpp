@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <iterator>
 
 namespace {
@@ -51,6 +52,7 @@ void FoodField::Reset() {
     // The whole grid, not only the current region: a later, larger size then
     // finds no stale slots outside the old one.
     std::fill(std::begin(indexGrid), std::end(indexGrid), -1);
+    std::fill(std::begin(regionFood), std::end(regionFood), 0);
     foodCells.Clear();
     PlaceFood(initialFood);
 }
@@ -69,12 +71,21 @@ bool FoodField::TakeFood(int32_t x, int32_t y) {
         indexGrid[index] = -1;
         foodCells.Remove(cell.slot);
         foodCount -= 1;
+        regionFood[(x >> kRegionShift) * kRegionsPerSide + (y >> kRegionShift)] -= 1;
     }
     return true;
 }
 
 bool FoodField::FindFoodNear(int32_t x, int32_t y, int32_t radius, GridPoint& point) {
     constexpr int32_t kProbes = 20;
+    // Every probe lands within the radius in both axes. With no food there the
+    // probes cannot succeed: skip their arithmetic but keep their draws.
+    const int64_t reach = std::min<int64_t>(std::llabs(static_cast<int64_t>(radius)), 2 * kGridSide);
+    const int32_t r = static_cast<int32_t>(reach);
+    if (!MayHoldFood(x - r, y - r, x + r, y + r)) {
+        random->Discard(2 * kProbes);
+        return false;
+    }
     for (int32_t probe = 0; probe < kProbes; ++probe) {
         // Angle first, then distance: the draw order is part of a run's identity.
         const ProbeDirection& direction = probeDirections[random->Next()];
@@ -91,6 +102,36 @@ bool FoodField::FindFoodNear(int32_t x, int32_t y, int32_t radius, GridPoint& po
     return false;
 }
 
+FoodCell* FoodField::AddFoodCell(int32_t x, int32_t y) {
+    if (x < 0 || y < 0 || x >= width || y >= height || indexGrid[GridIndex(x, y)] != -1) return nullptr;
+    int32_t slot = 0;
+    FoodCell* cell = foodCells.Add(slot);
+    if (cell == nullptr) return nullptr;
+    cell->units = 1;
+    cell->slot = slot;
+    cell->turnsLeft = turnsToDecay;
+    cell->x = x;
+    cell->y = y;
+    indexGrid[GridIndex(x, y)] = slot;
+    foodCount += 1;
+    regionFood[(x >> kRegionShift) * kRegionsPerSide + (y >> kRegionShift)] += 1;
+    return cell;
+}
+
+bool FoodField::MayHoldFood(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const {
+    x0 = std::max(x0, 0);
+    y0 = std::max(y0, 0);
+    x1 = std::min(x1, width - 1);
+    y1 = std::min(y1, height - 1);
+    if (x0 > x1 || y0 > y1) return false;
+    for (int32_t rx = x0 >> kRegionShift; rx <= (x1 >> kRegionShift); ++rx) {
+        for (int32_t ry = y0 >> kRegionShift; ry <= (y1 >> kRegionShift); ++ry) {
+            if (regionFood[rx * kRegionsPerSide + ry] != 0) return true;
+        }
+    }
+    return false;
+}
+
 void FoodField::AddExclusion(int32_t x, int32_t y) {
     if (exclusionCount >= kMaxExclusions) return;
     exclusionPoints[exclusionCount] = GridPoint{x, y};
@@ -100,9 +141,11 @@ void FoodField::AddExclusion(int32_t x, int32_t y) {
 void FoodField::Step() {
     // 1. Decay, on every (decayInterval + 2)-th step: the countdown runs to -1.
     if (decayCountdown < 0) {
-        foodCells.ResetTraversal();
-        bool hasItem = false;
-        for (FoodCell* cell = &foodCells.Next(hasItem); hasItem; cell = &foodCells.Next(hasItem)) {
+        // A walk with its own cursor: the next older slot is read before this
+        // cell may be removed.
+        for (int32_t s = foodCells.Newest(); s != -1;) {
+            FoodCell* cell = &foodCells.At(s);
+            s = foodCells.Older(s);
             cell->turnsLeft -= decayInterval;
             if (cell->turnsLeft < 0) {
                 // Safe until the overdue amount times the percentage passes 1;
@@ -110,7 +153,6 @@ void FoodField::Step() {
                 const float overdue = static_cast<float>(-cell->turnsLeft);
                 const float chance = overdue * decayPercentage;
                 const float r = random->RandomUnit() * chance;
-                // The walk's cursor has already moved on: removing this cell is safe.
                 if (r > 1.0) TakeFood(cell->x, cell->y);
             }
         }
@@ -196,18 +238,9 @@ void FoodField::PlaceFood(int32_t n) {
                     misses += 1;
                     continue;
                 }
-                int32_t slot = 0;
-                FoodCell* cell = foodCells.Add(slot);
-                if (cell == nullptr) return;  // cannot happen: the list outsizes any world
-                cell->units = 1;
-                cell->slot = slot;
-                cell->turnsLeft = turnsToDecay;
-                cell->x = x;
-                cell->y = y;
-                indexGrid[GridIndex(x, y)] = slot;
+                if (AddFoodCell(x, y) == nullptr) return;  // cannot happen: the list outsizes any world
                 remaining -= 1;
                 placed += 1;
-                foodCount += 1;
             }
             radius += kRingStep;
         }

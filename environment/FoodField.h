@@ -51,6 +51,12 @@ public:
     int32_t FoodCount() const { return foodCount; }
     void Step();
     void PlaceFood(int32_t n);
+    // Adds one fresh single-unit cell at an in-world cell without food; no
+    // random draw. Returns the new record, or nullptr if the cell is refused.
+    FoodCell* AddFoodCell(int32_t x, int32_t y);
+    // True when some cell of [x0, x1] x [y0, y1] (clipped to the world) may
+    // hold food: a coarse test on per-region counts, never a false "no".
+    bool MayHoldFood(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const;
 
     // Fields in declaration order. Plain data: the Food Control dialog reads
     // and writes the parameters (under the simulation's state lock); foodCount,
@@ -77,6 +83,12 @@ public:
     int32_t exclusionCount = 0;
     ListTemplate<FoodCell> foodCells;
     int32_t indexGrid[kGridCells];          // -1 or the slot of the cell's FoodCell
+
+    // Food cells per 8 x 8 region of the grid, kept by AddFoodCell and
+    // TakeFood: a search whose whole reach holds no food can skip its probes.
+    static constexpr int32_t kRegionShift = 3;
+    static constexpr int32_t kRegionsPerSide = kGridSide >> kRegionShift;
+    int32_t regionFood[kRegionsPerSide * kRegionsPerSide];
 
 private:
     // cos and sin of a search probe's angle for each of the 32768 values of

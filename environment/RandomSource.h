@@ -27,6 +27,11 @@ public:
         return static_cast<int32_t>((state >> 16) & 0x7FFFu);
     }
 
+    // Advances the sequence as n calls of Next() would, without the results.
+    void Discard(int32_t n) {
+        for (int32_t i = 0; i < n; ++i) state = state * 214013u + 2531011u;
+    }
+
     // Next() / 32767.0 rounded to float: uniform over [0, 1], both ends possible.
     float RandomUnit() { return static_cast<float>(Next() / 32767.0); }
 

@@ -61,14 +61,17 @@ int32_t TrailMap::IntensityAt(int32_t x, int32_t y) const {
 }
 
 void TrailMap::Evaporate() {
-    trailCells.ResetTraversal();
-    bool hasItem = false;
-    for (TrailCell* cell = &trailCells.Next(hasItem); hasItem; cell = &trailCells.Next(hasItem)) {
+    // A walk with its own cursor (kept in a register; this loop runs every
+    // step over every trail cell): the next older slot is read before this
+    // cell may be removed.
+    for (int32_t s = trailCells.Newest(); s != -1;) {
+        TrailCell* cell = &trailCells.At(s);
+        const int32_t slot = s;
+        s = trailCells.Older(s);
         cell->intensity -= 1;
         if (cell->intensity <= 0) {
             indexGrid[GridIndex(cell->x, cell->y)] = -1;
-            // The walk's cursor has already moved on: removing this cell is safe.
-            trailCells.Remove(cell->slot);
+            trailCells.Remove(slot);
         }
     }
 }

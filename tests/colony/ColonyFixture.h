@@ -57,13 +57,7 @@ protected:
     }
 
     // Adds one food cell at (x, y) without random draws.
-    void PutFood(int32_t x, int32_t y) {
-        int32_t slot = 0;
-        FoodCell* cell = food->foodCells.Add(slot);
-        *cell = FoodCell{1, slot, food->turnsToDecay, x, y};
-        food->indexGrid[GridIndex(x, y)] = slot;
-        ++food->foodCount;
-    }
+    void PutFood(int32_t x, int32_t y) { ASSERT_NE(food->AddFoodCell(x, y), nullptr); }
 
     int32_t At(int32_t x, int32_t y) const { return colony->occupancy[GridIndex(x, y)]; }
 

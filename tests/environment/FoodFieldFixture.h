@@ -23,14 +23,12 @@ protected:
         field->SetSize(width, height);
     }
 
-    // Puts a food cell straight into the list and grid (no draws).
+    // Puts a food cell into the field (no draws).
     void Put(int32_t x, int32_t y, int32_t units = 1, int32_t turnsLeft = 800) {
-        int32_t slot = -1;
-        FoodCell* cell = field->foodCells.Add(slot);
+        FoodCell* cell = field->AddFoodCell(x, y);
         ASSERT_NE(cell, nullptr);
-        *cell = FoodCell{units, slot, turnsLeft, x, y};
-        field->indexGrid[GridIndex(x, y)] = slot;
-        field->foodCount += 1;
+        cell->units = units;
+        cell->turnsLeft = turnsLeft;
     }
 
     // The records, newest first, without moving the list's traversal cursor.
