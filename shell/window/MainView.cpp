@@ -53,6 +53,11 @@ MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
     }
     {
         std::lock_guard<std::mutex> lock(simulation->stateMutex);
+        const ListWarning listWarning{
+            [](void* context, const char*) { static_cast<MainView*>(context)->listFull.store(true); }, this};
+        simulation->colony.ants.warning = listWarning;
+        simulation->colony.trails.trailCells.warning = listWarning;
+        simulation->foodField.foodCells.warning = listWarning;
         if (settings.noTrails) simulation->colony.showTrails = false;
         if (settings.noExpert) simulation->colony.expertSystemOn = false;
     }
@@ -338,6 +343,9 @@ int MainView::Run() {
         }
         if (TerminationRequested()) closeRequested = true;
         if (closeRequested) break;
+        if (listFull.exchange(false)) {
+            ShowMessage(ListTemplate<Ant>::kFullWarning, MessageKind::Warning, window);
+        }
         if (TakeScreenshotRequest() && !settings.screenshotPath.empty()) {
             pendingScreenshot = true;
             draw = true;

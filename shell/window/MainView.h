@@ -140,4 +140,7 @@ private:
     uint32_t commandEvent = kNoEvents;
     // Repaint requests that pile up merge into one queued event.
     std::atomic<bool> repaintQueued{false};
+    // Raised by a full slot list on the simulation thread; the box is shown
+    // by the interface thread, never from inside a step.
+    std::atomic<bool> listFull{false};
 };
