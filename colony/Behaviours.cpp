@@ -5,6 +5,7 @@
 #include "colony/Colony.h"
 
 namespace {
+constexpr double kDegreesPi = 3.1415926535;  // direction of an ant from the nest
 constexpr float kLegPi = 3.1415927f;         // random leg angles
 // A gatherer that gives up wanders only briefly before heading home.
 constexpr int32_t kGiveUpReturnTimer = 50;
@@ -18,47 +19,70 @@ constexpr float kReturnArrivalMargin = 2.0f;
 constexpr int32_t kMaxLegPlans = 1000;
 }  // namespace
 
+namespace {
+// theta := atan2(dy, dx) in degrees, stored as a float, moved into [0, 360];
+// an ant on the nest gets 0. Two steps lead back toward the nest and share the
+// pull m; the two that lead away get b each. The quadrant formulas are
+// deliberately not continuous at 90, 180 and 270 degrees.
+Colony::MeanderThresholds ComputeMeanderThresholds(int32_t dx, int32_t dy, float m) {
+    float theta = static_cast<float>(std::atan2(static_cast<double>(dy), static_cast<double>(dx)) *
+                                     180.0 / kDegreesPi);
+    if (theta < 0.0f) theta += 360.0f;
+    const float h = m / 2.0f;
+    const float b = (1.0f - m) / 2.0f;
+    Colony::MeanderThresholds t;
+    if (theta < 90.0f) {
+        const float q = (90.0f - theta) / 90.0f;
+        t.t1 = h * q;
+        t.t2 = t.t1 + b;
+        t.t3 = t.t2 + b;
+    } else if (theta < 180.0f) {
+        const float u = (180.0f - theta) * m / 90.0f;
+        t.t1 = b;
+        t.t2 = t.t1 + m * (1.0f - u);
+        t.t3 = t.t2 + b;
+    } else if (theta < 270.0f) {
+        const float u = (270.0f - theta) * m / 90.0f;
+        t.t1 = b;
+        t.t2 = t.t1 + m * u;
+        t.t3 = t.t2 + m * (1.0f - u);
+    } else {
+        const float u = (360.0f - theta) * m / 90.0f;
+        t.t1 = m * (1.0f - u);
+        t.t2 = t.t1 + b;
+        t.t3 = t.t2 + m * u;
+    }
+    return t;
+}
+}  // namespace
+
+Colony::MeanderThresholds Colony::MeanderThresholdsAt(int32_t dx, int32_t dy) {
+    if (dx < -kOffsetSpan || dx > kOffsetSpan || dy < -kOffsetSpan || dy > kOffsetSpan) {
+        return ComputeMeanderThresholds(dx, dy, meanderPull);  // a nest outside the grid
+    }
+    if (meanderTablePull != meanderPull) {
+        for (int32_t x = -kOffsetSpan; x <= kOffsetSpan; ++x) {
+            for (int32_t y = -kOffsetSpan; y <= kOffsetSpan; ++y) {
+                meanderTable[(x + kOffsetSpan) * kOffsetSide + (y + kOffsetSpan)] =
+                    ComputeMeanderThresholds(x, y, meanderPull);
+            }
+        }
+        meanderTablePull = meanderPull;
+    }
+    return meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)];
+}
+
 void Colony::Meander(Ant& ant) {
     if (ant.lastMoved == stepCount) return;  // already swapped this step
 
-    const float theta = DirectionFromHome(ant.pos.x - home.x, ant.pos.y - home.y);
-
-    // Two steps lead back toward the nest and share the pull m; the two that
-    // lead away get b each. The quadrant formulas are deliberately not
-    // continuous at 90, 180 and 270 degrees.
-    const float m = meanderPull;
-    const float h = m / 2.0f;
-    const float b = (1.0f - m) / 2.0f;
-    float t1, t2, t3;
-    if (theta < 90.0f) {
-        const float t = (90.0f - theta) / 90.0f;
-        t1 = h * t;
-        t2 = t1 + b;
-        t3 = t2 + b;
-    } else if (theta < 180.0f) {
-        const float u = (180.0f - theta) * m / 90.0f;
-        t1 = b;
-        t2 = t1 + m * (1.0f - u);
-        t3 = t2 + b;
-    } else if (theta < 270.0f) {
-        const float u = (270.0f - theta) * m / 90.0f;
-        t1 = b;
-        t2 = t1 + m * u;
-        t3 = t2 + m * (1.0f - u);
-    } else {
-        const float u = (360.0f - theta) * m / 90.0f;
-        t1 = m * (1.0f - u);
-        t2 = t1 + b;
-        t3 = t2 + m * u;
-    }
-
+    const MeanderThresholds t = MeanderThresholdsAt(ant.pos.x - home.x, ant.pos.y - home.y);
     const float r = random->RandomUnit();
     GridPoint next = ant.pos;
-    if (r < t1) {
+    if (r < t.t1) {
         --next.x;
-    } else if (r < t2) {
+    } else if (r < t.t2) {
         ++next.x;
-    } else if (r < t3) {
+    } else if (r < t.t3) {
         ++next.y;
     } else {
         --next.y;

@@ -9,29 +9,10 @@ namespace {
 // The nest radius uses this truncated constant, not full-precision pi.
 constexpr double kNestPi = 3.1415926535;
 
-// theta := atan2(dy, dx) in degrees, stored as a float, moved into [0, 360].
-float ComputeDirection(int32_t dx, int32_t dy) {
-    float theta = static_cast<float>(std::atan2(static_cast<double>(dy), static_cast<double>(dx)) *
-                                     180.0 / kNestPi);
-    if (theta < 0.0f) theta += 360.0f;
-    return theta;
-}
 }  // namespace
-
-float Colony::DirectionFromHome(int32_t dx, int32_t dy) const {
-    if (dx < -kOffsetSpan || dx > kOffsetSpan || dy < -kOffsetSpan || dy > kOffsetSpan) {
-        return ComputeDirection(dx, dy);  // a nest placed outside the grid
-    }
-    return directionTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)];
-}
 
 Colony::Colony(RandomSource& randomSource, const char* rulesPath)
     : trails(randomSource), random(&randomSource) {
-    for (int32_t dx = -kOffsetSpan; dx <= kOffsetSpan; ++dx) {
-        for (int32_t dy = -kOffsetSpan; dy <= kOffsetSpan; ++dy) {
-            directionTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)] = ComputeDirection(dx, dy);
-        }
-    }
     expertSystemOn = true;
     InitExpertSystem(rulesPath);  // may clear expertSystemOn
     foodReserves = initialFoodReserves;
@@ -164,6 +145,8 @@ void Colony::Step() {
                     SetRole(*ant, Wandering);
                     ant->returnTimer = returnToBaseTime;
                 }
+                // Refreshed whether or not this ant changed role: the refresh
+                // also picks up role changes made by earlier ants' behaviours.
                 pW = RolePercent(wanderers);
                 pM = RolePercent(meanderers);
                 pR = RolePercent(reproducers);

@@ -116,15 +116,24 @@ public:
     int32_t occupancy[kGridCells];  // -1 or the slot of the ant on the cell
     ListTemplate<Ant> ants;
 
-    // Direction of a cell from the nest in degrees, [0, 360], for every offset
-    // inside the grid: the meander step needs it for every ant every step, and
-    // atan2 would dominate the step. Filled once with the same arithmetic.
+    // The meander step's cumulative thresholds for an ant at offset (dx, dy)
+    // from the nest: a draw below t1 steps to x - 1, below t2 to x + 1, below
+    // t3 to y + 1, else to y - 1.
+    struct MeanderThresholds {
+        float t1, t2, t3;
+    };
+    MeanderThresholds MeanderThresholdsAt(int32_t dx, int32_t dy);
+
+    // Every ant meanders every step, and the thresholds depend only on its
+    // offset from the nest and on meanderPull; atan2 and the quadrant formulas
+    // would dominate the step. So they are tabulated for every offset inside
+    // the grid, with the same arithmetic, and refilled if meanderPull changes.
     static constexpr int32_t kOffsetSpan = kGridSide - 1;  // |dx|, |dy| at most this
     static constexpr int32_t kOffsetSide = 2 * kOffsetSpan + 1;
-    float DirectionFromHome(int32_t dx, int32_t dy) const;
 
 private:
-    float directionTable[kOffsetSide * kOffsetSide];
+    MeanderThresholds meanderTable[kOffsetSide * kOffsetSide];
+    float meanderTablePull = -1.0f;  // the meanderPull the table holds; -1: not filled
     void SetRole(Ant& ant, int32_t role);  // moves one unit between counters
     void RemoveMeanderers(int32_t k);      // youngest first
     RandomSource* random;                  // not owned
