@@ -231,3 +231,22 @@ TEST_F(ColonyTest, ReturningAntArrivesStrictlyInsideRadiusPlusTwo) {
     EXPECT_EQ(far.role, Meandering);
     EXPECT_EQ(far.pos, (GridPoint{66, 64}));
 }
+
+TEST_F(ColonyTest, MeanderFollowsAChangedPull) {
+    const uint32_t seed = SeedForUnit(0.31f, 0.49f);
+    Ant& ant = PutAnt(70, 64, Meandering);
+    colony->stepCount = 1;
+    random.Seed(seed);
+    colony->Meander(ant);
+    EXPECT_EQ(ant.pos, (GridPoint{71, 64})) << "pull 0.6: this draw steps away (x + 1)";
+
+    // Full pull: no step leads away; east of the nest half the draws go west.
+    colony->meanderPull = 1.0f;
+    colony->stepCount = 2;
+    ant.pos = GridPoint{70, 64};
+    colony->occupancy[GridIndex(71, 64)] = -1;
+    colony->occupancy[GridIndex(70, 64)] = ant.slot;
+    random.Seed(seed);
+    colony->Meander(ant);
+    EXPECT_EQ(ant.pos, (GridPoint{69, 64}));
+}
