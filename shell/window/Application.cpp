@@ -59,6 +59,18 @@ int RunView(const ViewSettings& settings) {
         ShowMessage(text.c_str(), MessageKind::Error);
         return 1;
     }
+    // Without a display SDL falls back to its invisible drivers, and the
+    // screen saver would run for ever with nobody to see or end it. A user
+    // who asks for such a driver by name (SDL_VIDEODRIVER) gets it.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr && SDL_getenv("SDL_VIDEODRIVER") == nullptr &&
+        (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0)) {
+        std::fprintf(stderr,
+                     "%s: no display found (set DISPLAY, or run the simulation without a window: "
+                     "marrowick --headless)\n",
+                     kApplicationTitle);
+        return 1;
+    }
     auto view = std::make_unique<MainView>(settings);
     std::string error;
     if (!view->Create(error)) {

@@ -2,7 +2,8 @@
 # The other screen-saver modes and the plain start-up answers: /c shows only
 # the About box (the simulation is never built, so neither the rule base nor
 # the settings file appears) and ends when OK is pressed; /p without a window
-# ends at once; --help and --version answer; a bad option is refused.
+# ends at once; --help and --version answer; a bad option is refused; run
+# mode without any display ends with a message.
 source "$(dirname "$0")/e2e_common.bash" "$1"
 
 # ---- Configure ----
@@ -35,4 +36,12 @@ status=0
 "$MARROWICK" --no-such-option 2>err.txt || status=$?
 [ "$status" = 2 ] || fail "an unknown option gave status $status"
 grep -q -- "--no-such-option" err.txt || fail "the unknown option is not named"
+# ---- No display at all ----
+# SDL would fall back to an invisible driver; the program says so and ends
+# instead of running unseen for ever.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER ASAN_OPTIONS=detect_leaks=0 \
+    timeout 20 "$MARROWICK" /s 2>nodisplay.txt || status=$?
+[ "$status" = 1 ] || fail "run mode without a display gave status $status"
+grep -q "no display found" nodisplay.txt || fail "run mode without a display says nothing"
 echo "configure and preview: ok"
