@@ -15,14 +15,9 @@ constexpr float kMaxViableReserves = 1500.0f;
 // first (declaration order); the first colony sits off centre at (40, 50).
 Simulation::Simulation(uint32_t seed, const char* rulesPath)
     : random(seed), colony(random, rulesPath), foodField(random) {
-    colonyDeaths = 0;
-    stepSeconds = 0.0f;
-    totalSteps = 0;
+    // Counters, seeds and sizes start at their member defaults.
     colony.foodField = &foodField;
-    startingSeeds = 2500;
-    worldWidth = 128;
-    worldHeight = 128;
-    NewWorld(128, 128);
+    NewWorld(kGridSide, kGridSide);
     NewColony(kFirstColonyX, kFirstColonyY, kColonyAnts);
 }
 
