@@ -7,15 +7,18 @@
 
 #include "colony/Colony.h"
 #include "environment/FoodField.h"
+#include "policy/ExpertSystem.h"
 
 namespace {
 struct World {
     RandomSource random;
     std::unique_ptr<Colony> colony;
     std::unique_ptr<FoodField> food;
+    std::unique_ptr<ExpertSystem> expert = std::make_unique<ExpertSystem>();
 
     World(int32_t ants, GridPoint home) {
-        colony = std::make_unique<Colony>(random, "/tmp/marrowick-bench-Rules.clp");
+        expert->Init("/tmp/marrowick-bench-Rules.clp");
+        colony = std::make_unique<Colony>(random);
         food = std::make_unique<FoodField>(random);
         colony->foodField = food.get();
         colony->SetWorldSize(128, 128);
@@ -28,6 +31,7 @@ struct World {
     void Step() {
         food->Step();
         colony->Step();
+        if (colony->policyPassDue && expert->on) expert->Run(*colony);
         colony->foodSupply = food->FoodCount();
     }
 };
@@ -61,7 +65,6 @@ static void BM_PackedColonyStep(benchmark::State& state) {
     world.colony->foodPerAnt = 0.0f;
     world.colony->dieRatio = 0.0f;
     world.colony->reproduceRatio = 0.0f;
-    world.colony->expertSystemOn = false;
     for (auto _ : state) world.colony->Step();
     state.counters["ants"] = world.colony->population;
     state.counters["ns_per_ant"] = benchmark::Counter(

@@ -10,13 +10,10 @@
 #include <string>
 
 #include "colony/Colony.h"
-#include "environment/RandomSource.h"
+#include "policy/ExpertSystem.h"
+#include "foundation/RandomSource.h"
 #include "policy/RuleBaseText.h"
 #include "policy/RuleEngine.h"
-
-extern "C" {
-#include <clips/clips.h>
-}
 
 namespace {
 
@@ -40,8 +37,10 @@ struct RulesFolder {
 void BM_ExpertSystemPass(benchmark::State& state) {
     RulesFolder folder;
     RandomSource random;
-    auto colony = std::make_unique<Colony>(random, folder.File().c_str());
-    if (!colony->expertSystemOn) {
+    auto colony = std::make_unique<Colony>(random);
+    auto expert = std::make_unique<ExpertSystem>();
+    expert->Init(folder.File().c_str());
+    if (!expert->on) {
         state.SkipWithError("rule base did not load");
         return;
     }
@@ -50,7 +49,7 @@ void BM_ExpertSystemPass(benchmark::State& state) {
     colony->gatherers = 40;
     colony->foodSupply = 900;
     for (auto _ : state) {
-        colony->RunExpertSystem();
+        expert->Run(*colony);
         benchmark::DoNotOptimize(colony->reproducingShare);
     }
 }
@@ -68,34 +67,13 @@ void BM_BareEnginePass(benchmark::State& state) {
         std::fclose(file);
     }
     RuleEngine engine;
-    void* env = engine.Environment();
-    if (EnvLoad(env, folder.File().c_str()) != 1) {
+    if (engine.Load(folder.File().c_str()) != LoadResult::Loaded) {
         state.SkipWithError("rule base did not load");
         return;
     }
-    void* world = EnvFindDeftemplate(env, "world");
-    void* colony = EnvFindDeftemplate(env, "colony");
-    const auto put = [env](void* fact, const char* slot, const char* value) {
-        DATA_OBJECT data;
-        SetType(data, SYMBOL);
-        SetValue(data, EnvAddSymbol(env, value));
-        EnvPutFactSlot(env, fact, slot, &data);
-    };
+    const PassFacts facts{"high", "stable", "high", "low", "stable", "low"};
     for (auto _ : state) {
-        engine.ClearListing();
-        EnvReset(env);
-        void* worldFact = EnvCreateFact(env, world);
-        put(worldFact, "food_supply", "high");
-        put(worldFact, "change_FS", "stable");
-        EnvAssert(env, worldFact);
-        void* colonyFact = EnvCreateFact(env, colony);
-        put(colonyFact, "food_reserves", "high");
-        put(colonyFact, "population", "low");
-        put(colonyFact, "change_FR", "stable");
-        put(colonyFact, "num_gathering_ants", "low");
-        EnvAssert(env, colonyFact);
-        EnvRun(env, RuleEngine::kMaxRuleFirings);
-        EnvFacts(env, "proir", nullptr, -1, -1, -1);
+        engine.Pass(facts);
         benchmark::DoNotOptimize(engine.listingLength);
     }
 }

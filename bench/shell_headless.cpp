@@ -20,9 +20,9 @@
 #include <string>
 #include <thread>
 
-#include "environment/RandomSource.h"
-#include "shell/Simulation.h"
-#include "shell/SimulationThread.h"
+#include "foundation/RandomSource.h"
+#include "simulation/Simulation.h"
+#include "simulation/SimulationThread.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ void BM_FastRunStep(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
     state.counters["restarts"] = static_cast<double>(restarts);
     state.counters["population"] = simulation->colony.population;
-    state.counters["expert_on"] = simulation->colony.expertSystemOn ? 1 : 0;
+    state.counters["expert_on"] = simulation->expertSystem.on ? 1 : 0;
 }
 BENCHMARK(BM_FastRunStep)->Unit(benchmark::kMicrosecond)->MinTime(3.0);
 

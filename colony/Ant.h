@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "environment/GridPoint.h"
+#include "foundation/GridPoint.h"
 
 enum AntRole : int32_t {
     Wandering = 0,            // explores in straight legs; carries found food home

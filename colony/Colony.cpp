@@ -11,10 +11,7 @@ constexpr double kNestPi = 3.1415926535;
 
 }  // namespace
 
-Colony::Colony(RandomSource& randomSource, const char* rulesPath)
-    : trails(randomSource), random(&randomSource) {
-    expertSystemOn = true;
-    InitExpertSystem(rulesPath);  // may clear expertSystemOn
+Colony::Colony(RandomSource& randomSource) : trails(randomSource), random(&randomSource) {
     foodReserves = initialFoodReserves;
     for (int32_t i = 0; i < kGridCells; ++i) occupancy[i] = -1;
     Reset();
@@ -181,11 +178,12 @@ void Colony::Step() {
         --recountCountdown;
     }
 
+    policyPassDue = false;
     if (policyCountdown < 0) {
         if (policyWarmup > 0) {
             --policyWarmup;
-        } else if (expertSystemOn) {
-            RunExpertSystem();
+        } else {
+            policyPassDue = true;
         }
         policyCountdown = policyPeriod;
     } else {

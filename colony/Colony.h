@@ -1,7 +1,8 @@
 #pragma once
 // Colony: the whole state of the one ant colony: parameters, target role
 // shares and role counters, food reserves, the ants, the occupancy grid and the
-// colony's trail layer, plus the expert system that retunes the shares.
+// colony's trail layer. The policy that retunes the shares lives above it
+// (policy/ExpertSystem); the colony only says when a pass is due.
 //
 // Invariants (after every Step and every placement):
 // - every ant stands inside width x height and occupancy at its pos holds its
@@ -15,22 +16,17 @@
 #include <cstdint>
 
 #include "colony/Ant.h"
-#include "colony/ListTemplate.h"
+#include "foundation/ListTemplate.h"
 #include "environment/FoodField.h"
-#include "environment/GeometryUtil.h"
-#include "environment/GridPoint.h"
-#include "environment/RandomSource.h"
+#include "foundation/GeometryUtil.h"
+#include "foundation/GridPoint.h"
+#include "foundation/RandomSource.h"
 #include "environment/TrailMap.h"
-#include "policy/RuleEngine.h"
 
 class Colony {
 public:
-    static constexpr size_t kActionCapacity = 100;  // populationAction, foodAction
-
     // random is the simulation's shared generator (outlives the colony).
-    // rulesPath is the rule base file: written from the built-in text when
-    // missing, then loaded; a load failure leaves expertSystemOn false.
-    explicit Colony(RandomSource& random, const char* rulesPath = "Rules.clp");
+    explicit Colony(RandomSource& random);
     virtual ~Colony() = default;
     Colony(const Colony&) = delete;
     Colony& operator=(const Colony&) = delete;
@@ -61,18 +57,10 @@ public:
     // how many were placed (fewer only when the world has no free cell left).
     int32_t PlaceAnts(int32_t n, float startRadius, int32_t tries);
 
-    // Expert system (policy/ExpertSystem.cpp).
-    void InitExpertSystem(const char* rulesPath);
-    void RunExpertSystem();
-
     // ---- Fields, in declaration order (defaults set by the constructor) ----
-    bool expertSystemOn = true;
-    RuleEngine ruleEnvironment;
-    bool firstPolicyPass = true;
-    int32_t baselineFoodReserves = 0;
-    int32_t baselineFoodSupply = 0;
-    char populationAction[kActionCapacity] = {};
-    char foodAction[kActionCapacity] = {};
+    // Set by Step when the policy countdown has fired after its warm-up: the
+    // owner then runs the expert-system pass, as the last act of the step.
+    bool policyPassDue = false;
     int32_t foodSupply = 1000;
     int32_t foodSearchRadius = 10;
     float meanderPull = 0.6f;

@@ -10,10 +10,10 @@
 // lock. Large object (about 1.7 MB): create it on the heap.
 #include <cstdint>
 
-#include "colony/ListTemplate.h"
-#include "environment/GeometryUtil.h"
-#include "environment/GridPoint.h"
-#include "environment/RandomSource.h"
+#include "foundation/ListTemplate.h"
+#include "foundation/GeometryUtil.h"
+#include "foundation/GridPoint.h"
+#include "foundation/RandomSource.h"
 
 enum GeneratorType : int32_t {
     MinimumFood = 0,

@@ -10,9 +10,9 @@
 // Large object (about 1.7 MB): it lives inside the colony, on the heap.
 #include <cstdint>
 
-#include "colony/ListTemplate.h"
-#include "environment/GridPoint.h"
-#include "environment/RandomSource.h"
+#include "foundation/ListTemplate.h"
+#include "foundation/GridPoint.h"
+#include "foundation/RandomSource.h"
 
 // 20 bytes.
 struct TrailCell {

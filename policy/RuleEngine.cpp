@@ -24,6 +24,36 @@ constexpr const char* kErrorNames[] = {"werror", "wwarning"};
 constexpr int kListingRouterPriority = 10;
 constexpr int kConsoleRouterPriority = 5;
 
+constexpr const char* kWorldTemplate = "world";
+constexpr const char* kColonyTemplate = "colony";
+constexpr const char* kWorldSlots[] = {"food_supply", "change_FS"};
+constexpr const char* kColonySlots[] = {"food_reserves", "population", "change_FR",
+                                        "num_gathering_ants"};
+
+bool HasSlots(void* environment, void* deftemplate, const char* const* slots, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        if (!EnvDeftemplateSlotExistP(environment, deftemplate, slots[i])) return false;
+    }
+    return true;
+}
+
+// The rule base is usable only when both templates exist with every slot the
+// pass fills in.
+bool HasTemplates(void* environment) {
+    void* world = EnvFindDeftemplate(environment, kWorldTemplate);
+    void* colony = EnvFindDeftemplate(environment, kColonyTemplate);
+    return world != nullptr && colony != nullptr &&
+           HasSlots(environment, world, kWorldSlots, std::size(kWorldSlots)) &&
+           HasSlots(environment, colony, kColonySlots, std::size(kColonySlots));
+}
+
+void PutSymbol(void* environment, void* fact, const char* slot, const char* value) {
+    DATA_OBJECT data;
+    SetType(data, SYMBOL);
+    SetValue(data, EnvAddSymbol(environment, value));
+    EnvPutFactSlot(environment, fact, slot, &data);
+}
+
 bool IsOneOf(const char* name, const char* const* names, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         if (std::strcmp(name, names[i]) == 0) return true;
@@ -105,4 +135,40 @@ void RuleEngine::AppendListing(const char* text) {
     std::memcpy(factListing + listingLength, text, length);
     listingLength += length;
     factListing[listingLength] = '\0';
+}
+
+LoadResult RuleEngine::Load(const char* path) {
+    if (environment == nullptr) return LoadResult::CannotRead;
+    // The engine's own error text has gone to standard error by the time
+    // EnvLoad returns (the error router is installed with the environment).
+    const int loaded = EnvLoad(environment, path);
+    if (loaded == 0) return LoadResult::CannotRead;
+    if (loaded != 1) return LoadResult::HasErrors;
+    if (!HasTemplates(environment)) return LoadResult::LacksTemplates;
+    return LoadResult::Loaded;
+}
+
+bool RuleEngine::Ready() const { return environment != nullptr && HasTemplates(environment); }
+
+PassResult RuleEngine::Pass(const PassFacts& facts) {
+    ClearListing();
+    EnvReset(environment);
+
+    void* world = EnvCreateFact(environment, EnvFindDeftemplate(environment, kWorldTemplate));
+    if (world == nullptr) return PassResult::Failed;
+    PutSymbol(environment, world, "food_supply", facts.foodSupply);
+    PutSymbol(environment, world, "change_FS", facts.foodSupplyChange);
+    EnvAssert(environment, world);
+
+    void* colony = EnvCreateFact(environment, EnvFindDeftemplate(environment, kColonyTemplate));
+    if (colony == nullptr) return PassResult::Failed;
+    PutSymbol(environment, colony, "food_reserves", facts.foodReserves);
+    PutSymbol(environment, colony, "population", facts.population);
+    PutSymbol(environment, colony, "change_FR", facts.foodReservesChange);
+    PutSymbol(environment, colony, "num_gathering_ants", facts.gatherers);
+    EnvAssert(environment, colony);
+
+    if (EnvRun(environment, kMaxRuleFirings) >= kMaxRuleFirings) return PassResult::CutOff;
+    EnvFacts(environment, kListingName, nullptr, -1, -1, -1);
+    return PassResult::Listed;
 }

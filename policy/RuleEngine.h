@@ -10,6 +10,27 @@
 #include <cstddef>
 #include <cstdint>
 
+// Why a rule base did not load.
+enum class LoadResult { Loaded, CannotRead, HasErrors, LacksTemplates };
+
+// The six classified symbols of one pass, in the order the bridge asserts them:
+// the world fact (food_supply, change_FS), then the colony fact
+// (food_reserves, population, change_FR, num_gathering_ants).
+struct PassFacts {
+    const char* foodSupply;
+    const char* foodSupplyChange;
+    const char* foodReserves;
+    const char* population;
+    const char* foodReservesChange;
+    const char* gatherers;
+};
+
+enum class PassResult {
+    Listed,  // the rules ran to rest; factListing holds the facts
+    CutOff,  // still firing after kMaxRuleFirings: the conclusions are not trusted
+    Failed,  // the facts could not be made
+};
+
 class RuleEngine {
 public:
     static constexpr size_t kListingCapacity = 10000;  // factListing, NUL included
@@ -23,6 +44,16 @@ public:
 
     void* Environment() const { return environment; }
     bool Usable() const { return environment != nullptr; }
+
+    // Loads the rule base at path and checks the world and colony templates
+    // with every slot a pass writes. The engine's own error text goes to
+    // standard error as it is printed.
+    LoadResult Load(const char* path);
+    // Both templates exist with every slot a pass writes.
+    bool Ready() const;
+    // Resets the engine, asserts the world and colony facts, runs the rules
+    // and prints the fact listing into factListing. Call only when Ready().
+    PassResult Pass(const PassFacts& facts);
 
     // Rule-engine printouts to "t" reach standard output only while echo is on.
     void SetEcho(bool on) { echo = on; }

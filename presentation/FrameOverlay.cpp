@@ -4,7 +4,7 @@
 
 #include "presentation/OverlayBatch.h"
 #include "presentation/TextFont.h"
-#include "shell/Simulation.h"
+#include "simulation/Simulation.h"
 
 void FrameGraphs::Layout(int32_t backBufferHeight) {
     const int32_t bottom = backBufferHeight - kBottomGap;

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "presentation/HistoryGraph.h"
-#include "shell/StatisticsText.h"
+#include "simulation/StatisticsText.h"
 
 class OverlayBatch;
 class Simulation;

@@ -5,7 +5,7 @@
 #include <stb_image.h>
 #include <stb_image_write.h>
 
-#include "shell/SettingsFile.h"
+#include "presentation/SettingsFile.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <glm/vec3.hpp>
 
-#include "environment/RandomSource.h"
+#include "foundation/RandomSource.h"
 
 // A millisecond counter that wraps at 2^32; only differences are used.
 class TickSource {

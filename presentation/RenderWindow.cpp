@@ -10,7 +10,7 @@
 #include <glm/ext/matrix_transform.hpp>
 
 #include "presentation/MediaFile.h"
-#include "shell/Simulation.h"
+#include "simulation/Simulation.h"
 
 namespace {
 

@@ -39,8 +39,8 @@
 #include "presentation/OverlayBatch.h"
 #include "presentation/TextFont.h"
 #include "presentation/scene/SceneBuilder.h"
-#include "shell/SettingsFile.h"
-#include "shell/StatisticsText.h"
+#include "presentation/SettingsFile.h"
+#include "simulation/StatisticsText.h"
 
 class Simulation;
 

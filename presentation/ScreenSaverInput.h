@@ -14,7 +14,7 @@
 
 #include <SDL_keycode.h>
 
-#include "environment/GridPoint.h"
+#include "foundation/GridPoint.h"
 
 struct InputResult {
     bool close = false;

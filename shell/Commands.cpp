@@ -2,8 +2,8 @@
 
 #include <mutex>
 
-#include "shell/Simulation.h"
-#include "shell/SimulationThread.h"
+#include "simulation/Simulation.h"
+#include "simulation/SimulationThread.h"
 
 bool DispatchCommand(int32_t id, Simulation& simulation, SimulationThread& thread,
                      CommandView& view) {
@@ -44,7 +44,7 @@ bool DispatchCommand(int32_t id, Simulation& simulation, SimulationThread& threa
             // Switching on after a failed load is allowed: the expert-system
             // pass checks for its rule base itself and then does nothing.
             std::lock_guard<std::mutex> lock(simulation.stateMutex);
-            simulation.colony.expertSystemOn = id == ID_EXPERT_ON;
+            simulation.expertSystem.on = id == ID_EXPERT_ON;
             return true;
         }
         case ID_APP_ABOUT:

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "shell/Simulation.h"
-#include "shell/SimulationThread.h"
+#include "simulation/Simulation.h"
+#include "simulation/SimulationThread.h"
 
 const char* const kGeneratorTexts[kGeneratorTextCount] = {
     "Minimum Food",

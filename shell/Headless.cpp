@@ -10,8 +10,8 @@
 #include <cstring>
 #include <memory>
 
-#include "shell/Simulation.h"
-#include "shell/StatisticsText.h"
+#include "simulation/Simulation.h"
+#include "simulation/StatisticsText.h"
 
 namespace {
 
@@ -366,6 +366,7 @@ const char kHeadlessCsvHeader[] =
 
 size_t FormatCsvRow(const Simulation& simulation, char* buffer, size_t capacity) {
     const Colony& colony = simulation.colony;
+    const ExpertSystem& expert = simulation.expertSystem;
     Appender row(buffer, capacity);
     row.Format("%d,%d,%d,%d,%d,%d,%d,%.2f,%.2f,%.2f,%.2f,%.3f,%d,%d,%s,", simulation.totalSteps,
                colony.population, colony.meanderers, colony.wanderers, colony.gatherers,
@@ -374,12 +375,12 @@ size_t FormatCsvRow(const Simulation& simulation, char* buffer, size_t capacity)
                static_cast<double>(colony.gatheringShare),
                static_cast<double>(colony.reproducingShare),
                static_cast<double>(colony.foodReserves), simulation.foodField.FoodCount(),
-               simulation.colonyDeaths, colony.expertSystemOn ? "on" : "off");
+               simulation.colonyDeaths, expert.on ? "on" : "off");
     // While the expert system is off its old conclusions are not current: the
     // overlay shows them empty, and so does the row.
-    row.Quoted(colony.expertSystemOn ? colony.populationAction : "");
+    row.Quoted(expert.on ? expert.populationAction : "");
     row.Put(',');
-    row.Quoted(colony.expertSystemOn ? colony.foodAction : "");
+    row.Quoted(expert.on ? expert.foodAction : "");
     return row.Length();
 }
 
@@ -528,7 +529,7 @@ int RunHeadless(const HeadlessOptions& options) {
     InterruptGuard interrupts;
     // Megabytes: on the heap.
     auto simulation = std::make_unique<Simulation>(options.seed, options.rulesPath);
-    simulation->colony.ruleEnvironment.SetEcho(options.verbose);
+    simulation->expertSystem.engine.SetEcho(options.verbose);
     if (options.prepare != nullptr) {
         options.prepare(*simulation);
     }

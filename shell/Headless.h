@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "shell/SimulationThread.h"
+#include "simulation/SimulationThread.h"
 
 class Simulation;
 

@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "colony/Colony.h"
-#include "shell/Simulation.h"
+#include "simulation/Simulation.h"
 
 bool SceneWriter::AppendTriangle(const SceneVertex& a, const SceneVertex& b, const SceneVertex& c) {
     const int32_t used = triangles * 3;

@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "colony/Ant.h"
-#include "colony/ListTemplate.h"
+#include "foundation/ListTemplate.h"
 #include "environment/FoodField.h"
 #include "environment/TrailMap.h"
 #include "presentation/scene/SceneVertex.h"

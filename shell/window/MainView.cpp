@@ -8,7 +8,7 @@
 #include <mutex>
 
 #include "presentation/RenderWindow.h"
-#include "shell/Simulation.h"
+#include "simulation/Simulation.h"
 #include "shell/window/MessageBox.h"
 #include "shell/window/Signals.h"
 #include "shell/window/X11Window.h"
@@ -59,7 +59,7 @@ MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
         simulation->colony.trails.trailCells.warning = listWarning;
         simulation->foodField.foodCells.warning = listWarning;
         if (settings.noTrails) simulation->colony.showTrails = false;
-        if (settings.noExpert) simulation->colony.expertSystemOn = false;
+        if (settings.noExpert) simulation->expertSystem.on = false;
     }
     if (settings.textureOn) renderWindow->ToggleTexture();
 

@@ -22,8 +22,8 @@
 #include "presentation/ScreenSaverInput.h"
 #include "shell/Commands.h"
 #include "shell/DialogTables.h"
-#include "shell/SettingsFile.h"
-#include "shell/SimulationThread.h"
+#include "presentation/SettingsFile.h"
+#include "simulation/SimulationThread.h"
 #include "shell/window/DialogWindow.h"
 
 class RenderWindow;

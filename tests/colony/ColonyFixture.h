@@ -1,6 +1,5 @@
 #pragma once
-// Shared fixture for the colony tests: a colony on its own food field in a
-// private temporary folder (the colony writes Rules.clp there).
+// Shared fixture for the colony tests: a colony on its own food field.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,8 +8,7 @@
 
 #include "colony/Colony.h"
 #include "environment/FoodField.h"
-#include "environment/RandomSource.h"
-#include "tests/TempFolder.h"
+#include "foundation/RandomSource.h"
 
 // The seed whose first RandomUnit() lies in [lo, hi): lets a test choose the
 // outcome of the next draw.
@@ -26,7 +24,7 @@ class ColonyTest : public ::testing::Test {
 protected:
     void SetUp() override {
         food = std::make_unique<FoodField>(random);
-        colony = std::make_unique<Colony>(random, folder.File("Rules.clp").c_str());
+        colony = std::make_unique<Colony>(random);
         colony->foodField = food.get();
         // An empty world: tests place exactly the food and ants they need.
         food->minFood = 0;
@@ -61,7 +59,6 @@ protected:
 
     int32_t At(int32_t x, int32_t y) const { return colony->occupancy[GridIndex(x, y)]; }
 
-    TempFolder folder;
     RandomSource random;
     std::unique_ptr<FoodField> food;
     std::unique_ptr<Colony> colony;

@@ -6,8 +6,7 @@
 
 TEST_F(ColonyTest, NewColonyHasDefaultsAndAnEmptyGrid) {
     RandomSource fresh;
-    TempFolder other;
-    auto c = std::make_unique<Colony>(fresh, other.File("Rules.clp").c_str());
+    auto c = std::make_unique<Colony>(fresh);
     EXPECT_FLOAT_EQ(c->gatheringShare, 25.0f);
     EXPECT_FLOAT_EQ(c->meanderingShare, 60.0f);
     EXPECT_FLOAT_EQ(c->reproducingShare, 10.0f);

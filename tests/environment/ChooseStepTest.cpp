@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "environment/TrailMap.h"
-#include "tests/environment/TestRandom.h"
+#include "tests/foundation/TestRandom.h"
 
 using testrandom::SetNextDraw;
 

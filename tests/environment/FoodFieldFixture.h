@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "environment/FoodField.h"
-#include "environment/RandomSource.h"
-#include "tests/environment/TestRandom.h"
+#include "foundation/RandomSource.h"
+#include "tests/foundation/TestRandom.h"
 
 class FoodFieldTest : public ::testing::Test {
 protected:

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "environment/TrailMap.h"
-#include "tests/environment/TestRandom.h"
+#include "tests/foundation/TestRandom.h"
 
 namespace {
 

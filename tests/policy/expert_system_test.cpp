@@ -10,7 +10,8 @@
 #include <string>
 
 #include "colony/Colony.h"
-#include "environment/RandomSource.h"
+#include "policy/ExpertSystem.h"
+#include "foundation/RandomSource.h"
 #include "policy/RuleBaseText.h"
 #include "tests/policy/PolicyTestSupport.h"
 
@@ -29,7 +30,7 @@ const std::string kTemplates =
     "(deftemplate colony (slot food_reserves) (slot population) (slot change_FR)"
     " (slot num_gathering_ants))\r\n";
 
-class ExpertSystem : public ::testing::Test {
+class ExpertSystemTest : public ::testing::Test {
 protected:
     std::string RulesPath() const { return scratch.File("Rules.clp"); }
 
@@ -37,7 +38,9 @@ protected:
     void Build() {
         CaptureStdout();
         CaptureStderr();
-        colony = std::make_unique<Colony>(random, RulesPath().c_str());
+        colony = std::make_unique<Colony>(random);
+        expert = std::make_unique<ExpertSystem>();
+        expert->Init(RulesPath().c_str());
         std::fflush(nullptr);
         constructionOut = GetCapturedStdout();
         constructionErr = GetCapturedStderr();
@@ -52,7 +55,7 @@ protected:
 
     // The value the last pass gave a slot, read back from the fact listing.
     std::string Slot(const char* name) const {
-        const std::string listing = colony->ruleEnvironment.factListing;
+        const std::string listing = expert->engine.factListing;
         const std::string key = std::string("(") + name + " ";
         const size_t at = listing.find(key);
         if (at == std::string::npos) return "<missing>";
@@ -63,6 +66,7 @@ protected:
     TempFolder scratch;
     RandomSource random;
     std::unique_ptr<Colony> colony;
+    std::unique_ptr<ExpertSystem> expert;
     std::string constructionOut;
     std::string constructionErr;
 };
@@ -70,7 +74,7 @@ protected:
 // ---------------------------------------------------------------------------
 // Providing and loading the rule base.
 
-TEST_F(ExpertSystem, WritesTheBuiltInRuleBaseWhenMissingAndLoadsIt) {
+TEST_F(ExpertSystemTest, WritesTheBuiltInRuleBaseWhenMissingAndLoadsIt) {
     ASSERT_FALSE(std::filesystem::exists(RulesPath()));
     Build();
     EXPECT_EQ(ReadText(RulesPath()), std::string(kRuleBaseText, kRuleBaseLength));
@@ -80,48 +84,48 @@ TEST_F(ExpertSystem, WritesTheBuiltInRuleBaseWhenMissingAndLoadsIt) {
         ++files;
     }
     EXPECT_EQ(files, 1);
-    EXPECT_TRUE(colony->expertSystemOn);
-    EXPECT_TRUE(colony->firstPolicyPass);
-    EXPECT_STREQ(colony->populationAction, "");
-    EXPECT_STREQ(colony->foodAction, "");
+    EXPECT_TRUE(expert->on);
+    EXPECT_TRUE(expert->firstPass);
+    EXPECT_STREQ(expert->populationAction, "");
+    EXPECT_STREQ(expert->foodAction, "");
     EXPECT_EQ(constructionOut, "");
     EXPECT_EQ(constructionErr, "");
 }
 
-TEST_F(ExpertSystem, WritesInPlaceWhenTheTemporaryNameIsTaken) {
+TEST_F(ExpertSystemTest, WritesInPlaceWhenTheTemporaryNameIsTaken) {
     const std::string stale = RulesPath() + "." + std::to_string(getpid()) + ".new";
     WriteText(stale, "left over");
     Build();
     EXPECT_EQ(ReadText(RulesPath()), std::string(kRuleBaseText, kRuleBaseLength));
     EXPECT_EQ(ReadText(stale), "left over") << "a file that is not ours stays";
-    EXPECT_TRUE(colony->expertSystemOn);
+    EXPECT_TRUE(expert->on);
 }
 
-TEST_F(ExpertSystem, UsesAnExistingRuleBaseAndNeverWritesOverIt) {
+TEST_F(ExpertSystemTest, UsesAnExistingRuleBaseAndNeverWritesOverIt) {
     const std::string custom = kTemplates +
                                "(defrule always (world) => (assert (lower_food_intake)))\r\n";
     WriteText(RulesPath(), custom);
     Build();
     EXPECT_EQ(ReadText(RulesPath()), custom);
-    ASSERT_TRUE(colony->expertSystemOn);
-    colony->RunExpertSystem();
-    EXPECT_STREQ(colony->foodAction, "Lower Food Intake");
-    EXPECT_EQ(colony->populationAction, kBlank);
+    ASSERT_TRUE(expert->on);
+    expert->Run(*colony);
+    EXPECT_STREQ(expert->foodAction, "Lower Food Intake");
+    EXPECT_EQ(expert->populationAction, kBlank);
     EXPECT_EQ(ReadText(RulesPath()), custom);
 }
 
-TEST_F(ExpertSystem, SyntaxErrorTurnsTheSystemOffWithAMessageOnStandardError) {
+TEST_F(ExpertSystemTest, SyntaxErrorTurnsTheSystemOffWithAMessageOnStandardError) {
     const std::string broken = kTemplates + "(defrule broken (world) => (assert (x)\r\n";
     WriteText(RulesPath(), broken);
     Build();
-    EXPECT_FALSE(colony->expertSystemOn);
+    EXPECT_FALSE(expert->on);
     EXPECT_EQ(ReadText(RulesPath()), broken) << "a broken file is not replaced";
     EXPECT_EQ(constructionOut, "");
     EXPECT_NE(constructionErr.find(RulesPath()), std::string::npos) << constructionErr;
     EXPECT_NE(constructionErr.find("expert system is off"), std::string::npos);
 }
 
-TEST_F(ExpertSystem, RuleBaseWithoutTheTemplatesTurnsTheSystemOffAndPassesDoNothing) {
+TEST_F(ExpertSystemTest, RuleBaseWithoutTheTemplatesTurnsTheSystemOffAndPassesDoNothing) {
     const char* const bases[] = {
         "(defrule lonely (a) => (assert (b)))\r\n",
         // Templates of the right names but without the slots the pass fills.
@@ -132,62 +136,63 @@ TEST_F(ExpertSystem, RuleBaseWithoutTheTemplatesTurnsTheSystemOffAndPassesDoNoth
         SCOPED_TRACE(base);
         WriteText(RulesPath(), base);
         Build();
-        EXPECT_FALSE(colony->expertSystemOn);
+        EXPECT_FALSE(expert->on);
         EXPECT_NE(constructionErr.find(RulesPath()), std::string::npos) << constructionErr;
 
         // Switched on by command anyway: the pass changes nothing.
-        colony->expertSystemOn = true;
+        expert->on = true;
         SetShares(1.0f, 2.0f, 3.0f, 4.0f);
-        std::strcpy(colony->populationAction, "before");
-        colony->RunExpertSystem();
+        std::strcpy(expert->populationAction, "before");
+        expert->Run(*colony);
         EXPECT_EQ(colony->gatheringShare, 1.0f);
         EXPECT_EQ(colony->meanderingShare, 2.0f);
         EXPECT_EQ(colony->wanderingShare, 3.0f);
         EXPECT_EQ(colony->reproducingShare, 4.0f);
-        EXPECT_STREQ(colony->populationAction, "before");
-        EXPECT_STREQ(colony->foodAction, "");
-        EXPECT_TRUE(colony->firstPolicyPass);
+        EXPECT_STREQ(expert->populationAction, "before");
+        EXPECT_STREQ(expert->foodAction, "");
+        EXPECT_TRUE(expert->firstPass);
     }
 }
 
-TEST_F(ExpertSystem, RuleBaseThatCannotBeWrittenOrReadTurnsTheSystemOff) {
+TEST_F(ExpertSystemTest, RuleBaseThatCannotBeWrittenOrReadTurnsTheSystemOff) {
     const std::string missingFolder = scratch.File("no-such-folder/Rules.clp");
     CaptureStderr();
-    colony = std::make_unique<Colony>(random, missingFolder.c_str());
+    expert = std::make_unique<ExpertSystem>();
+    expert->Init(missingFolder.c_str());
     const std::string err = GetCapturedStderr();
-    EXPECT_FALSE(colony->expertSystemOn);
+    EXPECT_FALSE(expert->on);
     EXPECT_NE(err.find(missingFolder), std::string::npos) << err;
     EXPECT_FALSE(std::filesystem::exists(missingFolder));
 }
 
-TEST_F(ExpertSystem, RunawayRuleBaseIsCutOffAndLeavesSharesAndLinesAlone) {
+TEST_F(ExpertSystemTest, RunawayRuleBaseIsCutOffAndLeavesSharesAndLinesAlone) {
     WriteText(RulesPath(), kTemplates +
                                "(defrule start (world) => (assert (counter 0))"
                                " (assert (raise_population)))\r\n"
                                "(defrule spin ?f <- (counter ?n) => (retract ?f)"
                                " (assert (counter (+ ?n 1))))\r\n");
     Build();
-    ASSERT_TRUE(colony->expertSystemOn);
+    ASSERT_TRUE(expert->on);
     SetShares(20.0f, 50.0f, 10.0f, 20.0f);
-    std::strcpy(colony->populationAction, "kept");
-    std::strcpy(colony->foodAction, "kept too");
+    std::strcpy(expert->populationAction, "kept");
+    std::strcpy(expert->foodAction, "kept too");
     CaptureStderr();
-    colony->RunExpertSystem();
-    colony->RunExpertSystem();
+    expert->Run(*colony);
+    expert->Run(*colony);
     const std::string err = GetCapturedStderr();
     EXPECT_EQ(colony->gatheringShare, 20.0f);
     EXPECT_EQ(colony->meanderingShare, 50.0f);
     EXPECT_EQ(colony->wanderingShare, 10.0f);
     EXPECT_EQ(colony->reproducingShare, 20.0f);
-    EXPECT_STREQ(colony->populationAction, "kept");
-    EXPECT_STREQ(colony->foodAction, "kept too");
+    EXPECT_STREQ(expert->populationAction, "kept");
+    EXPECT_STREQ(expert->foodAction, "kept too");
     // Said once, not at every pass.
     const size_t first = err.find("still firing");
     ASSERT_NE(first, std::string::npos) << err;
     EXPECT_EQ(err.find("still firing", first + 1), std::string::npos);
 }
 
-TEST_F(ExpertSystem, LongFactListIsCutAtTheBufferAndThePassCompletes) {
+TEST_F(ExpertSystemTest, LongFactListIsCutAtTheBufferAndThePassCompletes) {
     // 1500 filler facts between an early and a late conclusion: the listing
     // cannot hold them all, so the late conclusion is never seen.
     WriteText(RulesPath(), kTemplates +
@@ -197,22 +202,22 @@ TEST_F(ExpertSystem, LongFactListIsCutAtTheBufferAndThePassCompletes) {
                                " (assert (filler ?n)) (assert (fill (+ ?n 1))))\r\n"
                                "(defrule done (fill 1500) => (assert (lower_population)))\r\n");
     Build();
-    ASSERT_TRUE(colony->expertSystemOn);
-    colony->RunExpertSystem();
-    const RuleEngine& engine = colony->ruleEnvironment;
+    ASSERT_TRUE(expert->on);
+    expert->Run(*colony);
+    const RuleEngine& engine = expert->engine;
     EXPECT_TRUE(engine.listingOverflow);
     EXPECT_LT(engine.listingLength, RuleEngine::kListingCapacity);
     EXPECT_EQ(std::strlen(engine.factListing), engine.listingLength);
-    EXPECT_STREQ(colony->populationAction, "Raise Population");
+    EXPECT_STREQ(expert->populationAction, "Raise Population");
     EXPECT_FLOAT_EQ(colony->reproducingShare, 13.0f * (100.0f / 103.0f));
 }
 
 // ---------------------------------------------------------------------------
 // Classification.
 
-TEST_F(ExpertSystem, ClassifiesAgainstTheThresholds) {
+TEST_F(ExpertSystemTest, ClassifiesAgainstTheThresholds) {
     Build();
-    ASSERT_TRUE(colony->expertSystemOn);
+    ASSERT_TRUE(expert->on);
     struct Case {
         int32_t foodSupply;
         float foodReserves;
@@ -233,12 +238,12 @@ TEST_F(ExpertSystem, ClassifiesAgainstTheThresholds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.foodSupply << " " << c.foodReserves << " "
                                         << c.population << " " << c.gatherers);
-        colony->firstPolicyPass = true;  // keeps both changes stable
+        expert->firstPass = true;  // keeps both changes stable
         colony->foodSupply = c.foodSupply;
         colony->foodReserves = c.foodReserves;
         colony->population = c.population;
         colony->gatherers = c.gatherers;
-        colony->RunExpertSystem();
+        expert->Run(*colony);
         EXPECT_EQ(Slot("food_supply"), c.supplyWord);
         EXPECT_EQ(Slot("food_reserves"), c.reservesWord);
         EXPECT_EQ(Slot("population"), c.populationWord);
@@ -248,14 +253,14 @@ TEST_F(ExpertSystem, ClassifiesAgainstTheThresholds) {
     }
 }
 
-TEST_F(ExpertSystem, ChangesAgainstTheFirstPassHaveADeadBandOfFour) {
+TEST_F(ExpertSystemTest, ChangesAgainstTheFirstPassHaveADeadBandOfFour) {
     Build();
     colony->foodSupply = 500;
     colony->foodReserves = 300.7f;
-    colony->RunExpertSystem();
-    EXPECT_FALSE(colony->firstPolicyPass);
-    EXPECT_EQ(colony->baselineFoodSupply, 500);
-    EXPECT_EQ(colony->baselineFoodReserves, 300) << "truncated toward zero";
+    expert->Run(*colony);
+    EXPECT_FALSE(expert->firstPass);
+    EXPECT_EQ(expert->baselineFoodSupply, 500);
+    EXPECT_EQ(expert->baselineFoodReserves, 300) << "truncated toward zero";
     EXPECT_EQ(Slot("change_FS"), "stable");
     EXPECT_EQ(Slot("change_FR"), "stable");
 
@@ -274,23 +279,23 @@ TEST_F(ExpertSystem, ChangesAgainstTheFirstPassHaveADeadBandOfFour) {
         SCOPED_TRACE(testing::Message() << c.foodSupply << " " << c.foodReserves);
         colony->foodSupply = c.foodSupply;
         colony->foodReserves = c.foodReserves;
-        colony->RunExpertSystem();
+        expert->Run(*colony);
         EXPECT_EQ(Slot("change_FS"), c.supplyChange);
         EXPECT_EQ(Slot("change_FR"), c.reservesChange);
-        EXPECT_EQ(colony->baselineFoodSupply, 500) << "baselines are taken once";
-        EXPECT_EQ(colony->baselineFoodReserves, 300);
+        EXPECT_EQ(expert->baselineFoodSupply, 500) << "baselines are taken once";
+        EXPECT_EQ(expert->baselineFoodReserves, 300);
     }
 }
 
-TEST_F(ExpertSystem, BaselineOfReservesBeyondTheIntegerRangeIsClamped) {
+TEST_F(ExpertSystemTest, BaselineOfReservesBeyondTheIntegerRangeIsClamped) {
     Build();
     colony->foodReserves = 1e20f;
-    colony->RunExpertSystem();
-    EXPECT_EQ(colony->baselineFoodReserves, INT32_MAX);
-    colony->firstPolicyPass = true;
+    expert->Run(*colony);
+    EXPECT_EQ(expert->baselineFoodReserves, INT32_MAX);
+    expert->firstPass = true;
     colony->foodReserves = std::nanf("");
-    colony->RunExpertSystem();
-    EXPECT_EQ(colony->baselineFoodReserves, 0);
+    expert->Run(*colony);
+    EXPECT_EQ(expert->baselineFoodReserves, 0);
     EXPECT_EQ(Slot("change_FR"), "stable");
 }
 
@@ -310,7 +315,7 @@ struct ShareCase {
     const char* foodLine;
 };
 
-TEST_F(ExpertSystem, ConclusionsAdjustTheSharesWithinBoundsThenRescaleTo100) {
+TEST_F(ExpertSystemTest, ConclusionsAdjustTheSharesWithinBoundsThenRescaleTo100) {
     const std::string blank = kBlank;
     const ShareCase cases[] = {
         {"raise_population alone", 0, 0, 1000, 450.0f, false, 0.0f,
@@ -343,11 +348,11 @@ TEST_F(ExpertSystem, ConclusionsAdjustTheSharesWithinBoundsThenRescaleTo100) {
         colony->foodSupply = c.foodSupply;
         colony->foodReserves = c.foodReserves;
         if (c.secondPass) {
-            colony->RunExpertSystem();
+            expert->Run(*colony);
             colony->foodReserves = c.laterReserves;
         }
         SetShares(c.before[0], c.before[1], c.before[2], c.before[3]);
-        colony->RunExpertSystem();
+        expert->Run(*colony);
 
         const float total = c.changed[0] + c.changed[1] + c.changed[2] + c.changed[3];
         const float factor = 100.0f / total;
@@ -358,38 +363,38 @@ TEST_F(ExpertSystem, ConclusionsAdjustTheSharesWithinBoundsThenRescaleTo100) {
         EXPECT_NEAR(colony->gatheringShare + colony->meanderingShare + colony->wanderingShare +
                         colony->reproducingShare,
                     100.0f, 1e-3f);
-        EXPECT_STREQ(colony->populationAction, c.populationLine);
-        EXPECT_STREQ(colony->foodAction, c.foodLine);
+        EXPECT_STREQ(expert->populationAction, c.populationLine);
+        EXPECT_STREQ(expert->foodAction, c.foodLine);
     }
 }
 
-TEST_F(ExpertSystem, RaisePopulationFromTheDefaultsGivesThe103Rescale) {
+TEST_F(ExpertSystemTest, RaisePopulationFromTheDefaultsGivesThe103Rescale) {
     Build();
     colony->foodReserves = 450.0f;  // high; population 0 is low
-    colony->RunExpertSystem();
+    expert->Run(*colony);
     EXPECT_EQ(colony->gatheringShare, 25.0f * (100.0f / 103.0f));
     EXPECT_EQ(colony->meanderingShare, 60.0f * (100.0f / 103.0f));
     EXPECT_EQ(colony->wanderingShare, 5.0f * (100.0f / 103.0f));
     EXPECT_EQ(colony->reproducingShare, 13.0f * (100.0f / 103.0f));
 }
 
-TEST_F(ExpertSystem, ConclusionsActInListingOrderAndTheLaterOneWinsAShareLine) {
+TEST_F(ExpertSystemTest, ConclusionsActInListingOrderAndTheLaterOneWinsAShareLine) {
     WriteText(RulesPath(), kTemplates +
                                "(defrule first (world) => (assert (raise_population))"
                                " (assert (lower_population)) (assert (raise_food_intake))"
                                " (assert (raise_food_intake)) (assert (lower_food_intake)))\r\n");
     Build();
-    ASSERT_TRUE(colony->expertSystemOn);
+    ASSERT_TRUE(expert->on);
     SetShares(48.0f, 40.0f, 2.0f, 10.0f);
-    colony->RunExpertSystem();
-    EXPECT_STREQ(colony->populationAction, "Lower Population");
-    EXPECT_STREQ(colony->foodAction, "Lower Food Intake");
+    expert->Run(*colony);
+    EXPECT_STREQ(expert->populationAction, "Lower Population");
+    EXPECT_STREQ(expert->foodAction, "Lower Food Intake");
     // 10 + 3 - 3; 48 + 5 = 53 -> 50, then - 5 (the repeated assert adds no fact).
     EXPECT_FLOAT_EQ(colony->reproducingShare, 10.0f * 100.0f / 97.0f);
     EXPECT_FLOAT_EQ(colony->gatheringShare, 45.0f * 100.0f / 97.0f);
 }
 
-TEST_F(ExpertSystem, SharesWithNothingToRescaleStayFinite) {
+TEST_F(ExpertSystemTest, SharesWithNothingToRescaleStayFinite) {
     Build();
     colony->population = 350;  // a situation without conclusions
     colony->gatherers = 80;
@@ -406,7 +411,7 @@ TEST_F(ExpertSystem, SharesWithNothingToRescaleStayFinite) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SetShares(c.shares[0], c.shares[1], c.shares[2], c.shares[3]);
-        colony->RunExpertSystem();
+        expert->Run(*colony);
         const float after[] = {colony->gatheringShare, colony->meanderingShare,
                                colony->wanderingShare, colony->reproducingShare};
         for (int i = 0; i < 4; ++i) {

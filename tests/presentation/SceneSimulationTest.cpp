@@ -13,8 +13,8 @@
 #include "presentation/OverlayBatch.h"
 #include "presentation/TextFont.h"
 #include "presentation/scene/SceneBuilder.h"
-#include "shell/Simulation.h"
-#include "shell/StatisticsText.h"
+#include "simulation/Simulation.h"
+#include "simulation/StatisticsText.h"
 #include "tests/TempFolder.h"
 
 namespace {

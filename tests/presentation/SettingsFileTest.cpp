@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-#include "shell/SettingsFile.h"
+#include "presentation/SettingsFile.h"
 
 namespace {
 

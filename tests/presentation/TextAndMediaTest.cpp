@@ -11,7 +11,7 @@
 #include "presentation/MediaFile.h"
 #include "presentation/OverlayBatch.h"
 #include "presentation/TextFont.h"
-#include "shell/SettingsFile.h"
+#include "presentation/SettingsFile.h"
 
 TEST(FontAtlas, BuildsBothSizesWithUsableMetrics) {
     FontAtlas atlas;

@@ -59,8 +59,9 @@ TEST_F(CommandsTest, EveryCommandReachesItsHandler) {
 
 TEST_F(CommandsTest, NoActionAndUnknownIdsChangeNothing) {
     Colony& colony = simulation->colony;
+    ExpertSystem& expert = simulation->expertSystem;
     const bool trails = colony.showTrails;
-    const bool expert = colony.expertSystemOn;
+    const bool expertOn = expert.on;
     const int32_t population = colony.population;
     const int32_t steps = simulation->totalSteps;
     EXPECT_TRUE(Run(ID_NO_ACTION));
@@ -70,26 +71,27 @@ TEST_F(CommandsTest, NoActionAndUnknownIdsChangeNothing) {
     EXPECT_TRUE(view.calls.empty());
     EXPECT_FALSE(thread->Running());
     EXPECT_EQ(colony.showTrails, trails);
-    EXPECT_EQ(colony.expertSystemOn, expert);
+    EXPECT_EQ(expert.on, expertOn);
     EXPECT_EQ(colony.population, population);
     EXPECT_EQ(simulation->totalSteps, steps);
 }
 
 TEST_F(CommandsTest, FlagsToggleAndSet) {
     Colony& colony = simulation->colony;
+    ExpertSystem& expert = simulation->expertSystem;
     EXPECT_TRUE(colony.showTrails);
     Run(ID_TOGGLE_TRAILS);
     EXPECT_FALSE(colony.showTrails);
     Run(ID_TOGGLE_TRAILS);
     EXPECT_TRUE(colony.showTrails);
 
-    EXPECT_TRUE(colony.expertSystemOn);
+    EXPECT_TRUE(expert.on);
     Run(ID_EXPERT_OFF);
-    EXPECT_FALSE(colony.expertSystemOn);
+    EXPECT_FALSE(expert.on);
     Run(ID_EXPERT_OFF);
-    EXPECT_FALSE(colony.expertSystemOn);
+    EXPECT_FALSE(expert.on);
     Run(ID_EXPERT_ON);
-    EXPECT_TRUE(colony.expertSystemOn);
+    EXPECT_TRUE(expert.on);
 }
 
 TEST_F(CommandsTest, StartStopPausesAndResumes) {
@@ -117,21 +119,22 @@ protected:
 
 TEST_F(BrokenRulesTest, ExpertOnWithAFailedRuleBaseSetsTheSwitchButDoesNothing) {
     Colony& colony = simulation->colony;
-    ASSERT_FALSE(colony.expertSystemOn);
+    ExpertSystem& expert = simulation->expertSystem;
+    ASSERT_FALSE(expert.on);
     Run(ID_EXPERT_ON);
-    EXPECT_TRUE(colony.expertSystemOn);
+    EXPECT_TRUE(expert.on);
 
     const float shares[] = {colony.gatheringShare, colony.meanderingShare,
                             colony.reproducingShare, colony.wanderingShare};
-    colony.RunExpertSystem();
+    expert.Run(colony);
     // Enough steps to pass the expert system's cadence several times.
     for (int i = 0; i < 400; ++i) simulation->Step();
-    EXPECT_TRUE(colony.expertSystemOn);
+    EXPECT_TRUE(expert.on);
     EXPECT_EQ(colony.gatheringShare, shares[0]);
     EXPECT_EQ(colony.meanderingShare, shares[1]);
     EXPECT_EQ(colony.reproducingShare, shares[2]);
     EXPECT_EQ(colony.wanderingShare, shares[3]);
-    EXPECT_TRUE(colony.firstPolicyPass);
+    EXPECT_TRUE(expert.firstPass);
 }
 
 }  // namespace

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "shell/DialogTables.h"
-#include "shell/Simulation.h"
-#include "shell/SimulationThread.h"
+#include "simulation/Simulation.h"
+#include "simulation/SimulationThread.h"
 #include "tests/TempFolder.h"
 
 class DialogTestHost final : public SimulationHost {

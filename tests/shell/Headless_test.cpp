@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "shell/Headless.h"
-#include "shell/Simulation.h"
-#include "tests/shell/SimulationTestSupport.h"
+#include "simulation/Simulation.h"
+#include "tests/simulation/SimulationTestSupport.h"
 
 namespace {
 
@@ -250,9 +250,10 @@ TEST(HeadlessCsv, RowFieldsAndQuoting) {
     c.reproducers = 0;
     c.returners = 1;
     c.foodReserves = 12.3456f;
-    c.expertSystemOn = true;
-    std::strcpy(c.populationAction, "Say \"more\", then");
-    std::strcpy(c.foodAction, "Plain");
+    ExpertSystem& e = s.expertSystem;
+    e.on = true;
+    std::strcpy(e.populationAction, "Say \"more\", then");
+    std::strcpy(e.foodAction, "Plain");
 
     char row[1024];
     const size_t length = FormatCsvRow(s, row, sizeof row);
@@ -264,10 +265,10 @@ TEST(HeadlessCsv, RowFieldsAndQuoting) {
 
     // While the expert system is off its old conclusions are not reported
     // (and the colony keeps them: formatting a row changes nothing).
-    c.expertSystemOn = false;
+    e.on = false;
     FormatCsvRow(s, row, sizeof row);
     EXPECT_NE(std::string(row).find(",off,\"\",\"\""), std::string::npos) << row;
-    EXPECT_STREQ(c.foodAction, "Plain");
+    EXPECT_STREQ(e.foodAction, "Plain");
 
     // A buffer too small is cut, never overrun.
     char tiny[16];

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "shell/Headless.h"
-#include "shell/Simulation.h"
-#include "shell/SimulationThread.h"
-#include "tests/shell/SimulationTestSupport.h"
+#include "simulation/Simulation.h"
+#include "simulation/SimulationThread.h"
+#include "tests/simulation/SimulationTestSupport.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "presentation/RenderWindow.h"
-#include "shell/Simulation.h"
+#include "simulation/Simulation.h"
 
 namespace {
 
@@ -107,7 +107,7 @@ TEST_F(MainViewTest, CommandsArriveAsMessagesAndExitEndsTheLoop) {
 
     EXPECT_FALSE(simulation.colony.showTrails);
     EXPECT_EQ(view->Renderer().textureEnabled, 1);
-    EXPECT_FALSE(simulation.colony.expertSystemOn);
+    EXPECT_FALSE(simulation.expertSystem.on);
     EXPECT_FALSE(view->Dialog().IsOpen());
     // Closing stopped the thread it had started.
     EXPECT_FALSE(view->Thread().Running());
@@ -168,7 +168,7 @@ TEST_F(MainViewTest, WindowModeKeyTable) {
     ASSERT_TRUE(RunToClose());
     EXPECT_FALSE(simulation.colony.showTrails);
     EXPECT_EQ(view->Renderer().textureEnabled, 1);
-    EXPECT_FALSE(simulation.colony.expertSystemOn);
+    EXPECT_FALSE(simulation.expertSystem.on);
     EXPECT_EQ(view->Thread().PeakLiveWorkers(), 1);
 }
 
@@ -232,7 +232,7 @@ TEST_F(MainViewTest, StartUpSettingsReachTheSimulation) {
     EXPECT_EQ(view->Cadence().renderingMulti, 7);
     EXPECT_EQ(view->Cadence().paintCountdown, 7);
     EXPECT_FALSE(view->GetSimulation().colony.showTrails);
-    EXPECT_FALSE(view->GetSimulation().colony.expertSystemOn);
+    EXPECT_FALSE(view->GetSimulation().expertSystem.on);
     EXPECT_EQ(view->Renderer().textureEnabled, 1);
     EXPECT_FALSE(view->Thread().Running());  // only Create starts it
 }

@@ -1,4 +1,4 @@
-#include "shell/Simulation.h"
+#include "simulation/Simulation.h"
 
 #include <chrono>
 
@@ -14,7 +14,8 @@ constexpr float kMaxViableReserves = 1500.0f;
 // The colony and the food field both draw from random, so it is constructed
 // first (declaration order); the first colony sits off centre at (40, 50).
 Simulation::Simulation(uint32_t seed, const char* rulesPath)
-    : random(seed), colony(random, rulesPath), foodField(random) {
+    : random(seed), colony(random), foodField(random) {
+    expertSystem.Init(rulesPath);  // may switch the expert system off
     // Counters, seeds and sizes start at their member defaults.
     colony.foodField = &foodField;
     NewWorld(kGridSide, kGridSide);
@@ -26,6 +27,7 @@ void Simulation::Step() {
     ++totalSteps;
     foodField.Step();
     colony.Step();
+    if (colony.policyPassDue && expertSystem.on) expertSystem.Run(colony);
     colony.foodSupply = foodField.FoodCount();
     stepSeconds = std::chrono::duration<float>(std::chrono::steady_clock::now() - start).count();
 }

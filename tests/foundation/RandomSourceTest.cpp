@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "environment/GeometryUtil.h"
-#include "environment/RandomSource.h"
-#include "tests/environment/TestRandom.h"
+#include "foundation/GeometryUtil.h"
+#include "foundation/RandomSource.h"
+#include "tests/foundation/TestRandom.h"
 
 TEST(RandomSource, UnseededSequenceMatchesTheClassicGenerator) {
     RandomSource random;

@@ -1,9 +1,8 @@
-#include "colony/StateHash.h"
+#include "simulation/StateHash.h"
 
 #include <cstring>
 
-#include "colony/Colony.h"
-#include "environment/FoodField.h"
+#include "simulation/Simulation.h"
 
 namespace {
 // FNV-1a over the values' bytes; floats are hashed by their bit patterns.
@@ -21,19 +20,22 @@ struct Fnv {
 };
 }  // namespace
 
-uint64_t StateHash(const Colony& c, const FoodField& food) {
+uint64_t StateHash(const Simulation& simulation) {
+    const Colony& c = simulation.colony;
+    const ExpertSystem& e = simulation.expertSystem;
+    const FoodField& food = simulation.foodField;
     Fnv h;
     const int32_t ints[] = {c.stepCount, c.population, c.home.x, c.home.y, c.width, c.height,
                             c.wanderers, c.gatherers, c.reproducers, c.meanderers, c.returners,
                             c.recountCountdown, c.policyCountdown, c.policyWarmup,
-                            c.baselineFoodReserves, c.baselineFoodSupply, c.foodSupply,
-                            c.firstPolicyPass ? 1 : 0, c.expertSystemOn ? 1 : 0};
+                            e.baselineFoodReserves, e.baselineFoodSupply, c.foodSupply,
+                            e.firstPass ? 1 : 0, e.on ? 1 : 0};
     for (int32_t v : ints) h.Int(v);
     const float floats[] = {c.foodReserves, c.birthCredit, c.deathCredit, c.wanderingShare,
                             c.gatheringShare, c.reproducingShare, c.meanderingShare};
     for (float v : floats) h.Float(v);
-    h.Bytes(c.populationAction, std::strlen(c.populationAction));
-    h.Bytes(c.foodAction, std::strlen(c.foodAction));
+    h.Bytes(e.populationAction, std::strlen(e.populationAction));
+    h.Bytes(e.foodAction, std::strlen(e.foodAction));
 
     for (int32_t s = c.ants.Newest(); s != -1; s = c.ants.Older(s)) {
         const Ant& a = c.ants.At(s);

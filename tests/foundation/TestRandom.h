@@ -3,7 +3,7 @@
 // pick the exact draw an operation will see.
 #include <cstdint>
 
-#include "environment/RandomSource.h"
+#include "foundation/RandomSource.h"
 
 namespace testrandom {
 

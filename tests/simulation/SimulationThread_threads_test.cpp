@@ -9,10 +9,10 @@
 #include <mutex>
 #include <thread>
 
-#include "shell/Simulation.h"
-#include "shell/SimulationThread.h"
-#include "shell/StatisticsText.h"
-#include "tests/shell/SimulationTestSupport.h"
+#include "simulation/Simulation.h"
+#include "simulation/SimulationThread.h"
+#include "simulation/StatisticsText.h"
+#include "tests/simulation/SimulationTestSupport.h"
 
 namespace {
 

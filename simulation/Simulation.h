@@ -1,6 +1,8 @@
 #pragma once
-// Simulation: the world's food layer and the colony, stepped together; sets up
-// new worlds and colonies and keeps the counters the statistics show.
+// Simulation: the world's food layer, the colony and its expert system,
+// stepped together; sets up new worlds and colonies and keeps the counters the
+// statistics show. It is everything a front end shows, and it knows no front
+// end: no SDL, no GL, no terminal.
 //
 // Threading: while the simulation thread runs, it is the only thread that
 // calls Step. Everything inside the simulation (colony, food field, counters,
@@ -13,7 +15,8 @@
 
 #include "colony/Colony.h"
 #include "environment/FoodField.h"
-#include "environment/RandomSource.h"
+#include "foundation/RandomSource.h"
+#include "policy/ExpertSystem.h"
 
 class Simulation {
 public:
@@ -43,6 +46,7 @@ public:
     // ---- Fields ----
     RandomSource random;  // first: the colony and the food field draw from it
     int32_t colonyDeaths = 0;
+    ExpertSystem expertSystem;  // loads the rule base on construction
     Colony colony;
     FoodField foodField;
     int32_t totalSteps = 0;

@@ -1,4 +1,4 @@
-#include "shell/SettingsFile.h"
+#include "presentation/SettingsFile.h"
 
 #include <cstring>
 

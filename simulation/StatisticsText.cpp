@@ -1,8 +1,8 @@
-#include "shell/StatisticsText.h"
+#include "simulation/StatisticsText.h"
 
 #include <cstdio>
 
-#include "shell/Simulation.h"
+#include "simulation/Simulation.h"
 
 void FormatStatistics(Simulation& simulation, StatisticsLines& out) {
     Colony& colony = simulation.colony;
@@ -22,14 +22,15 @@ void FormatStatistics(Simulation& simulation, StatisticsLines& out) {
     std::snprintf(out.line[8], n, "Total Ants %d  ", colony.population);
     std::snprintf(out.line[9], n, "Colony Food Surplus %7.2f  ", static_cast<double>(colony.foodReserves));
     std::snprintf(out.line[10], n, "Food Left %d  ", simulation.foodField.FoodCount());
-    if (!colony.expertSystemOn) {
+    ExpertSystem& expert = simulation.expertSystem;
+    if (!expert.on) {
         // Stale conclusions must not be shown while the expert system is off.
-        colony.populationAction[0] = '\0';
-        colony.foodAction[0] = '\0';
+        expert.populationAction[0] = '\0';
+        expert.foodAction[0] = '\0';
     }
     std::snprintf(out.line[11], n, "%s",
-                  colony.expertSystemOn ? "Expert System Actions is On" : "Expert System Actions is Off");
-    std::snprintf(out.line[12], n, "%.99s", colony.populationAction);
-    std::snprintf(out.line[13], n, "%.99s", colony.foodAction);
+                  expert.on ? "Expert System Actions is On" : "Expert System Actions is Off");
+    std::snprintf(out.line[12], n, "%.99s", expert.populationAction);
+    std::snprintf(out.line[13], n, "%.99s", expert.foodAction);
     std::snprintf(out.line[14], n, "Colony deaths %d  ", simulation.colonyDeaths);
 }

@@ -1,9 +1,9 @@
-#include "shell/SimulationThread.h"
+#include "simulation/SimulationThread.h"
 
 #include <cmath>
 #include <system_error>
 
-#include "shell/Simulation.h"
+#include "simulation/Simulation.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <vector>
 
-#include "shell/SimulationThread.h"
+#include "simulation/SimulationThread.h"
 
 namespace {
 

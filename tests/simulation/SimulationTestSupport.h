@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "shell/Simulation.h"
-#include "shell/SimulationThread.h"
+#include "simulation/Simulation.h"
+#include "simulation/SimulationThread.h"
 #include "tests/TempFolder.h"
 
 inline std::unique_ptr<Simulation> MakeSimulation(const TempFolder& folder,

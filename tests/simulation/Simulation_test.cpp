@@ -6,9 +6,9 @@
 #include <cmath>
 #include <iterator>
 
-#include "shell/Simulation.h"
-#include "shell/SimulationThread.h"
-#include "tests/shell/SimulationTestSupport.h"
+#include "simulation/Simulation.h"
+#include "simulation/SimulationThread.h"
+#include "tests/simulation/SimulationTestSupport.h"
 
 namespace {
 

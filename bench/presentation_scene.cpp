@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "presentation/scene/SceneBuilder.h"
-#include "shell/Simulation.h"
+#include "simulation/Simulation.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "colony/ListTemplate.h"
+#include "foundation/ListTemplate.h"
 
 namespace {
 

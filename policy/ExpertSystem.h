@@ -1,0 +1,43 @@
+#pragma once
+// ExpertSystem: the colony's policy. Every pass it classifies the colony and
+// its world into the six symbols of the rule base's two templates, has the
+// rule engine run them, reads the conclusions back from the printed fact
+// listing and retunes the colony's four role shares.
+//
+// The colony knows nothing of it: the simulation asks for a pass when the
+// colony's policy countdown says one is due (Colony::policyPassDue).
+// Threading: like the colony, touched by other threads only under the
+// simulation's state lock.
+#include <cstddef>
+#include <cstdint>
+
+#include "policy/RuleEngine.h"
+
+class Colony;
+
+class ExpertSystem {
+public:
+    static constexpr size_t kActionCapacity = 100;  // populationAction, foodAction
+
+    ExpertSystem() = default;
+    ExpertSystem(const ExpertSystem&) = delete;
+    ExpertSystem& operator=(const ExpertSystem&) = delete;
+
+    // Provides the rule base at rulesPath (written from the built-in text when
+    // missing) and loads it; a failure says why on standard error and leaves
+    // on false.
+    void Init(const char* rulesPath);
+
+    // One pass over the colony. Does nothing while the rule base is unusable
+    // (the switch may be turned on after a failed load).
+    void Run(Colony& colony);
+
+    // ---- Fields ----
+    bool on = true;  // "Expert System Actions is On"
+    RuleEngine engine;
+    bool firstPass = true;  // the first pass takes the baselines
+    int32_t baselineFoodReserves = 0;
+    int32_t baselineFoodSupply = 0;
+    char populationAction[kActionCapacity] = {};
+    char foodAction[kActionCapacity] = {};
+};
