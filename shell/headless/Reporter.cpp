@@ -1,0 +1,109 @@
+#include "shell/headless/Reporter.h"
+
+#include <unistd.h>
+
+#include "shell/headless/CsvRow.h"
+#include "simulation/Simulation.h"
+
+namespace {
+
+// Terminal refreshes: a display, not a log, so fast runs are not slowed by it.
+constexpr auto kRefreshInterval = std::chrono::milliseconds(20);
+// The progress bar appears only in runs that last longer than this.
+constexpr auto kProgressDelay = std::chrono::milliseconds(500);
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+constexpr int kProgressWidth = 40;
+// The terminal block: the overlay's lines 2 to 15 (the render time belongs to
+// the window).
+constexpr int kFirstBlockLine = 1;
+constexpr int kBlockLines = StatisticsLines::kLineCount - kFirstBlockLine;
+constexpr size_t kCsvRowCapacity = 1024;  // two quoted 99-character texts at worst fit
+
+}  // namespace
+
+Reporter::Reporter(const HeadlessOptions& options, std::FILE* csv)
+    : csv(csv), every(options.every) {
+    const bool csvOnStdout = csv == stdout;
+    statsOut = csvOnStdout ? stderr : stdout;
+    statsTerminal = isatty(fileno(statsOut)) != 0;
+    // The rule engine's printouts would tear a block drawn in place.
+    liveBlock = statsTerminal && !csvOnStdout && !options.verbose;
+    barTerminal = isatty(fileno(stderr)) != 0;
+}
+
+void Reporter::AfterStep(Simulation& simulation) {
+    if (simulation.totalSteps % every != 0) {
+        return;
+    }
+    if (csv != nullptr) {
+        char row[kCsvRowCapacity];
+        FormatCsvRow(simulation, row, sizeof row);
+        std::fputs(row, csv);
+        std::fputc('\n', csv);
+    }
+    if (liveBlock) {
+        const auto now = std::chrono::steady_clock::now();
+        if (blockOnScreen == 0 || now - lastRefresh >= kRefreshInterval) {
+            lastRefresh = now;
+            DrawBlock(simulation);
+        }
+    }
+}
+
+void Reporter::Progress(int64_t done, int64_t total, std::chrono::steady_clock::time_point start) {
+    if (!barTerminal || total <= 0) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - start < kProgressDelay || now - lastBar < kProgressInterval) {
+        return;
+    }
+    lastBar = now;
+    const int filled = static_cast<int>(done * kProgressWidth / total);
+    const int percent = static_cast<int>(done * 100 / total);
+    char bar[kProgressWidth + 1];
+    for (int i = 0; i < kProgressWidth; ++i) {
+        bar[i] = i < filled ? '#' : '.';
+    }
+    bar[kProgressWidth] = '\0';
+    std::snprintf(barText, sizeof barText, "[%s] %3d%%  %lld/%lld steps", bar, percent,
+                  static_cast<long long>(done), static_cast<long long>(total));
+    std::fflush(stdout);
+    std::fprintf(stderr, "\r\033[K%s", barText);
+    std::fflush(stderr);
+    barShown = true;
+}
+
+void Reporter::Finish(Simulation& simulation) {
+    if (barShown) {
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        barShown = false;
+    }
+    DrawBlock(simulation);
+}
+
+void Reporter::DrawBlock(Simulation& simulation) {
+    FormatStatistics(simulation, lines);
+    if (barShown) {
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+    }
+    const bool inPlace = liveBlock;
+    if (inPlace && blockOnScreen > 0) {
+        std::fprintf(statsOut, "\033[%dA", blockOnScreen);
+    }
+    for (int i = kFirstBlockLine; i < StatisticsLines::kLineCount; ++i) {
+        if (inPlace) {
+            std::fputs("\033[K", statsOut);
+        }
+        std::fputs(lines.line[i], statsOut);
+        std::fputc('\n', statsOut);
+    }
+    std::fflush(statsOut);
+    blockOnScreen = inPlace ? kBlockLines : 0;
+    if (barShown) {
+        std::fprintf(stderr, "%s", barText);
+        std::fflush(stderr);
+    }
+}

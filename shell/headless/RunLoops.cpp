@@ -1,0 +1,106 @@
+#include "shell/headless/RunLoops.h"
+
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+
+#include "shell/headless/HeadlessHost.h"
+#include "shell/headless/Reporter.h"
+#include "simulation/Simulation.h"
+#include "simulation/SimulationThread.h"
+
+namespace {
+
+constexpr const char* kProgram = "marrowick";
+// The view pauses this long after rebuilding a colony; fast runs do not.
+constexpr int32_t kLiveRestartPauseMs = 100;
+// How often the live run's main thread looks at the interrupt flag.
+constexpr int32_t kInterruptPollMs = 20;
+constexpr int64_t kProgressCheckSteps = 64;  // steps between clock reads
+
+// The handler only records the signal; the run loops poll it.
+std::atomic<int> interruptSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal flag must be lock-free");
+
+void OnInterrupt(int signalNumber) { interruptSignal.store(signalNumber); }
+
+struct sigaction previousInt {};
+struct sigaction previousTerm {};
+
+class LiveObserver final : public HeadlessHost::StepObserver {
+public:
+    LiveObserver(Simulation& simulation, Reporter& reporter)
+        : simulation(simulation), reporter(reporter) {}
+    // The only place that sees every step of a live run; the main thread
+    // writes nothing while the worker runs.
+    void AfterStep() override {
+        std::lock_guard<std::mutex> guard(simulation.stateMutex);
+        reporter.AfterStep(simulation);
+    }
+
+private:
+    Simulation& simulation;
+    Reporter& reporter;
+};
+
+}  // namespace
+
+bool Interrupted() { return interruptSignal.load(std::memory_order_relaxed) != 0; }
+
+// A second Ctrl+C gets the default action, so a run that cannot end still can
+// be ended.
+InterruptGuard::InterruptGuard() {
+    interruptSignal.store(0);
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, &previousInt);
+    sigaction(SIGTERM, &action, &previousTerm);
+}
+
+InterruptGuard::~InterruptGuard() {
+    sigaction(SIGINT, &previousInt, nullptr);
+    sigaction(SIGTERM, &previousTerm, nullptr);
+}
+
+void RunFast(Simulation& simulation, Reporter& reporter, int64_t steps) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int64_t done = 0; done < steps && !Interrupted(); ++done) {
+        {
+            std::lock_guard<std::mutex> guard(simulation.stateMutex);
+            simulation.Step();
+            reporter.AfterStep(simulation);
+            if (simulation.ColonyNeedsRestart()) {
+                simulation.RestartColony();
+            }
+        }
+        if ((done + 1) % kProgressCheckSteps == 0) {
+            reporter.Progress(done + 1, steps, start);
+        }
+    }
+}
+
+bool RunLive(Simulation& simulation, Reporter& reporter, int32_t rate) {
+    LiveObserver observer(simulation, reporter);
+    HeadlessHost host(&observer);
+    SimThreadControl control;
+    control.simsPerSecond.store(static_cast<float>(rate));
+    SimulationThread thread(simulation, host, control);
+    if (!thread.Start()) {
+        std::fprintf(stderr, "%s: cannot start the simulation thread\n", kProgram);
+        return false;
+    }
+    while (!Interrupted()) {
+        if (host.WaitForRestart(kInterruptPollMs)) {
+            HandleQueuedRestarts(host, thread, simulation, kLiveRestartPauseMs);
+        }
+    }
+    if (!thread.Stop(1000)) {
+        thread.Join();
+    }
+    return true;
+}
