@@ -16,6 +16,9 @@ int32_t Digits(int32_t value) {
     return digits;
 }
 
+constexpr char32_t kUpperHalf = U'\u2580';
+constexpr char32_t kLowerHalf = U'\u2584';
+
 int32_t Utf8Length(char32_t glyph) {
     return glyph < 0x80 ? 1 : glyph < 0x800 ? 2 : glyph < 0x10000 ? 3 : 4;
 }
@@ -253,10 +256,43 @@ void FrameEncoder::SetPen(const TermCell& cell, ColourDepth depth, ByteSink& out
     attributes = cell.attributes;
 }
 
+int32_t FrameEncoder::PenChangeCost(const TermCell& cell, ColourDepth depth) const {
+    if (FitsPen(cell)) {
+        return 0;
+    }
+    if (!penKnown || cell.attributes != attributes) {
+        return 64;  // a reset or attributes: rare, never worth avoiding
+    }
+    // "\033[" and "m", and per colour about what its parameters take.
+    const int32_t perColour = depth == ColourDepth::TrueColour   ? 16
+                              : depth == ColourDepth::Colours256 ? 9
+                                                                 : 3;
+    int32_t cost = 3;
+    if (ShowsForeground(cell) && cell.fg != fg) {
+        cost += perColour;
+    }
+    if (cell.bg != bg) {
+        cost += perColour;
+    }
+    return cost;
+}
+
 void FrameEncoder::PutCell(const TermFrame& next, int32_t x, int32_t y, ColourDepth depth,
                            ByteSink& out) {
-    const TermCell& cell = next.At(x, y);
+    TermCell cell = next.At(x, y);
     MoveTo(next, x, y, out);
+    // A half block looks the same as the other half block with its colours
+    // swapped; whichever needs fewer colour changes from the current pen is
+    // sent (the frames themselves keep one form, so diffs stay exact).
+    if (cell.attributes == 0 && (cell.glyph == kUpperHalf || cell.glyph == kLowerHalf)) {
+        TermCell swapped = cell;
+        swapped.glyph = cell.glyph == kUpperHalf ? kLowerHalf : kUpperHalf;
+        swapped.fg = cell.bg;
+        swapped.bg = cell.fg;
+        if (cell.bg != kDefaultColour && PenChangeCost(swapped, depth) < PenChangeCost(cell, depth)) {
+            cell = swapped;
+        }
+    }
     SetPen(cell, depth, out);
     out.AppendUtf8(cell.glyph);
     ++cursorX;
@@ -267,18 +303,21 @@ void FrameEncoder::PutCell(const TermFrame& next, int32_t x, int32_t y, ColourDe
     }
 }
 
-void FrameEncoder::Encode(const TermFrame& shown, const TermFrame& next, ColourDepth depth,
-                          ByteSink& out) {
+int32_t FrameEncoder::Encode(const TermFrame& shown, const TermFrame& next, ColourDepth depth,
+                             ByteSink& out) {
     if (shown.Cols() != next.Cols() || shown.Rows() != next.Rows()) {
-        return;
+        return 0;
     }
+    int32_t changed = 0;
     for (int32_t y = 0; y < next.Rows(); ++y) {
         for (int32_t x = 0; x < next.Cols(); ++x) {
             if (shown.At(x, y) != next.At(x, y)) {
                 PutCell(next, x, y, depth, out);
+                ++changed;
             }
         }
     }
+    return changed;
 }
 
 void FrameEncoder::ClearScreen(ByteSink& out) {

@@ -92,8 +92,8 @@ constexpr size_t kMaxBytesPerCell = 64;
 class FrameEncoder {
 public:
     // The bytes that make a terminal showing `shown` show `next` (same size).
-    // Nothing at all when they are equal.
-    void Encode(const TermFrame& shown, const TermFrame& next, ColourDepth depth, ByteSink& out);
+    // Nothing at all when they are equal. Returns the cells that differ.
+    int32_t Encode(const TermFrame& shown, const TermFrame& next, ColourDepth depth, ByteSink& out);
     // Clears the terminal to the default colours and homes the cursor; the
     // frame that matches it is a Clear()ed one.
     void ClearScreen(ByteSink& out);
@@ -109,6 +109,8 @@ private:
     void PutCell(const TermFrame& next, int32_t x, int32_t y, ColourDepth depth, ByteSink& out);
     // The cell shows the same with the current pen (no change of colour needed).
     bool FitsPen(const TermCell& cell) const;
+    // About how many bytes setting the pen for the cell takes.
+    int32_t PenChangeCost(const TermCell& cell, ColourDepth depth) const;
 
     bool penKnown = false;
     TermColour fg = kDefaultColour;

@@ -126,29 +126,36 @@ bool TerminalScreen::Open(char* error, size_t errorCapacity) {
                       "TERM is not set, so the terminal's type is unknown (try --headless)");
         return false;
     }
-    SCREEN* made = newterm(nullptr, stdout, stdin);
-    if (made == nullptr) {
+    // The terminal type is checked before anything is set up, so that a
+    // refusal writes nothing to the terminal.
+    int setupError = 0;
+    if (setupterm(type, STDOUT_FILENO, &setupError) != OK) {
         std::snprintf(error, errorCapacity, "unknown terminal type '%s' (try --headless)", type);
         return false;
     }
-    screen = made;
-    open = true;
     const char* moveCursor = tigetstr(const_cast<char*>("cup"));
+    const bool placesCursor = moveCursor != nullptr && moveCursor != reinterpret_cast<char*>(-1);
     colours = tigetnum(const_cast<char*>("colors"));
-    if (moveCursor == nullptr || moveCursor == reinterpret_cast<char*>(-1)) {
-        Restore();
+    del_curterm(cur_term);
+    if (!placesCursor) {
         std::snprintf(error, errorCapacity,
                       "the terminal type '%s' cannot place its cursor (try --headless)", type);
         return false;
     }
     if (colours < 8) {
-        Restore();
         std::snprintf(error, errorCapacity,
                       "the terminal type '%s' shows no colours (try --headless, or a colour "
                       "terminal type such as xterm-256color)",
                       type);
         return false;
     }
+    SCREEN* made = newterm(nullptr, stdout, stdin);
+    if (made == nullptr) {
+        std::snprintf(error, errorCapacity, "cannot set up the terminal of type '%s'", type);
+        return false;
+    }
+    screen = made;
+    open = true;
     cbreak();
     noecho();
     intrflush(stdscr, FALSE);

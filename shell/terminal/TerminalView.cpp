@@ -15,19 +15,14 @@
 #include <exception>
 #include <memory>
 #include <mutex>
-#include <utility>
 
 #include "shell/CommandLine.h"
 #include "shell/Commands.h"
-#include "shell/terminal/TerminalFrame.h"
+#include "shell/terminal/FrameBuilder.h"
 #include "shell/terminal/TerminalKeys.h"
 #include "shell/terminal/TerminalScreen.h"
-#include "shell/terminal/WorldMap.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationThread.h"
-#include "simulation/StatisticsText.h"
-
-const char kTooSmallMessage[] = "Terminal too small: needs at least 40 x 12";
 
 namespace {
 
@@ -41,8 +36,6 @@ constexpr int32_t kRestartPauseMs = 100;
 // restored regardless (and the worker then waited for).
 constexpr int32_t kQuitWaitMs = 200;
 constexpr auto kFrameInterval = std::chrono::microseconds(1000000 / kMaxFramesPerSecond);
-// Room for the clearing sequence on top of the frame's own worst case.
-constexpr size_t kSinkSlack = 64;
 
 using Clock = std::chrono::steady_clock;
 
@@ -94,7 +87,7 @@ class TerminalView {
 public:
     TerminalView(Simulation& simulation, bool halfBlocks, int32_t rate)
         : simulation(simulation), halfBlocks(halfBlocks), rate(rate), host(signals),
-          thread(simulation, host, control), picture(std::make_unique<WorldPicture>()) {
+          thread(simulation, host, control) {
         control.simsPerSecond.store(static_cast<float>(rate));
     }
 
@@ -108,7 +101,6 @@ private:
     bool HandleKey(int32_t key);
     // After a resize (and at the start): the terminal's size, then the layout.
     void Resize();
-    void Relayout();
     // False when the terminal cannot be written to any more.
     bool DrawFrame();
     void HandleRestarts();
@@ -128,19 +120,7 @@ private:
     NoWindowParts noWindow;
 
     ColourDepth depth = ColourDepth::Colours8;
-    int32_t cols = 0;
-    int32_t rows = 0;
-    int32_t layoutWorldWidth = 0;
-    int32_t layoutWorldHeight = 0;
-    TerminalLayout layout;
-    std::unique_ptr<WorldPicture> picture;
-    StatisticsLines statistics{};
-    TermFrame shown;
-    TermFrame next;
-    FrameEncoder encoder;
-    ByteSink sink;
-    bool fullRedraw = true;
-    float frameSeconds = 0.0f;  // the last frame's composing and encoding
+    FrameBuilder frames;
     int writeError = 0;
 };
 
@@ -229,7 +209,7 @@ TerminalView::Ending TerminalView::Loop() {
         }
         if (signals.TakeContinue()) {
             screen.Reset();
-            fullRedraw = true;
+            frames.RedrawAll();
             dirty = true;
         }
         if (host.QueuedRestarts() > 0) {
@@ -290,7 +270,7 @@ bool TerminalView::HandleKey(int32_t key) {
             break;
         case KeyAction::Redraw:
             screen.Reset();
-            fullRedraw = true;
+            frames.RedrawAll();
             break;
         case KeyAction::None:
             break;
@@ -299,58 +279,28 @@ bool TerminalView::HandleKey(int32_t key) {
 }
 
 void TerminalView::Resize() {
+    int32_t cols = 0;
+    int32_t rows = 0;
     screen.QuerySize(cols, rows);
     // ncurses clears its own idea of the screen now, not in the middle of a
     // later frame.
     screen.Reset();
+    int32_t worldWidth = 0;
+    int32_t worldHeight = 0;
     {
         std::lock_guard<std::mutex> guard(simulation.stateMutex);
-        layoutWorldWidth = simulation.worldWidth;
-        layoutWorldHeight = simulation.worldHeight;
+        worldWidth = simulation.worldWidth;
+        worldHeight = simulation.worldHeight;
     }
-    Relayout();
-}
-
-void TerminalView::Relayout() {
-    layout = ComputeLayout(cols, rows, layoutWorldWidth, layoutWorldHeight, halfBlocks);
-    shown.Resize(cols, rows);
-    next.Resize(cols, rows);
-    sink.Reserve(static_cast<size_t>(cols) * static_cast<size_t>(rows) * kMaxBytesPerCell +
-                 kSinkSlack);
-    encoder.Forget();
-    fullRedraw = true;
+    frames.Resize(cols, rows, worldWidth, worldHeight, halfBlocks, depth);
 }
 
 bool TerminalView::DrawFrame() {
-    const Clock::time_point start = Clock::now();
-    {
-        std::lock_guard<std::mutex> guard(simulation.stateMutex);
-        // The overlay's "Render Time" is the scene's cost; here, the frame's.
-        simulation.renderSeconds = frameSeconds;
-        PaintWorld(simulation, *picture);
-        FormatStatistics(simulation, statistics);
-    }
-    if (picture->width != layoutWorldWidth || picture->height != layoutWorldHeight) {
-        layoutWorldWidth = picture->width;
-        layoutWorldHeight = picture->height;
-        Relayout();
-    }
     FrameState state;
     state.paused = !thread.Running();
     state.rate = rate;
-    ComposeFrame(*picture, statistics, layout, state, depth, next);
-
-    sink.Reset();
-    if (fullRedraw) {
-        encoder.ClearScreen(sink);
-        shown.Clear();
-        fullRedraw = false;
-    }
-    encoder.Encode(shown, next, depth, sink);
-    std::swap(shown, next);
-    frameSeconds = std::chrono::duration<float>(Clock::now() - start).count();
-
-    if (sink.Length() > 0 && !screen.Write(sink.Data(), sink.Length(), signals)) {
+    frames.Build(simulation, state);
+    if (frames.Length() > 0 && !screen.Write(frames.Data(), frames.Length(), signals)) {
         writeError = errno;
         // Interrupted by an ending signal: not a lost terminal.
         return signals.EndSignal() != 0;
@@ -359,23 +309,6 @@ bool TerminalView::DrawFrame() {
 }
 
 }  // namespace
-
-void ComposeFrame(const WorldPicture& picture, const StatisticsLines& statistics,
-                  const TerminalLayout& layout, const FrameState& state, ColourDepth depth,
-                  TermFrame& frame) {
-    frame.Clear();
-    if (layout.tooSmall) {
-        // The bottom-right cell stays blank, also on a one-row terminal.
-        const int32_t width = layout.rows > 1 ? layout.cols : layout.cols - 1;
-        frame.Text(0, 0, kTooSmallMessage, width);
-        return;
-    }
-    DrawMap(picture, layout, depth, frame);
-    for (int32_t i = 0; i < layout.statsLines && i < StatisticsLines::kLineCount; ++i) {
-        frame.Text(layout.statsCol, layout.statsRow + i, statistics.line[i], layout.statsWidth);
-    }
-    DrawKeyLine(frame, layout.keyRow, layout.keyWidth, state.paused, state.rate);
-}
 
 int RunTerminal(const CommandLine& line) {
     if (isatty(STDIN_FILENO) == 0 || isatty(STDOUT_FILENO) == 0) {

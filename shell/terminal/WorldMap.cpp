@@ -51,6 +51,20 @@ private:
 
 }  // namespace
 
+uint32_t CoarseFade(uint32_t colour) {
+    uint32_t result = 0;
+    for (int32_t shift = 0; shift <= 16; shift += 8) {
+        uint32_t c = (colour >> shift) & 0xFFu;
+        if (c <= static_cast<uint32_t>(kFadeMaxBrightness)) {
+            const uint32_t top = static_cast<uint32_t>(kFadeMaxBrightness);
+            const uint32_t steps = static_cast<uint32_t>(kFadeSteps - 1);
+            c = (c * steps + top / 2) / top * top / steps;
+        }
+        result |= c << shift;
+    }
+    return result;
+}
+
 void PaintWorld(int32_t width, int32_t height, const ListTemplate<TrailCell>* trails,
                 const ListTemplate<Ant>& ants, const ListTemplate<FoodCell>& food,
                 int32_t foodThreshold, WorldPicture& picture) {
@@ -67,7 +81,7 @@ void PaintWorld(int32_t width, int32_t height, const ListTemplate<TrailCell>* tr
     if (trails != nullptr) {
         for (int32_t slot = trails->Newest(); slot != -1; slot = trails->Older(slot)) {
             const TrailCell& cell = trails->At(slot);
-            const uint32_t colour = TrailColour(cell.intensity);
+            const uint32_t colour = CoarseFade(TrailColour(cell.intensity));
             Set(picture, cell.x, cell.y, colour,
                 static_cast<uint16_t>(kTrailWeight + Strength(colour)));
         }
@@ -79,7 +93,7 @@ void PaintWorld(int32_t width, int32_t height, const ListTemplate<TrailCell>* tr
     }
     for (int32_t slot = food.Newest(); slot != -1; slot = food.Older(slot)) {
         const FoodCell& cell = food.At(slot);
-        const uint32_t colour = FoodColour(cell.turnsLeft, foodThreshold);
+        const uint32_t colour = CoarseFade(FoodColour(cell.turnsLeft, foodThreshold));
         Set(picture, cell.x, cell.y, colour, static_cast<uint16_t>(kFoodWeight + Strength(colour)));
     }
 }

@@ -34,6 +34,18 @@ struct WorldPicture {
     uint16_t WeightAt(int32_t x, int32_t y) const { return weight[x * kGridSide + y]; }
 };
 
+// The terminal shows the scene's fade of trails and food in this many steps,
+// from the full colour to the palest.
+constexpr int32_t kFadeSteps = 8;
+
+// A fading colour of the scene (trail or food) with each faded channel
+// (0 .. 207) moved to the nearest of kFadeSteps evenly spaced levels; the
+// channel at 255 that carries the hue stays. A weakening trail (or ageing
+// food) then changes its colour every hundred-odd steps rather than every
+// few, which spares a remote terminal most of the colour changes while the
+// fade still reads the same.
+uint32_t CoarseFade(uint32_t colour);
+
 // Weights by layer. Within trails and food the stronger colour weighs more.
 constexpr uint16_t kGroundWeight = 0;
 constexpr uint16_t kTrailWeight = 1;    // + 0 .. 255 by strength

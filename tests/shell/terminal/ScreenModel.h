@@ -59,15 +59,12 @@ public:
     const TermCell& At(int32_t x, int32_t y) const { return cells[y * cols + x]; }
 
     // Differences from a frame, as the eye sees them: a blank's foreground
-    // does not show.
+    // does not show, and a half block is the same as the other half block
+    // with its colours swapped.
     std::string Compare(const TermFrame& frame) const {
         for (int32_t y = 0; y < rows; ++y) {
             for (int32_t x = 0; x < cols; ++x) {
-                const TermCell& a = At(x, y);
-                const TermCell& b = frame.At(x, y);
-                const bool fgShows = b.glyph != U' ' || b.attributes != 0;
-                if (a.glyph != b.glyph || a.bg != b.bg || a.attributes != b.attributes ||
-                    (fgShows && a.fg != b.fg)) {
+                if (!(Look(At(x, y)) == Look(frame.At(x, y)))) {
                     return "cell " + std::to_string(x) + "," + std::to_string(y) + " differs";
                 }
             }
@@ -76,6 +73,24 @@ public:
     }
 
 private:
+    struct Appearance {
+        char32_t glyph;  // 0 for a block: then only upper and lower count
+        TermColour upper;
+        TermColour lower;
+        uint8_t attributes;
+        bool operator==(const Appearance& o) const {
+            return glyph == o.glyph && upper == o.upper && lower == o.lower &&
+                   attributes == o.attributes;
+        }
+    };
+
+    static Appearance Look(const TermCell& c) {
+        if (c.attributes == 0 && c.glyph == U' ') return {0, c.bg, c.bg, 0};
+        if (c.attributes == 0 && c.glyph == U'\u2580') return {0, c.fg, c.bg, 0};
+        if (c.attributes == 0 && c.glyph == U'\u2584') return {0, c.bg, c.fg, 0};
+        return {c.glyph, c.fg, c.bg, c.attributes};
+    }
+
     static std::vector<int32_t> Numbers(const std::string& params) {
         std::vector<int32_t> numbers;
         int32_t value = 0;

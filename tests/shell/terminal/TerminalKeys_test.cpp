@@ -8,6 +8,7 @@
 #include "shell/CommandLine.h"
 #include "shell/terminal/TerminalFrame.h"
 #include "shell/terminal/TerminalKeys.h"
+#include "shell/terminal/FrameBuilder.h"
 #include "shell/terminal/TerminalView.h"
 #include "shell/terminal/WorldMap.h"
 #include "simulation/StatisticsText.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 
 #include "shell/terminal/TerminalFrame.h"
 #include "shell/terminal/WorldMap.h"
@@ -103,12 +104,37 @@ TEST(WorldPicture, LayersCoverEachOtherAsInTheScene) {
     EXPECT_EQ(p.WeightAt(3, 3), kTrailWeight + 255);
     EXPECT_EQ(p.ColourAt(4, 4), kGreen) << "a wanderer with food shows its load";
     EXPECT_EQ(p.WeightAt(4, 4), kAntWeight);
-    EXPECT_EQ(p.ColourAt(5, 1), FoodColour(100, 200) & 0xFFFFFF);
+    EXPECT_EQ(p.ColourAt(5, 1), 0x58FF58u) << "fading food, in the terminal's coarse steps";
     EXPECT_LT(p.WeightAt(5, 1), kFoodWeight + 255);
 
     w.Paint(8, 6, false);
     EXPECT_EQ(w.picture->ColourAt(3, 3), kWhite) << "hidden trails leave the ground";
     EXPECT_EQ(w.picture->ColourAt(1, 1), kRed);
+}
+
+TEST(WorldPicture, FadesInEightSteps) {
+    struct Case {
+        uint32_t colour;
+        uint32_t coarse;
+    };
+    const Case cases[] = {
+        {kTrailStrongColour, 0x0000FF},
+        {TrailColour(0), 0xCFCFFF},     // the palest stays the palest
+        {TrailColour(600), 0x5858FF},   // 103 to 88, the fourth of eight levels
+        {0x0101FF, 0x0000FF},
+        {0x0F0FFF, 0x1D1DFF},
+        {FoodColour(100, 200), 0x58FF58},
+        {kFoodFreshColour, 0x00FF00},
+        {0x50CFCFFF, 0xCFCFFF},         // alpha dropped
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CoarseFade(c.colour), c.coarse) << std::hex << c.colour;
+    }
+    std::set<uint32_t> levels;
+    for (int32_t intensity = -5; intensity <= 1300; ++intensity) {
+        levels.insert(CoarseFade(TrailColour(intensity)));
+    }
+    EXPECT_EQ(levels.size(), static_cast<size_t>(kFadeSteps));
 }
 
 TEST(WorldMap, ASharedPixelShowsTheCellThatMattersMost) {
@@ -122,7 +148,7 @@ TEST(WorldMap, ASharedPixelShowsTheCellThatMattersMost) {
     w.Paint(6, 2);
     const TerminalLayout l = MapOnly(3, 1);  // 2 x 2 world cells per pixel
     EXPECT_EQ(MapPixel(*w.picture, l, 1, 1), kBlue);
-    EXPECT_EQ(MapPixel(*w.picture, l, 2, 1), FoodColour(0, 200) & 0xFFFFFF);
+    EXPECT_EQ(MapPixel(*w.picture, l, 2, 1), FoodColour(0, 200) & 0xFFFFFF);  // palest: unchanged
     EXPECT_EQ(MapPixel(*w.picture, l, 3, 1), kAntYellow & 0xFFFFFF);
     // The border all round.
     for (int32_t i = 0; i <= 4; ++i) {
