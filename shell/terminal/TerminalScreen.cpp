@@ -20,12 +20,13 @@ constexpr int kEscapeDelayMs = 25;
 // (its end, where the latest messages are).
 constexpr off_t kMaxReplayBytes = 64 * 1024;
 
-constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGWINCH, SIGCONT, SIGPIPE};
+constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGWINCH, SIGCONT, SIGTSTP, SIGPIPE};
 
 std::atomic<int> wakeFd{-1};
 std::atomic<int> endSignal{0};
 std::atomic<int> resizeSignal{0};
 std::atomic<int> continueSignal{0};
+std::atomic<int> suspendSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal flags must be lock-free");
 
 void OnSignal(int signalNumber) {
@@ -34,6 +35,8 @@ void OnSignal(int signalNumber) {
         resizeSignal.store(1);
     } else if (signalNumber == SIGCONT) {
         continueSignal.store(1);
+    } else if (signalNumber == SIGTSTP) {
+        suspendSignal.store(1);
     } else {
         int none = 0;
         endSignal.compare_exchange_strong(none, signalNumber);
@@ -62,6 +65,7 @@ TerminalSignals::TerminalSignals() {
     endSignal.store(0);
     resizeSignal.store(0);
     continueSignal.store(0);
+    suspendSignal.store(0);
     wakeFd.store(writeFd);
 
     for (size_t i = 0; i < sizeof kHandledSignals / sizeof kHandledSignals[0]; ++i) {
@@ -114,6 +118,20 @@ int TerminalSignals::EndSignal() const { return endSignal.load(); }
 bool TerminalSignals::TakeResize() { return resizeSignal.exchange(0) != 0; }
 
 bool TerminalSignals::TakeContinue() { return continueSignal.exchange(0) != 0; }
+
+bool TerminalSignals::TakeSuspend() { return suspendSignal.exchange(0) != 0; }
+
+void TerminalSignals::StopHere() {
+    // The default action of SIGTSTP stops the whole process (the simulation
+    // thread too); raise returns once it is continued.
+    struct sigaction ours {};
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    sigaction(SIGTSTP, &standard, &ours);
+    raise(SIGTSTP);
+    sigaction(SIGTSTP, &ours, nullptr);
+}
 
 // ---------------------------------------------------------------------------
 // TerminalScreen
@@ -225,6 +243,25 @@ bool TerminalScreen::Write(const char* data, size_t length, const TerminalSignal
         length -= static_cast<size_t>(written);
     }
     return true;
+}
+
+void TerminalScreen::Suspend() {
+    if (!open) {
+        return;
+    }
+    static const char kResetColours[] = "\033[0m";
+    [[maybe_unused]] const ssize_t ignored = write(STDOUT_FILENO, kResetColours, sizeof kResetColours - 1);
+    curs_set(1);
+    endwin();
+}
+
+void TerminalScreen::Resume() {
+    if (!open) {
+        return;
+    }
+    // The first refresh after endwin puts the terminal back in the view's modes.
+    refresh();
+    curs_set(0);
 }
 
 void TerminalScreen::Reset() {

@@ -4,9 +4,12 @@
 //
 // TerminalSignals: SIGINT, SIGTERM and SIGHUP ask the view to end (a second
 // one of the same kind gets the default action, so a stuck view can still be
-// ended); SIGWINCH asks for a new layout; SIGCONT (after Ctrl+Z) for a full
-// redraw. The handlers only set flags and write a byte to a pipe that the
-// view's loop waits on; the simulation thread wakes the loop the same way.
+// ended); SIGWINCH asks for a new layout; SIGTSTP (Ctrl+Z) to give the
+// terminal back and stop; SIGCONT for a full redraw. The handlers only set
+// flags and write a byte to a pipe that the view's loop waits on, and the
+// loop does the work on its own thread (ncurses' own handlers would run on
+// whichever thread the signal lands on); the simulation thread wakes the loop
+// the same way.
 //
 // TerminalScreen: ncurses sets the terminal up (the alternate screen, no
 // echo, keys one by one with Ctrl+C still a signal, function keys decoded,
@@ -40,11 +43,14 @@ public:
     int EndSignal() const;
     bool TakeResize();
     bool TakeContinue();
+    bool TakeSuspend();
+    // Stops the process as Ctrl+Z does; returns when it is continued.
+    void StopHere();
 
 private:
     int readFd = -1;
     int writeFd = -1;
-    struct sigaction previous[6] {};
+    struct sigaction previous[7] {};
 };
 
 class TerminalScreen {
@@ -77,6 +83,9 @@ public:
     // Lets ncurses bring its idea of the screen in line after a resize or a
     // resume (it clears the screen).
     void Reset();
+    // Gives the terminal back for a while (Ctrl+Z), and takes it again.
+    void Suspend();
+    void Resume();
 
 private:
     void* screen = nullptr;  // ncurses' SCREEN

@@ -207,6 +207,14 @@ TerminalView::Ending TerminalView::Loop() {
             Resize();
             dirty = true;
         }
+        if (signals.TakeSuspend()) {
+            screen.Suspend();
+            signals.StopHere();
+            screen.Resume();
+            // The terminal may have been resized or written to meanwhile.
+            Resize();
+            dirty = true;
+        }
         if (signals.TakeContinue()) {
             screen.Reset();
             frames.RedrawAll();

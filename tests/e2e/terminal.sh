@@ -31,6 +31,8 @@ fail() {
     echo "FAIL: $*" >&2
     echo "--- the pane:" >&2
     T capture-pane -p -t view 2>/dev/null | sed -e 's/[[:space:]]*$//' | grep -v '^$' >&2 || true
+    echo "--- the pane's processes:" >&2
+    ps -o pid,stat,wchan:20,args -t "$(T display -p -t view '#{pane_tty}' 2>/dev/null)" >&2 || true
     exit 1
 }
 
@@ -107,42 +109,39 @@ number_after() {
         n = substr($0, RSTART + length(key), RLENGTH - length(key)); gsub(/ /, "", n); print n; exit }' <<<"$text"
 }
 
-# The program runs from a launcher that records the terminal's settings
-# before and after, the program's pid and its exit status.
-# Ctrl+C reaches the launcher too (the whole foreground group): it carries on.
-# STACK_KB sets the stack limit, which is also the size of a new thread's
-# stack: a huge one makes starting the simulation thread fail.
-cat >launch.sh <<EOF
-#!/bin/sh
-trap : INT
-stty -g </dev/tty >before.txt
-sh -c 'echo \$\$ >pid.txt; [ -z "\$STACK_KB" ] || ulimit -s "\$STACK_KB"; exec "\$0" --terminal "\$@"' "$MARROWICK" "\$@"
-echo \$? >status.txt
-stty -g </dev/tty >after.txt
-echo "ENDED"
-EOF
-chmod +x launch.sh
-
 # A shell in a 120 x 40 pane with a UTF-8 locale and the 256-colour xterm type.
 T new-session -d -x 120 -y 40 -s view \
     "env -i HOME=$WORK PATH=$PATH TERM=xterm-256color LANG=C.UTF-8 PS1='$ ' bash --norc --noprofile"
 T set-option -t view -g status off
 wait_for '^\$'
 
-# start NAME [ENV...] -- [ARGS...]: clears the pane, prints a marker, starts
-# the view with the environment and arguments given.
+# start NAME [ENV...] -- [ARGS...]: clears the pane, prints a marker and
+# starts the view with the environment and arguments given, as the shell's
+# foreground job; the terminal's settings are recorded before and after, and
+# the exit status. STACK_KB=N in the environment sets the stack limit first,
+# which is also the size of a new thread's stack: a huge one makes starting
+# the simulation thread fail.
 start() {
-    local name=$1 envs=() args=()
+    local name=$1 envs=() args=() limit=""
     shift
-    while [ $# -gt 0 ] && [ "$1" != "--" ]; do envs+=("$1"); shift; done
+    while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+        case "$1" in
+            STACK_KB=*) limit="ulimit -s ${1#STACK_KB=}; " ;;
+            *) envs+=("$1") ;;
+        esac
+        shift
+    done
     [ $# -gt 0 ] && shift
     args=("$@")
-    rm -f status.txt pid.txt before.txt after.txt
+    rm -f status.txt before.txt after.txt
     STARTED=$name
-    T send-keys -t view -l "clear; echo BEFORE-$name; env ${envs[*]} ./launch.sh ${args[*]}"
+    T send-keys -t view -l "clear; echo BEFORE-$name; stty -g >before.txt; \
+(${limit}exec env ${envs[*]} '$MARROWICK' --terminal ${args[*]}); echo \$? >status.txt; \
+stty -g >after.txt; echo ENDED"
     T send-keys -t view Enter
 }
-view_pid() { cat pid.txt; }
+# The program's pid: the shell's child.
+view_pid() { ps -o pid= --ppid "$(T display -p -t view '#{pane_pid}')" | tr -d ' ' | head -n 1; }
 
 # ended NAME STATUS: the program ended with STATUS and the terminal is as it
 # was: the main screen is back (with the marker printed before the last start),
@@ -153,8 +152,8 @@ ended() {
         [ "$(now_ms)" -lt "$deadline" ] || fail "$name: the program did not end"
         sleep 0.05
     done
-    [ "$(cat status.txt)" = "$status" ] || fail "$name: exit status $(cat status.txt), not $status"
     wait_for '^ENDED' 5
+    [ "$(cat status.txt)" = "$status" ] || fail "$name: exit status $(cat status.txt), not $status"
     [ "$(T display -p -t view '#{alternate_on}')" = 0 ] || fail "$name: still on the alternate screen"
     [ "$(T display -p -t view '#{cursor_flag}')" = 1 ] || fail "$name: the cursor is hidden"
     cmp -s before.txt after.txt || fail "$name: terminal settings changed: $(cat before.txt) -> $(cat after.txt)"
@@ -348,6 +347,35 @@ shows "marrowick: unknown terminal type 'no-such-terminal'" || fail "no message 
 start pipe -- "</dev/null"
 ended "failed start (no terminal)" 1
 shows "marrowick: --terminal needs a terminal" || fail "no message without a terminal"
+
+# Ctrl+Z gives the shell its terminal back; fg brings the view back. (The
+# shell carries on with its command line when a job stops, so the status and
+# settings recorded then are not the program's.)
+start suspend
+wait_for 'Total Sims [0-9]+'
+pid=$(view_pid)
+T send-keys -t view C-z
+wait_for 'Stopped'
+[ "$(T display -p -t view '#{alternate_on}')" = 0 ] || fail "suspended, but still on the alternate screen"
+[ "$(T display -p -t view '#{cursor_flag}')" = 1 ] || fail "suspended, but the cursor is hidden"
+wait_for '^ENDED'
+T send-keys -t view -l "clear; fg"
+T send-keys -t view Enter
+wait_for 'q quit  Space pause'
+wait_for 'Total Sims [0-9]+'
+steps=$(number_after "Total Sims")
+sleep 0.5
+[ "$(number_after "Total Sims")" -gt "$steps" ] || fail "the simulation does not run after fg"
+T send-keys -t view q
+deadline=$(( $(now_ms) + 3000 ))
+while kill -0 "$pid" 2>/dev/null; do
+    [ "$(now_ms)" -lt "$deadline" ] || fail "q after fg did not end the program"
+    sleep 0.05
+done
+sleep 0.2
+[ "$(T display -p -t view '#{alternate_on}')" = 0 ] || fail "after fg and q: still on the alternate screen"
+[ "$(T display -p -t view '#{cursor_flag}')" = 1 ] || fail "after fg and q: the cursor is hidden"
+echo "  Ctrl+Z, fg, q: the terminal restored while stopped and at the end"
 
 # The terminal itself goes away: the program ends instead of spinning.
 start closed
