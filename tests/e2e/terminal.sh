@@ -13,10 +13,13 @@ if [ $# -lt 1 ] || [ ! -x "$1" ]; then
     exit 2
 fi
 MARROWICK=$(readlink -f "$1")
+SUPPRESSIONS=$(readlink -f "$(dirname "$0")/../lsan.supp")
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/marrowick-terminal.XXXXXX")
 cd "$WORK"
-# Leaks are the unit tests' business; here the program's exit status counts.
-export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
+# No window and no GL here: leak checking stays on, and a leak, like any
+# sanitizer finding, shows as a wrong exit status.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export LSAN_OPTIONS="suppressions=$SUPPRESSIONS:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 T() { tmux -S "$WORK/tmux.sock" -f /dev/null "$@"; }
@@ -111,7 +114,9 @@ number_after() {
 
 # A shell in a 120 x 40 pane with a UTF-8 locale and the 256-colour xterm type.
 T new-session -d -x 120 -y 40 -s view \
-    "env -i HOME=$WORK PATH=$PATH TERM=xterm-256color LANG=C.UTF-8 PS1='$ ' bash --norc --noprofile"
+    "env -i HOME=$WORK PATH=$PATH TERM=xterm-256color LANG=C.UTF-8 PS1='$ ' \
+     ASAN_OPTIONS=$ASAN_OPTIONS LSAN_OPTIONS=$LSAN_OPTIONS UBSAN_OPTIONS=$UBSAN_OPTIONS \
+     TSAN_OPTIONS=${TSAN_OPTIONS:-} bash --norc --noprofile"
 T set-option -t view -g status off
 wait_for '^\$'
 
