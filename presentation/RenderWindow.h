@@ -46,7 +46,7 @@ class Simulation;
 
 class RenderWindow {
 public:
-    static constexpr uint32_t kClearColour = 0xFFFFFFFF;  // opaque white
+    static constexpr uint32_t kClearColour = kGroundColour;  // opaque white
     static constexpr float kWorldLift = 75.0f;
     static constexpr float kFieldOfView = 3.1415927f / 4.0f;
     static constexpr float kNearPlane = 0.1f;

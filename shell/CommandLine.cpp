@@ -157,8 +157,12 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
         } else if (std::strcmp(bare, "version") == 0) {
             out.launch = Launch::Version;
             return true;
-        } else if (std::strcmp(bare, "window") == 0) {
-            out.launch = Launch::Window;
+        } else if (std::strcmp(bare, "window") == 0 || std::strcmp(bare, "terminal") == 0) {
+            const Launch view = bare[0] == 'w' ? Launch::Window : Launch::Terminal;
+            if (out.launch != Launch::ScreenSaver && out.launch != view) {
+                return Fail(out, "--window and --terminal cannot be used together%s", "");
+            }
+            out.launch = view;
         } else if (std::strcmp(bare, "root") == 0) {
             out.root = true;
         } else if (std::strcmp(bare, "window-id") == 0) {
@@ -200,6 +204,9 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
         }
     }
 
+    if (out.launch == Launch::Terminal) {
+        return true;  // no X window is drawn into: the screen-saver settings do not apply
+    }
     if (out.launch == Launch::Window) {
         if (explicitWindow) {
             return Fail(out, "--window opens its own window; it cannot draw into --window-id%s",
@@ -235,6 +242,9 @@ const char* UsageText() {
            "  --window            a resizable window with the menu and the keys below\n"
            "  --headless [...]    run without a display, statistics on the terminal\n"
            "                      (see marrowick --headless --help)\n"
+           "  --terminal          draw the colony in this terminal; keys q or Esc quit,\n"
+           "                      Space pause, t trails, e expert system, + and - pace,\n"
+           "                      n new colony\n"
            "\n"
            "xscreensaver:\n"
            "  --root, -root       draw into the window named by XSCREENSAVER_WINDOW\n"

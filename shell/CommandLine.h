@@ -16,6 +16,7 @@ enum class Launch : int32_t {
     ScreenSaver,  // one of the RunMode modes (see CommandLine::mode)
     Window,       // --window: an ordinary window the user steers
     Headless,     // --headless: handed to the terminal runner untouched
+    Terminal,     // --terminal: the colony drawn in this terminal
     Help,
     Version,
     Error,        // CommandLine::error says why

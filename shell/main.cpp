@@ -6,6 +6,7 @@
 
 #include "shell/CommandLine.h"
 #include "shell/Headless.h"
+#include "shell/terminal/TerminalView.h"
 #if MARROWICK_HAS_GUI
 #include "shell/window/Application.h"
 #endif
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
         case Launch::Error:
             std::fprintf(stderr, "marrowick: %s\n", line.error);
             return 2;
+        case Launch::Terminal:
+            return RunTerminal(line);
         default:
             break;
     }

@@ -16,6 +16,7 @@
 #include "environment/FoodField.h"
 #include "environment/TrailMap.h"
 #include "presentation/scene/SceneVertex.h"
+#include "simulation/SceneColours.h"
 
 class Colony;
 class Simulation;
@@ -27,27 +28,10 @@ constexpr int32_t kSceneVertexCapacity = 500000;
 // Every scene vertex lies at this height; the frame's world transform lifts it.
 constexpr float kSceneHeight = 0.5f;
 
-// Trails fade below this intensity. It is the renderer's own constant: the
-// trail map's renderThreshold belongs to the user's settings and is left alone.
-constexpr int32_t kTrailFadeThreshold = 1200;
 // Trail drawing starts only while the scene holds at most this many
 // triangles, and stops once more than kTrailStopVertices are written.
 constexpr int32_t kTrailStartTriangles = 125000;
 constexpr int32_t kTrailStopVertices = 499990;
-
-// Fading cells get this brightness at most (a pale tint, never white).
-constexpr int32_t kFadeMaxBrightness = 207;
-
-constexpr uint32_t kFoodFreshColour = 0x0000FF00;
-constexpr uint32_t kTrailStrongColour = 0x000000FF;
-constexpr uint32_t kBorderColour = 0x000000FF;
-
-// Ant colours: alpha 0x50 lets 80/255 of the texture through when it is on.
-constexpr uint32_t kAntRed = 0x50FF0000;         // meandering, reproducing, unknown roles
-constexpr uint32_t kAntPurple = 0x5080327D;      // wandering
-constexpr uint32_t kAntGreen = 0x5000FF00;       // wandering and carrying food
-constexpr uint32_t kAntYellow = 0x50F4F16C;      // gathering; returning (first half)
-constexpr uint32_t kAntBlack = 0x50000000;       // returning (second half)
 
 // The write position of one scene fill over a caller's buffer. It never
 // writes past the capacity: an append that does not fit is dropped whole.
@@ -74,21 +58,6 @@ private:
     int32_t capacity;
     int32_t triangles = 0;
 };
-
-struct QuadColours {
-    uint32_t first;
-    uint32_t second;
-};
-
-// The colour pair of an ant by its role (AntRole) and load.
-QuadColours AntColours(int32_t role, bool wandererCarrying);
-// Brightness of a fading cell: (1 - max(value, 0) / threshold) x 207,
-// truncated; 0 .. 207. Only meaningful for value < threshold.
-int32_t FadeBrightness(int32_t value, int32_t threshold);
-// Fresh food is plain green; below the threshold it fades toward pale green.
-uint32_t FoodColour(int32_t turnsLeft, int32_t threshold);
-// Strong trail is plain blue; below kTrailFadeThreshold it fades toward pale blue.
-uint32_t TrailColour(int32_t intensity);
 
 void DrawTrailCells(const ListTemplate<TrailCell>& cells, SceneWriter& out);
 void DrawTrails(const TrailMap& trails, SceneWriter& out);

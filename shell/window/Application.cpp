@@ -102,6 +102,7 @@ int RunApplication(const CommandLine& line) {
         case Launch::Version:
         case Launch::Error:
         case Launch::Headless:
+        case Launch::Terminal:
             return 2;  // answered by main before any window exists
         case Launch::Window:
             return RunView(SettingsFrom(line));
