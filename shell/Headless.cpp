@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "shell/UserFiles.h"
 #include "simulation/Simulation.h"
 #include "simulation/StatisticsText.h"
 
@@ -59,8 +60,9 @@ constexpr const char* kHelp =
     "\n"
     "The statistics are printed at the end (to standard error when the CSV goes\n"
     "to standard output) and kept up to date while standard output is a terminal.\n"
-    "The rule base Rules.clp is read from the working directory, and written\n"
-    "there first when it is missing.\n"
+    "The rule base is Rules.clp in the working directory when it is there,\n"
+    "otherwise the user's copy in $XDG_CONFIG_HOME/marrowick (~/.config/marrowick),\n"
+    "written there from the built-in rules when it is missing.\n"
     "\n"
     "Example: marrowick --headless --steps 100000 --seed 7 --csv run.csv --every 100\n"
     "\n"
@@ -582,5 +584,12 @@ int RunHeadless(int argc, char** argv) {
         case HeadlessCommand::Run:
             break;
     }
+    // The user's rule base (shell/UserFiles.h); the settings file is not read.
+    UserFileInputs inputs = UserFileInputsFromEnvironment();
+    inputs.wantSettings = false;
+    const UserFiles files = PlanUserFiles(inputs);
+    const std::string fallback = DescribeFallback(files);
+    if (!fallback.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, fallback.c_str());
+    options.rulesPath = files.rules.path.c_str();
     return RunHeadless(options);
 }
