@@ -291,6 +291,12 @@ void MainView::HandleInput(const SDL_Event& event, bool& draw) {
     if (event.type == SDL_KEYDOWN && event.key.repeat == 0 && !uiHasKeys) {
         HandleKeyTable(event.key);
     }
+    // This ImGui closes menus on Esc only with keyboard navigation, which
+    // would change the dialogs' keys: the menu bar closes them itself.
+    if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE && !dialog.IsOpen() &&
+        imguiReady && ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId)) {
+        closeMenus = true;
+    }
     // Input is drawn at once, so the menu and dialogs answer while paused.
     draw = true;
     settleFrames = kSettleFrames;
@@ -394,20 +400,24 @@ int MainView::Run() {
 void MainView::DrawMenuBar() {
     if (!ImGui::BeginMainMenuBar()) return;
     if (ImGui::BeginMenu("File")) {
+        if (closeMenus) ImGui::CloseCurrentPopup();
         if (ImGui::MenuItem("New Colony")) PostCommand(ID_NEW_COLONY);
         if (ImGui::MenuItem("Exit", "Esc")) PostCommand(ID_APP_EXIT);
         ImGui::EndMenu();
     }
     if (ImGui::BeginMenu("Options")) {
+        if (closeMenus) ImGui::CloseCurrentPopup();
         if (ImGui::MenuItem("Food Options")) PostCommand(ID_FOOD_OPTIONS);
         if (ImGui::MenuItem("Ant Options")) PostCommand(ID_ANT_OPTIONS);
         ImGui::EndMenu();
     }
     if (ImGui::BeginMenu("Help")) {
+        if (closeMenus) ImGui::CloseCurrentPopup();
         if (ImGui::MenuItem("About Marrowick...")) PostCommand(ID_APP_ABOUT);
         ImGui::EndMenu();
     }
     ImGui::EndMainMenuBar();
+    closeMenus = false;
 }
 
 void MainView::Paint() {

@@ -139,6 +139,7 @@ private:
     bool pendingScreenshot = false;
     int32_t settleFrames = 0;  // frames still due after UI input (ImGui lays out in two)
     bool frameDue = false;     // a key or button changed: draw before the next event
+    bool closeMenus = false;   // Esc in an open menu: the next frame closes it
     uint32_t lastFrameTicks = 0;
     int32_t framesDrawn = 0;
 

@@ -131,6 +131,13 @@ sleep 1
 third=$(screenshot shot.png)
 grep -q "running" <<<"$third" || fail "Alt+S did not start the simulation: $third"
 
+# ---- Esc in an open menu closes the menu, not the program ----
+xdotool mousemove --window "$window" 126 9 click 1
+sleep 0.5
+xdotool key Escape
+sleep 0.5
+expect_running "Esc in the open Help menu"
+
 # ---- Esc ----
 focus_and_key "$window" Escape
 expect_exit 1000 "Esc"
