@@ -89,7 +89,8 @@ int RunView(ViewSettings settings) {
                      kApplicationTitle);
         return 1;
     }
-    // Only now, with a display to draw on: nothing is written before.
+    // Only now, with a display to draw on, is the user's folder made (the view
+    // then makes the files in it); a run that ends earlier writes nothing.
     ChooseFiles(settings);
     auto view = std::make_unique<MainView>(settings);
     std::string error;
