@@ -277,6 +277,8 @@ void GlDevice::BeginFrame(int32_t width, int32_t height, uint32_t clearColour) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
+void GlDevice::SetViewport(int32_t width, int32_t height) { glViewport(0, 0, width, height); }
+
 void GlDevice::DrawScene(const SceneVertex* vertices, int32_t triangles,
                          const glm::mat4& transform, bool textured) {
     if (sceneBuffer == 0 || triangles <= 0) return;

@@ -36,6 +36,9 @@ public:
 
     // Viewport over the drawable; clears colour (ARGB) and depth to 1.
     void BeginFrame(int32_t width, int32_t height, uint32_t clearColour);
+    // Narrows the viewport to the bottom `height` rows of the drawable; the
+    // scene and the overlay then treat that part as the whole target.
+    void SetViewport(int32_t width, int32_t height);
     // One triangle-list draw of the first 3 x triangles vertices, depth-tested
     // (less or equal), the texture blended by vertex alpha when textured.
     void DrawScene(const SceneVertex* vertices, int32_t triangles, const glm::mat4& transform,

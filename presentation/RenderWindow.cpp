@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <mutex>
 #include <vector>
@@ -21,6 +22,17 @@ void ShowWarning(void*, const char* text) {
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, kApplicationTitle, text, nullptr);
 }
 
+SettingsWarning WarningFor(const RenderFiles& files) {
+    // Without a handler the settings file writes to standard error itself.
+    return files.warnInBox ? SettingsWarning{&ShowWarning, nullptr} : SettingsWarning{};
+}
+
+std::vector<std::string> AllMediaFolders(const RenderFiles& files) {
+    std::vector<std::string> folders = files.mediaFolders;
+    for (std::string& folder : MediaFolders()) folders.push_back(std::move(folder));
+    return folders;
+}
+
 std::string SdlError(const char* call) { return std::string(call) + " failed: " + SDL_GetError(); }
 
 }  // namespace
@@ -29,8 +41,30 @@ RenderWindow::ContextHolder::~ContextHolder() {
     if (handle != nullptr) SDL_GL_DeleteContext(handle);
 }
 
-RenderWindow::RenderWindow(const char* settingsPath)
-    : settings(settingsPath, SettingsWarning{&ShowWarning, nullptr}), camera(ticks) {}
+float VerticalFieldOfView(float aspect) {
+    if (!(aspect > 0.0f) || aspect >= RenderWindow::kFrameAspect) return RenderWindow::kFieldOfView;
+    // Keep the frame's width: tan(vertical / 2) * aspect stays
+    // tan(kFieldOfView / 2) * kFrameAspect.
+    const float halfWidth = std::tan(RenderWindow::kFieldOfView / 2.0f) * RenderWindow::kFrameAspect;
+    return 2.0f * std::atan(halfWidth / aspect);
+}
+
+namespace {
+
+RenderFiles FilesAt(const char* settingsPath) {
+    RenderFiles files;
+    files.settingsPath = settingsPath;
+    return files;
+}
+
+}  // namespace
+
+RenderWindow::RenderWindow(const char* settingsPath) : RenderWindow(FilesAt(settingsPath)) {}
+
+RenderWindow::RenderWindow(const RenderFiles& files)
+    : settings(files.settingsPath.c_str(), WarningFor(files), files.settingsAccess),
+      mediaFolders(AllMediaFolders(files)),
+      camera(ticks) {}
 
 RenderWindow::~RenderWindow() = default;
 
@@ -108,15 +142,15 @@ bool RenderWindow::Create(SDL_Window* targetWindow, Simulation* targetSimulation
     int32_t width = 0;
     int32_t height = 0;
     SDL_GL_GetDrawableSize(window, &width, &height);
-    graphs.Layout(height);
-    graphHeight = height;
+    graphHeight = height - topInset;
+    graphs.Layout(graphHeight);
     ready = true;
     return true;
 }
 
 void RenderWindow::LoadTexture() {
     std::string path;
-    if (!SceneTexturePath(settings, MediaFolders(), path)) {
+    if (!SceneTexturePath(settings, mediaFolders, path)) {
         return;  // no usable setting, no texture
     }
     RgbaImage image;
@@ -147,23 +181,27 @@ void RenderWindow::DrawFrame() {
     int32_t width = 0;
     int32_t height = 0;
     SDL_GL_GetDrawableSize(window, &width, &height);
-    if (width <= 0 || height <= 0) {
+    // The view: the window less the band kept for a menu bar.
+    const int32_t viewHeight = height - topInset;
+    if (width <= 0 || viewHeight <= 0) {
         return;
     }
-    if (height != graphHeight) {
-        graphs.Layout(height);  // same sizes: the samples stay valid
-        graphHeight = height;
+    if (viewHeight != graphHeight) {
+        graphs.Layout(viewHeight);  // same sizes: the samples stay valid
+        graphHeight = viewHeight;
     }
 
     device.BeginFrame(width, height, kClearColour);
+    device.SetViewport(width, viewHeight);  // GL counts rows from the bottom
 
     const glm::mat4 world = glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, kWorldLift, 0.0f));
     camera.Update();
     eye = camera.eye;
     lookAt = camera.lookAt;
     const glm::mat4 view = glm::lookAtLH(eye, lookAt, up);
-    const float aspect = static_cast<float>(width) / static_cast<float>(height);
-    const glm::mat4 projection = glm::perspectiveLH_NO(kFieldOfView, aspect, kNearPlane, kFarPlane);
+    const float aspect = static_cast<float>(width) / static_cast<float>(viewHeight);
+    const glm::mat4 projection =
+        glm::perspectiveLH_NO(VerticalFieldOfView(aspect), aspect, kNearPlane, kFarPlane);
 
     SceneWriter writer(sceneVertices.get(), kSceneVertexCapacity);
     FrameSample sample;
@@ -178,7 +216,7 @@ void RenderWindow::DrawFrame() {
 
     overlay->Clear();
     ComposeOverlay(*overlay, fonts.Font(0), fonts.Font(1), frameTime, statistics, graphs, sample);
-    device.DrawOverlay(*overlay, width, height);
+    device.DrawOverlay(*overlay, width, viewHeight);
 
     drawnWidth = width;
     drawnHeight = height;

@@ -22,13 +22,18 @@
 // then Present() instead of RenderFrame().
 //
 // The drawable size is read every frame, so resized and foreign windows are
-// drawn whole, with the perspective of their real shape.
+// drawn whole, with the perspective of their real shape; the field of view
+// widens on narrow views (VerticalFieldOfView), so a portrait screen shows the
+// whole world as a landscape one does. A band at the top
+// can be kept free for a menu bar (SetTopInset): the scene, the text and the
+// graphs are then laid out in the rest as if it were the whole window.
 // The simulation is read (and the expert system's action lines emptied while
 // it is off) under Simulation::stateMutex, taken once per frame for the scene
 // fill, the statistics and the graph samples.
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <SDL.h>
 #include <glm/vec3.hpp>
@@ -44,18 +49,45 @@
 
 class Simulation;
 
+// The vertical field of view (radians) for a view of this width / height:
+// kFieldOfView on a view at least as wide as kFrameAspect, which then shows
+// more at the sides; a narrower view (a portrait screen, a 4:3 one, a square
+// window) keeps the width of that frame and shows more above and below
+// instead, so the world fits the narrower side as it fits the height of a
+// landscape screen.
+float VerticalFieldOfView(float aspect);
+
+// The files a render window reads (shell/UserFiles.h decides them).
+struct RenderFiles {
+    std::string settingsPath = SettingsFile::kDefaultPath;
+    SettingsAccess settingsAccess = SettingsAccess::ReadWrite;
+    // The settings file's warning goes to standard error, and also into a
+    // message box when this is set. A box would block a screen saver that
+    // draws into a window someone else owns (xscreensaver): no box there.
+    bool warnInBox = true;
+    // Searched for the texture before the program's own media folders.
+    std::vector<std::string> mediaFolders;
+};
+
 class RenderWindow {
 public:
     static constexpr uint32_t kClearColour = kGroundColour;  // opaque white
     static constexpr float kWorldLift = 75.0f;
-    static constexpr float kFieldOfView = 3.1415927f / 4.0f;
+    static constexpr float kFieldOfView = 3.1415927f / 4.0f;  // vertical, on a wide view
+    // Every view shows at least what a 16:9 landscape screen shows at
+    // kFieldOfView (VerticalFieldOfView). Seen from the orbit the world is
+    // wider than deep (its depth is foreshortened by the camera's
+    // elevation), so a narrower view must widen its angle to keep the world's
+    // width in: that frame holds it at nearly every point of the orbit.
+    static constexpr float kFrameAspect = 16.0f / 9.0f;
     static constexpr float kNearPlane = 0.1f;
     static constexpr float kFarPlane = 600.0f;
 
-    // Opens the settings file (settingsPath, normally "Marrowick.ini" in the
-    // working directory); its creation warning is shown in a message box and
-    // written to standard error.
+    // Opens the settings file (settingsPath, "Marrowick.ini" in the working
+    // directory by default); its creation warning is shown in a message box
+    // and written to standard error.
     explicit RenderWindow(const char* settingsPath = SettingsFile::kDefaultPath);
+    explicit RenderWindow(const RenderFiles& files);
     ~RenderWindow();
     RenderWindow(const RenderWindow&) = delete;
     RenderWindow& operator=(const RenderWindow&) = delete;
@@ -75,6 +107,11 @@ public:
     void RenderFrame();
     void DrawFrame();  // everything of a frame but the buffer swap
     void Present();    // saves a requested screenshot, then swaps
+
+    // Keeps the top `pixels` rows of the window out of the frame (a menu bar
+    // is drawn there afterwards); 0 draws on the whole window.
+    void SetTopInset(int32_t pixels) { topInset = pixels < 0 ? 0 : pixels; }
+    int32_t TopInset() const { return topInset; }
 
     // textureEnabled := 1 - textureEnabled (without a loaded texture the
     // scene simply stays plain).
@@ -108,6 +145,7 @@ private:
     // Destroyed in reverse order: the device objects, the fonts and buffers,
     // the context, the graphs' texts, the settings file.
     SettingsFile settings;
+    std::vector<std::string> mediaFolders;
     SteadyTickSource ticks;
     OrbitCamera camera;
     Simulation* simulation = nullptr;
@@ -118,7 +156,8 @@ private:
     std::unique_ptr<OverlayBatch> overlay;
     StatisticsLines statistics{};
     GlDevice device;
-    int32_t graphHeight = -1;  // back-buffer height the graphs are laid out for
+    int32_t graphHeight = -1;  // view height the graphs are laid out for
+    int32_t topInset = 0;
     bool ready = false;
     std::string pendingScreenshot;
     bool screenshotSaved = false;

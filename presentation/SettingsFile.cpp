@@ -50,9 +50,21 @@ void SettingsWarning::Raise(const char* text) const {
     }
 }
 
-SettingsFile::SettingsFile(const char* path, SettingsWarning warning)
-    : path(path), warning(warning) {
+SettingsFile::SettingsFile(const char* path, SettingsWarning warning, SettingsAccess mode)
+    : path(path), warning(warning), access(mode) {
     usable = true;
+    switch (mode) {
+        case SettingsAccess::ReadOnly:
+            file = std::fopen(path, "rb");
+            if (file != nullptr) return;
+            access = SettingsAccess::DefaultsOnly;  // gone since it was chosen
+            [[fallthrough]];
+        case SettingsAccess::DefaultsOnly:
+            warning.Raise(kCreationWarning);
+            return;
+        case SettingsAccess::ReadWrite:
+            break;
+    }
     file = std::fopen(path, "r+b");
     if (file == nullptr) {
         CreateDefault();
@@ -107,11 +119,18 @@ bool SettingsFile::FindRecord(const char* key, std::string* value) {
 }
 
 bool SettingsFile::GetValue(const char* key, std::string& value) {
-    return FindRecord(key, &value);
+    if (FindRecord(key, &value)) return true;
+    // Without a file to add it to, the default record is answered as if it
+    // were there.
+    if (access != SettingsAccess::ReadWrite && std::strcmp(key, kTextureKey) == 0) {
+        value = kDefaultTexture;
+        return true;
+    }
+    return false;
 }
 
 bool SettingsFile::AddValue(const char* key, const char* value) {
-    if (!usable || file == nullptr) return false;
+    if (!usable || file == nullptr || access != SettingsAccess::ReadWrite) return false;
     if (key[0] == '\0' || value[0] == '\0' || HasBlank(key) || HasBlank(value)) return false;
     if (FindRecord(key, nullptr)) return false;
 
@@ -130,6 +149,7 @@ bool SettingsFile::AddValue(const char* key, const char* value) {
 }
 
 void SettingsFile::CreateDefault() {
+    if (access != SettingsAccess::ReadWrite) return;  // never empties a file it may not write
     if (file != nullptr) {
         std::fclose(file);
         file = nullptr;

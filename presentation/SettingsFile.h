@@ -7,6 +7,10 @@
 // created with the default TextureName record) at construction and stays open
 // until destruction.
 //
+// A file the program may not write (the user's read-only copy) is opened
+// read-only, and where no file can be had at all the settings are the built-in
+// defaults alone (SettingsAccess); then nothing is ever written.
+//
 // Reading is tolerant: lines of any length, blank lines, lines without CR and
 // a last line without a line break are read without overrunning anything;
 // lines that are not a record, or longer than kLineCapacity, are skipped.
@@ -24,6 +28,13 @@ struct SettingsWarning {
     void Raise(const char* text) const;
 };
 
+// How the settings are kept.
+enum class SettingsAccess {
+    ReadWrite,     // the file, made with the default record when missing
+    ReadOnly,      // an existing file, only read; TextureName defaults when absent
+    DefaultsOnly,  // no file: the default record; warns that nothing is saved
+};
+
 class SettingsFile {
 public:
     static constexpr const char* kDefaultPath = "Marrowick.ini";
@@ -36,7 +47,8 @@ public:
     // Longest line a look-up considers; longer lines are skipped whole.
     static constexpr size_t kLineCapacity = 4096;
 
-    explicit SettingsFile(const char* path = kDefaultPath, SettingsWarning warning = {});
+    explicit SettingsFile(const char* path = kDefaultPath, SettingsWarning warning = {},
+                          SettingsAccess access = SettingsAccess::ReadWrite);
     virtual ~SettingsFile();
     SettingsFile(const SettingsFile&) = delete;
     SettingsFile& operator=(const SettingsFile&) = delete;
@@ -44,15 +56,17 @@ public:
     // True and the value (underscores as spaces) when a record with exactly
     // this key exists; false when there is none or the file is not usable.
     bool GetValue(const char* key, std::string& value);
-    // Appends "key = value\r\n" unless the file is not usable, the key exists
-    // already, or key or value is empty or holds white space (such a record
-    // could not be read back). False then, and the file is unchanged.
+    // Appends "key = value\r\n" unless the file is not usable or not
+    // writable, the key exists already, or key or value is empty or holds
+    // white space (such a record could not be read back). False then, and the
+    // file is unchanged.
     bool AddValue(const char* key, const char* value);
     // Empties (or creates) the file and writes the default record; on failure
-    // warns and leaves the file unusable.
+    // warns and leaves the file unusable. Does nothing unless ReadWrite.
     void CreateDefault();
 
     bool Usable() const { return usable; }
+    SettingsAccess Access() const { return access; }
     const std::string& Path() const { return path; }
 
 private:
@@ -60,6 +74,7 @@ private:
 
     std::string path;
     SettingsWarning warning;
+    SettingsAccess access = SettingsAccess::ReadWrite;
     bool usable = true;
     std::FILE* file = nullptr;
 };

@@ -10,6 +10,7 @@
 
 #include "shell/headless/Reporter.h"
 #include "shell/headless/RunLoops.h"
+#include "shell/UserFiles.h"
 #include "simulation/Simulation.h"
 
 namespace {
@@ -91,5 +92,12 @@ int RunHeadless(int argc, char** argv) {
         case HeadlessCommand::Run:
             break;
     }
+    // The user's rule base (shell/UserFiles.h); the settings file is not read.
+    UserFileInputs inputs = UserFileInputsFromEnvironment();
+    inputs.wantSettings = false;
+    const UserFiles files = PlanUserFiles(inputs);
+    const std::string fallback = DescribeFallback(files);
+    if (!fallback.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, fallback.c_str());
+    options.rulesPath = files.rules.path.c_str();
     return RunHeadless(options);
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "shell/UserFiles.h"
 #include "shell/window/MainView.h"
 #include "shell/window/MessageBox.h"
 #include "shell/window/Signals.h"
@@ -41,10 +42,27 @@ ViewSettings SettingsFrom(const CommandLine& line) {
     settings.noExpert = line.noExpert;
     settings.textureOn = line.textureOn;
     settings.screenshotPath = line.screenshotPath;
+    settings.root = line.root;
     return settings;
 }
 
-int RunView(const ViewSettings& settings) {
+// The rule base and the settings file of this user (shell/UserFiles.h).
+void ChooseFiles(ViewSettings& settings) {
+    const UserFiles files = PlanUserFiles(UserFileInputsFromEnvironment());
+    const std::string fallback = DescribeFallback(files);
+    if (!fallback.empty()) std::fprintf(stderr, "marrowick: %s\n", fallback.c_str());
+    settings.rulesPath = files.rules.path;
+    settings.dataFolder = files.dataFolder;
+    if (files.settings.origin == FileOrigin::BuiltIn) {
+        settings.settingsAccess = SettingsAccess::DefaultsOnly;
+    } else {
+        settings.settingsPath = files.settings.path;
+        settings.settingsAccess =
+            files.settings.writable ? SettingsAccess::ReadWrite : SettingsAccess::ReadOnly;
+    }
+}
+
+int RunView(ViewSettings settings) {
     // We are the screen saver: the desktop's own blanking may go on.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     // SDL's handlers would turn SIGINT/SIGTERM into SDL_QUIT from inside the
@@ -71,6 +89,9 @@ int RunView(const ViewSettings& settings) {
                      kApplicationTitle);
         return 1;
     }
+    // Only now, with a display to draw on, is the user's folder made (the view
+    // then makes the files in it); a run that ends earlier writes nothing.
+    ChooseFiles(settings);
     auto view = std::make_unique<MainView>(settings);
     std::string error;
     if (!view->Create(error)) {

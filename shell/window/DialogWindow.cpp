@@ -13,6 +13,10 @@ namespace {
 constexpr const char* kPopupId = "###marrowick-dialog";
 constexpr float kLabelGap = 16.0f;  // between the longest label and the fields
 constexpr float kEditWidth = 120.0f;
+constexpr float kComboWidth = kEditWidth + 40.0f;
+constexpr float kButtonWidth = 90.0f;
+constexpr float kButtonColumnGap = 24.0f;  // between the fields and OK / Cancel
+constexpr float kDefaultBorder = 2.0f;     // the default button's frame
 
 }  // namespace
 
@@ -20,6 +24,7 @@ void DialogWindow::Open(DialogId id, const DialogTarget& target) {
     FillDialog(GetDialogTable(id), target, state);
     open = true;
     appearing = true;
+    comboListOpen = false;
     focusField = state.table->drawOrder[0];
 }
 
@@ -50,28 +55,54 @@ void DialogWindow::DrawField(int32_t index, bool& submitted) {
             ImGui::Checkbox(field.label, &value.checked);
             break;
         case FieldKind::Combo: {
-            // An editable drop-down: free text with the three items to pick.
+            // An editable drop-down: free text, and an arrow that shows the
+            // three items right under it, inside the dialog.
             ImGui::AlignTextToFramePadding();
             ImGui::TextUnformatted(field.label);
             ImGui::SameLine(fieldColumn);
-            ImGui::SetNextItemWidth(kEditWidth + 40.0f);
+            ImGui::SetNextItemWidth(kComboWidth - ImGui::GetFrameHeight());
             if (ImGui::InputText("##text", value.text, sizeof value.text,
                                  ImGuiInputTextFlags_EnterReturnsTrue)) {
                 submitted = true;
             }
             ImGui::SameLine(0.0f, 0.0f);
-            if (ImGui::BeginCombo("##items", value.text, ImGuiComboFlags_NoPreview)) {
-                for (const char* item : kGeneratorTexts) {
-                    if (ImGui::Selectable(item, std::strcmp(item, value.text) == 0)) {
-                        std::snprintf(value.text, sizeof value.text, "%s", item);
-                    }
-                }
-                ImGui::EndCombo();
+            if (ImGui::ArrowButton("##open", comboListOpen ? ImGuiDir_Up : ImGuiDir_Down)) {
+                comboListOpen = !comboListOpen;
             }
+            if (comboListOpen) DrawComboList(value);
             break;
         }
     }
     ImGui::PopID();
+}
+
+void DialogWindow::DrawComboList(FieldState& value) {
+    ImGui::SetCursorPosX(fieldColumn);
+    const ImVec2 size(kComboWidth, ImGui::GetTextLineHeightWithSpacing() * kGeneratorTextCount +
+                                       2.0f * ImGui::GetStyle().FramePadding.y);
+    if (!ImGui::BeginListBox("##items", size)) return;
+    for (const char* item : kGeneratorTexts) {
+        if (ImGui::Selectable(item, std::strcmp(item, value.text) == 0)) {
+            std::snprintf(value.text, sizeof value.text, "%s", item);
+            comboListOpen = false;
+        }
+    }
+    ImGui::EndListBox();
+}
+
+void DialogWindow::DrawButtons(bool& submitted, bool& cancelled) {
+    // OK is the default button: a heavier frame, and Enter presses it (in an
+    // edit field the field reports it; elsewhere it is read here).
+    ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, kDefaultBorder);
+    if (ImGui::Button("OK", ImVec2(kButtonWidth, 0))) submitted = true;
+    ImGui::PopStyleVar();
+    if (ImGui::Button("Cancel", ImVec2(kButtonWidth, 0))) cancelled = true;
+    if (!ImGui::IsAnyItemActive() &&
+        (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false) ||
+         ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_KeyPadEnter), false))) {
+        submitted = true;
+    }
+    if (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false)) cancelled = true;
 }
 
 void DialogWindow::Accept(DialogTarget& target, SDL_Window* parent) {
@@ -113,32 +144,39 @@ void DialogWindow::Draw(DialogTarget& target, SDL_Window* parent) {
     fieldColumn += ImGui::GetStyle().WindowPadding.x + kLabelGap;
 
     bool submitted = false;
-    const char* group = nullptr;
-    int32_t inRow = 0;
-    for (int32_t n = 0; n < table.fieldCount; ++n) {
-        const int32_t index = table.drawOrder[n];
-        const FieldRow& field = table.fields[index];
-        if (field.group != group) {
-            group = field.group;
-            inRow = 0;
-            if (group != nullptr) {
-                ImGui::Separator();
-                ImGui::TextUnformatted(group);
+    bool cancelled = false;
+    // Two columns: the fields, then OK and Cancel at the top right.
+    if (ImGui::BeginTable("##layout", 2, ImGuiTableFlags_SizingFixedFit)) {
+        ImGui::TableSetupColumn("##fields");
+        ImGui::TableSetupColumn("##buttons", ImGuiTableColumnFlags_None,
+                                kButtonWidth + kButtonColumnGap);
+        ImGui::TableNextColumn();
+        const char* group = nullptr;
+        int32_t inRow = 0;
+        for (int32_t n = 0; n < table.fieldCount; ++n) {
+            const int32_t index = table.drawOrder[n];
+            const FieldRow& field = table.fields[index];
+            if (field.group != group) {
+                group = field.group;
+                inRow = 0;
+                if (group != nullptr) {
+                    ImGui::Separator();
+                    ImGui::TextUnformatted(group);
+                }
             }
+            // A row of check boxes under its caption (the rule boxes).
+            if (field.kind == FieldKind::Check && group != nullptr && inRow > 0) {
+                ImGui::SameLine();
+            }
+            ++inRow;
+            DrawField(index, submitted);
         }
-        // A row of check boxes under its caption (the rule boxes).
-        if (field.kind == FieldKind::Check && group != nullptr && inRow > 0) {
-            ImGui::SameLine();
-        }
-        ++inRow;
-        DrawField(index, submitted);
+        ImGui::TableNextColumn();
+        ImGui::Indent(kButtonColumnGap);
+        DrawButtons(submitted, cancelled);
+        ImGui::Unindent(kButtonColumnGap);
+        ImGui::EndTable();
     }
-
-    ImGui::Separator();
-    const bool cancelled = ImGui::Button("Cancel", ImVec2(90, 0)) ||
-                           ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
-    ImGui::SameLine();
-    if (ImGui::Button("OK", ImVec2(90, 0))) submitted = true;
 
     if (cancelled) {
         open = false;

@@ -4,6 +4,7 @@
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
 
+#include <cmath>
 #include <cstdio>
 #include <mutex>
 
@@ -39,11 +40,22 @@ constexpr KeyBinding kKeyTable[] = {
     {SDLK_i, true, false, ID_EXPERT_OFF},     {SDLK_ESCAPE, false, false, ID_APP_EXIT},
 };
 
+RenderFiles FilesFor(const ViewSettings& settings) {
+    RenderFiles files;
+    files.settingsPath = settings.settingsPath;
+    files.settingsAccess = settings.settingsAccess;
+    // In a window someone else owns, a box would stand in front of that
+    // window or keep us alive when we are told to end: standard error only.
+    files.warnInBox = settings.kind != ViewKind::Foreign && !settings.root;
+    if (!settings.dataFolder.empty()) files.mediaFolders.push_back(settings.dataFolder);
+    return files;
+}
+
 }  // namespace
 
 MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
     simulation = std::make_unique<Simulation>(1u, settings.rulesPath.c_str());
-    renderWindow = std::make_unique<RenderWindow>(settings.settingsPath.c_str());
+    renderWindow = std::make_unique<RenderWindow>(FilesFor(settings));
     thread = std::make_unique<SimulationThread>(*simulation, *this, control);
 
     if (settings.rate > 0) control.simsPerSecond.store(static_cast<float>(settings.rate));
@@ -146,27 +158,41 @@ bool MainView::Create(std::string& error) {
     if (!renderWindow->Create(window, simulation.get(), error)) return false;
 
     // The dialogs and the menu; a window someone else owns gets no input.
-    if (settings.kind != ViewKind::Foreign) {
-        IMGUI_CHECKVERSION();
-        ImGui::CreateContext();
-        ImGui::GetIO().IniFilename = nullptr;  // no imgui.ini in the working directory
-        ImGui::StyleColorsLight();
-        ImGuiStyle& style = ImGui::GetStyle();
-        style.FrameBorderSize = 1.0f;  // edit fields and boxes stand out on the light panel
-        // The statistics' first line shows through the menu bar.
-        style.Colors[ImGuiCol_MenuBarBg].w = 0.6f;
-        if (!ImGui_ImplSDL2_InitForOpenGL(window, renderWindow->Context()) ||
-            !ImGui_ImplOpenGL3_Init(kGlslVersion)) {
-            ImGui::DestroyContext();
-            error = "Dear ImGui could not start on the OpenGL context";
-            return false;
-        }
-        imguiReady = true;
-    }
+    if (settings.kind != ViewKind::Foreign && !StartImGui(error)) return false;
 
     if (!thread->Start()) {
         error = "the simulation thread could not be started";
         return false;
+    }
+    return true;
+}
+
+bool MainView::StartImGui(std::string& error) {
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;  // no imgui.ini in the working directory
+    // ImGui stops the program on a font file it cannot read: look first, and
+    // keep its built-in face when the file is missing.
+    if (std::FILE* font = std::fopen(kDialogFontFile, "rb")) {
+        std::fclose(font);
+        io.Fonts->AddFontFromFileTTF(kDialogFontFile, kDialogFontPixels);
+    }
+    ImGui::StyleColorsLight();
+    ImGuiStyle& style = ImGui::GetStyle();
+    style.FrameBorderSize = 1.0f;  // edit fields and boxes stand out on the light panel
+    if (!ImGui_ImplSDL2_InitForOpenGL(window, renderWindow->Context()) ||
+        !ImGui_ImplOpenGL3_Init(kGlslVersion)) {
+        ImGui::DestroyContext();
+        error = "Dear ImGui could not start on the OpenGL context";
+        return false;
+    }
+    imguiReady = true;
+    if (settings.kind == ViewKind::Windowed) {
+        // The scene, the statistics and the caption go below the menu bar,
+        // which is one frame high: the font and its padding above and below.
+        const float bar = kDialogFontPixels + 2.0f * style.FramePadding.y;
+        renderWindow->SetTopInset(static_cast<int32_t>(std::ceil(bar)));
     }
     return true;
 }
@@ -257,10 +283,19 @@ void MainView::HandleInput(const SDL_Event& event, bool& draw) {
     }
     if (imguiReady) ImGui_ImplSDL2_ProcessEvent(&event);
     // The key table is for the view; a dialog or a menu keeps its keys.
+    // (An open menu is a popup: Esc closes it, and must not end the program.)
     const bool uiHasKeys =
-        dialog.IsOpen() || (imguiReady && ImGui::GetIO().WantCaptureKeyboard);
+        dialog.IsOpen() ||
+        (imguiReady && (ImGui::GetIO().WantCaptureKeyboard ||
+                        ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId)));
     if (event.type == SDL_KEYDOWN && event.key.repeat == 0 && !uiHasKeys) {
         HandleKeyTable(event.key);
+    }
+    // This ImGui closes menus on Esc only with keyboard navigation, which
+    // would change the dialogs' keys: the menu bar closes them itself.
+    if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE && !dialog.IsOpen() &&
+        imguiReady && ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId)) {
+        closeMenus = true;
     }
     // Input is drawn at once, so the menu and dialogs answer while paused.
     draw = true;
@@ -365,20 +400,24 @@ int MainView::Run() {
 void MainView::DrawMenuBar() {
     if (!ImGui::BeginMainMenuBar()) return;
     if (ImGui::BeginMenu("File")) {
+        if (closeMenus) ImGui::CloseCurrentPopup();
         if (ImGui::MenuItem("New Colony")) PostCommand(ID_NEW_COLONY);
         if (ImGui::MenuItem("Exit", "Esc")) PostCommand(ID_APP_EXIT);
         ImGui::EndMenu();
     }
     if (ImGui::BeginMenu("Options")) {
+        if (closeMenus) ImGui::CloseCurrentPopup();
         if (ImGui::MenuItem("Food Options")) PostCommand(ID_FOOD_OPTIONS);
         if (ImGui::MenuItem("Ant Options")) PostCommand(ID_ANT_OPTIONS);
         ImGui::EndMenu();
     }
     if (ImGui::BeginMenu("Help")) {
-        if (ImGui::MenuItem("About")) PostCommand(ID_APP_ABOUT);
+        if (closeMenus) ImGui::CloseCurrentPopup();
+        if (ImGui::MenuItem("About Marrowick...")) PostCommand(ID_APP_ABOUT);
         ImGui::EndMenu();
     }
     ImGui::EndMainMenuBar();
+    closeMenus = false;
 }
 
 void MainView::Paint() {

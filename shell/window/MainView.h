@@ -44,8 +44,12 @@ struct ViewSettings {
     bool noExpert = false;
     bool textureOn = false;
     std::string screenshotPath;  // written on SIGUSR1; empty: no screenshots
+    bool root = false;           // --root: xscreensaver's window, whatever it is
+    // The files (shell/UserFiles.h decides them in a real run).
     std::string rulesPath = "Rules.clp";
     std::string settingsPath = SettingsFile::kDefaultPath;
+    SettingsAccess settingsAccess = SettingsAccess::ReadWrite;
+    std::string dataFolder;  // the installed defaults (the texture); may be empty
 };
 
 class MainView final : public SimulationHost, public CommandView {
@@ -56,6 +60,10 @@ public:
     static constexpr int32_t kWindowWidth = 800;       // window mode's first size
     static constexpr int32_t kWindowHeight = 600;
     static constexpr int32_t kScreenSaverSide = 600;   // before full-screen takes over
+    // The dialogs' and the menu's typeface: the overlay's, in its regular cut.
+    static constexpr const char* kDialogFontFile =
+        "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf";
+    static constexpr float kDialogFontPixels = 15.0f;
 
     explicit MainView(const ViewSettings& settings);
     ~MainView() override;
@@ -109,6 +117,7 @@ private:
     bool ImGuiActive() const { return imguiReady; }
     bool UiNeedsFrames() const;
     bool CreateWindow(std::string& error);
+    bool StartImGui(std::string& error);
     void ShutDownImGui();
 
     ViewSettings settings;
@@ -130,6 +139,7 @@ private:
     bool pendingScreenshot = false;
     int32_t settleFrames = 0;  // frames still due after UI input (ImGui lays out in two)
     bool frameDue = false;     // a key or button changed: draw before the next event
+    bool closeMenus = false;   // Esc in an open menu: the next frame closes it
     uint32_t lastFrameTicks = 0;
     int32_t framesDrawn = 0;
 

@@ -1,8 +1,10 @@
 # Shared by the end-to-end scripts (sourced; not a test itself).
 # Usage in a script: source "$(dirname "$0")/e2e_common.bash" "$1"
 #
-# Gives: a private Xvfb (1024x768x24) on a display number it picks itself, a
-# scratch working directory, and helpers to start the program, wait for it,
+# Gives: a private Xvfb (1024x768x24, or XVFB_SCREEN when set before sourcing)
+# on a display number it picks itself, a scratch working directory (and a
+# scratch XDG_CONFIG_HOME inside it, so that the user's files never touch the
+# real home), and helpers to start the program, wait for it,
 # take screenshots through its SIGUSR1 hook and count pixel colours. Everything
 # started here is stopped on exit.
 set -euo pipefail
@@ -21,6 +23,7 @@ cd "$WORK"
 export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 unset XSCREENSAVER_WINDOW
+export XDG_CONFIG_HOME="$WORK/config"
 
 XVFB_PID=""
 APP_PID=""
@@ -64,7 +67,8 @@ start_xvfb() {
     # it accepts connections.
     # -noreset: without it the server starts afresh (pointer back in the
     # centre) whenever its last client, such as one xdotool call, leaves.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>display.txt 2>xvfb.log &
+    Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp -noreset \
+        3>display.txt 2>xvfb.log &
     XVFB_PID=$!
     for _ in $(seq 100); do
         [ -s display.txt ] && break

@@ -21,6 +21,31 @@ xdotool mousemove --window "$window" 50 80 mousemove --window "$window" 300 200
 sleep 0.5
 expect_running "ordinary keys and mouse movement"
 
+# The menu bar hides nothing: the view starts below it, so the red frame-time
+# line and the whole caption stand under the bar, and the bar itself is
+# clear of them.
+RED='r == 255 && g == 0 && b == 0'
+screenshot shot.png >/dev/null
+cp shot.png overlay.png
+# The bar, where no menu title is: a border row, rows of the bar's colour,
+# a border row.
+colour_at() { convert overlay.png -crop "1x1+$1+$2" +repage -format '%[pixel:p]' info:-; }
+border=$(colour_at 790 0)
+bar_colour=$(colour_at 790 2)
+bar_height=1
+while [ "$bar_height" -lt 40 ] && [ "$(colour_at 790 "$bar_height")" = "$bar_colour" ]; do
+    bar_height=$((bar_height + 1))
+done
+[ "$(colour_at 790 "$bar_height")" = "$border" ] && bar_height=$((bar_height + 1))
+[ "$bar_height" -ge 15 ] && [ "$bar_height" -le 30 ] || fail "no menu bar at the top ($bar_height rows)"
+convert overlay.png -crop "800x${bar_height}+0+0" +repage band.png
+convert overlay.png -crop "150x12+0+$bar_height" +repage frametime.png
+convert overlay.png -crop "500x40+262+$bar_height" +repage caption.png
+echo "menu bar: $bar_height rows; red in it $(pixels band.png "$RED"), frame time $(pixels frametime.png "$RED"), caption $(pixels caption.png "$RED")"
+[ "$(pixels band.png "$RED")" = 0 ] || fail "the overlay shows through the menu bar"
+[ "$(pixels frametime.png "$RED")" -gt 50 ] || fail "the frame-time line is not right under the menu bar"
+[ "$(pixels caption.png "$RED")" -gt 300 ] || fail "the caption is not whole under the menu bar"
+
 # The pace at 40 steps per second.
 first=$(screenshot shot.png)
 t0=$(now_ms)
@@ -105,6 +130,13 @@ focus_and_key "$window" alt+s
 sleep 1
 third=$(screenshot shot.png)
 grep -q "running" <<<"$third" || fail "Alt+S did not start the simulation: $third"
+
+# ---- Esc in an open menu closes the menu, not the program ----
+xdotool mousemove --window "$window" 126 9 click 1
+sleep 0.5
+xdotool key Escape
+sleep 0.5
+expect_running "Esc in the open Help menu"
 
 # ---- Esc ----
 focus_and_key "$window" Escape

@@ -194,3 +194,50 @@ TEST_F(SettingsFileTest, HandWrittenFilesAreReadSafely) {
     ASSERT_TRUE(settings.GetValue(longKey.c_str(), value));
     EXPECT_EQ(value, longValue);
 }
+
+// The user's copy that may not be written, and no file at all (a read-only
+// home): the values are read, the default texture is answered when missing,
+// and nothing is ever written or made.
+TEST_F(SettingsFileTest, ReadOnlyAccessReadsAndNeverWrites) {
+    const std::string stored = "Colour = blue\r\n";
+    Write(stored);
+    WarningLog log;
+    SettingsFile settings(path.c_str(), {&WarningLog::Record, &log}, SettingsAccess::ReadOnly);
+    EXPECT_TRUE(settings.Usable());
+    EXPECT_EQ(settings.Access(), SettingsAccess::ReadOnly);
+    std::string value;
+    ASSERT_TRUE(settings.GetValue("Colour", value));
+    EXPECT_EQ(value, "blue");
+    ASSERT_TRUE(settings.GetValue("TextureName", value));  // not stored: the default
+    EXPECT_EQ(value, SettingsFile::kDefaultTexture);
+    EXPECT_FALSE(settings.AddValue("Speed", "fast"));
+    settings.CreateDefault();
+    EXPECT_EQ(Read(), stored);
+    EXPECT_EQ(log.count, 0);
+
+    // A stored texture wins over the default.
+    Write("TextureName = /home/me/skin.png\r\n");
+    SettingsFile mine(path.c_str(), {}, SettingsAccess::ReadOnly);
+    ASSERT_TRUE(mine.GetValue("TextureName", value));
+    EXPECT_EQ(value, "/home/me/skin.png");
+}
+
+TEST_F(SettingsFileTest, DefaultsOnlyWarnsOnceAndAnswersTheDefaultRecord) {
+    for (SettingsAccess mode : {SettingsAccess::DefaultsOnly, SettingsAccess::ReadOnly}) {
+        // ReadOnly on a file that is gone falls back to the defaults.
+        WarningLog log;
+        SettingsFile settings(path.c_str(), {&WarningLog::Record, &log}, mode);
+        EXPECT_TRUE(settings.Usable());
+        EXPECT_EQ(settings.Access(), SettingsAccess::DefaultsOnly);
+        EXPECT_EQ(log.count, 1);
+        EXPECT_EQ(log.text, SettingsFile::kCreationWarning);
+        std::string value;
+        ASSERT_TRUE(settings.GetValue("TextureName", value));
+        EXPECT_EQ(value, SettingsFile::kDefaultTexture);
+        EXPECT_FALSE(settings.GetValue("Colour", value));
+        EXPECT_FALSE(settings.AddValue("Colour", "blue"));
+        settings.CreateDefault();
+        EXPECT_NE(::access(path.c_str(), F_OK), 0) << "a file was made";
+        EXPECT_EQ(log.count, 1);
+    }
+}
