@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 
+#include "shell/Parameters.h"
 #include "shell/headless/Reporter.h"
 #include "shell/headless/RunLoops.h"
 #include "simulation/Simulation.h"
@@ -39,6 +40,15 @@ int RunHeadless(const HeadlessOptions& options) {
     // Megabytes: on the heap.
     auto simulation = std::make_unique<Simulation>(options.seed, options.rulesPath);
     simulation->expertSystem.engine.SetEcho(options.verbose);
+    int32_t rate = options.rate;
+    if (options.settings != nullptr) {
+        char message[kParameterMessageCapacity];
+        if (!ApplyStartSettings(*simulation, *options.settings, options.seed, rate, message,
+                                sizeof message)) {
+            std::fprintf(stderr, "%s: %s\n", kProgram, message);
+            return kExitUsage;
+        }
+    }
     if (options.prepare != nullptr) {
         options.prepare(*simulation);
     }
@@ -52,7 +62,7 @@ int RunHeadless(const HeadlessOptions& options) {
     if (options.steps >= 0) {
         RunFast(*simulation, reporter, options.steps);
     } else {
-        ok = RunLive(*simulation, reporter, options.rate);
+        ok = RunLive(*simulation, reporter, rate);
     }
     {
         std::lock_guard<std::mutex> guard(simulation->stateMutex);
@@ -74,8 +84,10 @@ int RunHeadless(const HeadlessOptions& options) {
     return ok ? kExitOk : kExitFailure;
 }
 
-int RunHeadless(int argc, char** argv) {
+int RunHeadless(int argc, char** argv, const StartSettings* settings, RunObserver* observer) {
     HeadlessOptions options;
+    options.settings = settings;
+    options.observer = observer;
     char error[512];
     switch (ParseHeadlessOptions(argc, argv, options, error, sizeof error)) {
         case HeadlessCommand::Help:

@@ -41,6 +41,7 @@ ViewSettings SettingsFrom(const CommandLine& line) {
     settings.noExpert = line.noExpert;
     settings.textureOn = line.textureOn;
     settings.screenshotPath = line.screenshotPath;
+    settings.start = line.settings;
     return settings;
 }
 

@@ -23,6 +23,8 @@ constexpr const char* kGlslVersion = "#version 330";
 // the simulation (which drives the paints) is paused.
 constexpr uint32_t kUiFrameMs = 50;
 constexpr int32_t kSettleFrames = 2;
+// The view's simulation is never seeded: every screen saver run starts alike.
+constexpr uint32_t kUnseeded = 1;
 
 // The window mode's key table.
 struct KeyBinding {
@@ -42,7 +44,7 @@ constexpr KeyBinding kKeyTable[] = {
 }  // namespace
 
 MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
-    simulation = std::make_unique<Simulation>(1u, settings.rulesPath.c_str());
+    simulation = std::make_unique<Simulation>(kUnseeded, settings.rulesPath.c_str());
     renderWindow = std::make_unique<RenderWindow>(settings.settingsPath.c_str());
     thread = std::make_unique<SimulationThread>(*simulation, *this, control);
 
@@ -67,6 +69,12 @@ MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
     dialogTarget.control = &control;
     dialogTarget.renderingMulti = &cadence.renderingMulti;
     dialogTarget.thread = thread.get();
+    if (!settings.start.Empty()) {
+        char message[kParameterMessageCapacity];
+        if (!ApplyStartSettings(dialogTarget, settings.start, kUnseeded, message, sizeof message)) {
+            std::fprintf(stderr, "marrowick: %s\n", message);
+        }
+    }
 
     // SDL hands out user event numbers without being initialised.
     const uint32_t base = SDL_RegisterEvents(3);

@@ -22,6 +22,7 @@
 #include "presentation/ScreenSaverInput.h"
 #include "shell/Commands.h"
 #include "shell/DialogTables.h"
+#include "shell/Parameters.h"
 #include "presentation/SettingsFile.h"
 #include "simulation/SimulationThread.h"
 #include "shell/window/DialogWindow.h"
@@ -46,6 +47,7 @@ struct ViewSettings {
     std::string screenshotPath;  // written on SIGUSR1; empty: no screenshots
     std::string rulesPath = "Rules.clp";
     std::string settingsPath = SettingsFile::kDefaultPath;
+    StartSettings start;  // --set, checked already; applied once the simulation is built
 };
 
 class MainView final : public SimulationHost, public CommandView {
