@@ -12,6 +12,7 @@
 #include "shell/headless/Reporter.h"
 #include "shell/headless/RunLoops.h"
 #include "simulation/Simulation.h"
+#include "simulation/SimulationThread.h"
 
 namespace {
 
@@ -37,18 +38,21 @@ int RunHeadless(const HeadlessOptions& options) {
     }
 
     InterruptGuard interrupts;
-    // Megabytes: on the heap.
-    auto simulation = std::make_unique<Simulation>(options.seed, options.rulesPath);
-    simulation->expertSystem.engine.SetEcho(options.verbose);
-    int32_t rate = options.rate;
-    if (options.settings != nullptr) {
-        char message[kParameterMessageCapacity];
-        if (!ApplyStartSettings(*simulation, *options.settings, options.seed, rate, message,
-                                sizeof message)) {
-            std::fprintf(stderr, "%s: %s\n", kProgram, message);
-            return kExitUsage;
-        }
+    // Megabytes: on the heap. The --set values are in place before the
+    // first world is built.
+    std::unique_ptr<Simulation> simulation;
+    SimThreadControl pacing;
+    pacing.simsPerSecond.store(static_cast<float>(options.rate));
+    const StartSettings none;
+    char message[kParameterMessageCapacity];
+    if (!BuildSimulation(simulation, options.seed, options.rulesPath,
+                         options.settings != nullptr ? *options.settings : none, &pacing, nullptr,
+                         message, sizeof message)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, message);
+        return kExitUsage;
     }
+    const int32_t rate = static_cast<int32_t>(pacing.simsPerSecond.load());
+    simulation->expertSystem.engine.SetEcho(options.verbose);
     if (options.prepare != nullptr) {
         options.prepare(*simulation);
     }

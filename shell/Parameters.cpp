@@ -42,12 +42,19 @@ bool Fail(char* message, size_t capacity, const char* text) {
     return false;
 }
 
+// The first colony before the first world is built, when there is none yet.
+using FirstColony = Simulation::FirstColony;
+
 // The value to check and build with: the setting when there is one, else the
-// live value.
-double Effective(const DialogTarget& target, const StartSettings& settings, ParameterRef ref) {
+// live value (the colony's founding, while it is still to come, from first).
+double Effective(const DialogTarget& target, const StartSettings& settings, ParameterRef ref,
+                 const FirstColony* first = nullptr) {
     for (int32_t i = 0; i < settings.count; ++i) {
         if (settings.items[i].ref == ref) return settings.items[i].value;
     }
+    if (first != nullptr && ref == kColonyX) return first->x;
+    if (first != nullptr && ref == kColonyY) return first->y;
+    if (first != nullptr && ref == kInitialAnts) return first->ants;
     return CurrentParameterValue(ref, target);
 }
 
@@ -244,8 +251,10 @@ double CurrentParameterValue(ParameterRef ref, const DialogTarget& target) {
     return ref.Row().get(target);
 }
 
-bool CheckStartSettings(const DialogTarget& target, const StartSettings& settings, char* message,
-                        size_t capacity) {
+namespace {
+
+bool CheckSettings(const DialogTarget& target, const StartSettings& settings,
+                   const FirstColony* first, char* message, size_t capacity) {
     // The share sum exactly as the dialog adds it.
     DialogValues shares;
     for (ParameterRef ref : {kGathering, kMeandering, kReproducing, kWandering}) {
@@ -278,8 +287,8 @@ bool CheckStartSettings(const DialogTarget& target, const StartSettings& setting
     // New Colony's own check decides; the messages only say more than its
     // warnings can.
     DialogValues placement;
-    placement.value[NewColonyField::kXPlacement] = Effective(target, settings, kColonyX);
-    placement.value[NewColonyField::kYPlacement] = Effective(target, settings, kColonyY);
+    placement.value[NewColonyField::kXPlacement] = Effective(target, settings, kColonyX, first);
+    placement.value[NewColonyField::kYPlacement] = Effective(target, settings, kColonyY, first);
     placement.value[NewColonyField::kXSize] = width;
     placement.value[NewColonyField::kYSize] = height;
     if (!CheckDialog(DialogId::NewColony, placement, check)) {
@@ -292,35 +301,70 @@ bool CheckStartSettings(const DialogTarget& target, const StartSettings& setting
     return true;
 }
 
-bool ApplyStartSettings(DialogTarget& target, const StartSettings& settings, uint32_t seed,
-                        char* message, size_t capacity) {
-    Simulation& simulation = *target.simulation;
-    std::lock_guard<std::mutex> lock(simulation.stateMutex);
-    if (!CheckStartSettings(target, settings, message, capacity)) return false;
+struct BuildContext {
+    const StartSettings* settings;
+    SimThreadControl* control;
+    int32_t* renderingMulti;
+    bool refused = false;
+    char* message;
+    size_t capacity;
+};
+
+// Simulation's hook: the members are made, the first world is not.
+void PrepareFirstWorld(Simulation& simulation, FirstColony& first, void* context) {
+    BuildContext& build = *static_cast<BuildContext*>(context);
+    const StartSettings& settings = *build.settings;
+    // Targets a field may be written to; a dropped one goes here.
+    SimThreadControl spareControl;
+    int32_t spareMulti = PaintCadence::kDefaultRenderingMulti;
+    DialogTarget target;
+    target.simulation = &simulation;
+    target.control = build.control != nullptr ? build.control : &spareControl;
+    target.renderingMulti = build.renderingMulti != nullptr ? build.renderingMulti : &spareMulti;
+    if (!CheckSettings(target, settings, &first, build.message, build.capacity)) {
+        build.refused = true;
+        return;
+    }
     int32_t width = 0;
     int32_t height = 0;
-    WorldSide(target, settings, kWorldWidth, kColonyWidth, width, message, capacity);
-    WorldSide(target, settings, kWorldHeight, kColonyHeight, height, message, capacity);
-    const int32_t x = static_cast<int32_t>(Effective(target, settings, kColonyX));
-    const int32_t y = static_cast<int32_t>(Effective(target, settings, kColonyY));
-    const int32_t ants = static_cast<int32_t>(Effective(target, settings, kInitialAnts));
-
+    WorldSide(target, settings, kWorldWidth, kColonyWidth, width, build.message, build.capacity);
+    WorldSide(target, settings, kWorldHeight, kColonyHeight, height, build.message, build.capacity);
+    first.x = static_cast<int32_t>(Effective(target, settings, kColonyX, &first));
+    first.y = static_cast<int32_t>(Effective(target, settings, kColonyY, &first));
+    first.ants = static_cast<int32_t>(Effective(target, settings, kInitialAnts, &first));
     for (int32_t i = 0; i < settings.count; ++i) {
         const FieldRow& row = settings.items[i].ref.Row();
         if (row.set != nullptr) row.set(target, settings.items[i].value);
     }
-    // The first world again, as the constructor builds it, from the same
-    // state of the random source: the food and the ants are placed with the
-    // settings in place. New Sim's seed grid is left alone: nothing reads it,
-    // and filling it would draw from the random source and shift the run.
-    simulation.random.Seed(seed);
-    simulation.NewWorld(width, height);
-    simulation.NewColony(x, y, ants);
+    simulation.worldWidth = width;
+    simulation.worldHeight = height;
     if (IsSet(settings, kInitialFood)) {
         simulation.colony.foodReserves =
             static_cast<float>(static_cast<int32_t>(Effective(target, settings, kInitialFood)));
     }
-    return true;
+    // New Sim's seed grid is left alone: nothing reads it, and filling it
+    // would draw from the random source and shift the whole run.
+}
+
+}  // namespace
+
+bool CheckStartSettings(const DialogTarget& target, const StartSettings& settings, char* message,
+                        size_t capacity) {
+    return CheckSettings(target, settings, nullptr, message, capacity);
+}
+
+bool BuildSimulation(std::unique_ptr<Simulation>& simulation, uint32_t seed,
+                     const char* rulesPath, const StartSettings& settings,
+                     SimThreadControl* control, int32_t* renderingMulti, char* message,
+                     size_t capacity) {
+    if (settings.Empty()) {
+        simulation = std::make_unique<Simulation>(seed, rulesPath);
+        return true;
+    }
+    BuildContext build{&settings, control, renderingMulti, false, message, capacity};
+    simulation = std::make_unique<Simulation>(seed, rulesPath, PrepareFirstWorld, &build);
+    // Refused before anything was written: the world was built without them.
+    return !build.refused;
 }
 
 void PrintParameterList(std::FILE* out, const DialogTarget& defaults) {
@@ -368,16 +412,3 @@ DefaultWorld::DefaultWorld(const char* rulesPath)
 
 DefaultWorld::~DefaultWorld() = default;
 
-bool ApplyStartSettings(Simulation& simulation, const StartSettings& settings, uint32_t seed,
-                        int32_t& rate, char* message, size_t capacity) {
-    SimThreadControl control;
-    control.simsPerSecond.store(static_cast<float>(rate));
-    int32_t renderingMulti = PaintCadence::kDefaultRenderingMulti;
-    DialogTarget target;
-    target.simulation = &simulation;
-    target.control = &control;
-    target.renderingMulti = &renderingMulti;
-    if (!ApplyStartSettings(target, settings, seed, message, capacity)) return false;
-    rate = static_cast<int32_t>(control.simsPerSecond.load());
-    return true;
-}

@@ -5,11 +5,9 @@
 // --list-parameters and the experiments all read them through this module, so
 // a value the command line accepts is exactly one the dialog would accept.
 //
-// Start-up settings describe the first world: they are written right after
-// the simulation is built and the first world is then built again from the
-// same seed with them in place, so a run with settings is the run the program
-// would have made had they been its defaults (a setting equal to its default
-// changes nothing, bit for bit).
+// Start-up settings describe the first world: they are written while the
+// simulation is built, before its first world is, so a run with settings is
+// the run the program would have made had they been its defaults.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -86,17 +84,17 @@ double CurrentParameterValue(ParameterRef ref, const DialogTarget& target);
 bool CheckStartSettings(const DialogTarget& target, const StartSettings& settings, char* message,
                         size_t capacity);
 
-// Checks, writes the values and builds the first world again from seed (the
-// simulation's own) with them in place. No simulation thread may run. False,
-// with nothing written, when a check refuses.
-bool ApplyStartSettings(DialogTarget& target, const StartSettings& settings, uint32_t seed,
-                        char* message, size_t capacity);
-
-// The same for a front end without a view or thread (headless, the summary
-// run): the Options dialog's pacing comes back in rate (steps per second, in
-// and out), its paint cadence is dropped.
-bool ApplyStartSettings(Simulation& simulation, const StartSettings& settings, uint32_t seed,
-                        int32_t& rate, char* message, size_t capacity);
+// Builds the simulation with the settings in place: they are written once its
+// members are made and before its first world is built, so the food, the
+// world's size and the first colony come out as if the settings had been the
+// defaults (a setting equal to its default changes nothing, bit for bit). The
+// Options dialog's values go to control and renderingMulti (either may be
+// null: dropped). False, with the simulation built without any setting, when
+// the cross-checks refuse them.
+bool BuildSimulation(std::unique_ptr<Simulation>& simulation, uint32_t seed,
+                     const char* rulesPath, const StartSettings& settings,
+                     SimThreadControl* control, int32_t* renderingMulti, char* message,
+                     size_t capacity);
 
 // The parameter list: name, range, default (from target) and dialog.
 void PrintParameterList(std::FILE* out, const DialogTarget& defaults);

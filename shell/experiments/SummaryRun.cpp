@@ -120,11 +120,10 @@ bool SimulateSummary(const SummaryRunOptions& options, RunSummary& summary, std:
     for (size_t i = 0; i < options.key.parameters.size(); ++i) {
         settings.Put(options.key.parameters[i], options.key.values[i]);
     }
-    auto simulation = std::make_unique<Simulation>(options.key.seed, options.rulesPath);
-    int32_t rate = 0;
+    std::unique_ptr<Simulation> simulation;
     char message[kParameterMessageCapacity];
-    if (!ApplyStartSettings(*simulation, settings, options.key.seed, rate, message,
-                            sizeof message)) {
+    if (!BuildSimulation(simulation, options.key.seed, options.rulesPath, settings, nullptr,
+                         nullptr, message, sizeof message)) {
         error = message;
         return false;
     }

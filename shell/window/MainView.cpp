@@ -44,12 +44,20 @@ constexpr KeyBinding kKeyTable[] = {
 }  // namespace
 
 MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
-    simulation = std::make_unique<Simulation>(kUnseeded, settings.rulesPath.c_str());
+    // The --set values (checked at start-up) are in place before the first
+    // world is built.
+    char message[kParameterMessageCapacity];
+    if (!BuildSimulation(simulation, kUnseeded, settings.rulesPath.c_str(), settings.start,
+                         &control, &cadence.renderingMulti, message, sizeof message)) {
+        std::fprintf(stderr, "marrowick: %s\n", message);
+    }
     renderWindow = std::make_unique<RenderWindow>(settings.settingsPath.c_str());
     thread = std::make_unique<SimulationThread>(*simulation, *this, control);
 
-    if (settings.rate > 0) control.simsPerSecond.store(static_cast<float>(settings.rate));
-    if (settings.renderMulti > 0) {
+    if (settings.rate > 0 && settings.start.Find("simsPerSecond") == nullptr) {
+        control.simsPerSecond.store(static_cast<float>(settings.rate));
+    }
+    if (settings.renderMulti > 0 && settings.start.Find("renderingMulti") == nullptr) {
         cadence.renderingMulti = settings.renderMulti;
         cadence.paintCountdown = settings.renderMulti;
     }
@@ -69,12 +77,6 @@ MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
     dialogTarget.control = &control;
     dialogTarget.renderingMulti = &cadence.renderingMulti;
     dialogTarget.thread = thread.get();
-    if (!settings.start.Empty()) {
-        char message[kParameterMessageCapacity];
-        if (!ApplyStartSettings(dialogTarget, settings.start, kUnseeded, message, sizeof message)) {
-            std::fprintf(stderr, "marrowick: %s\n", message);
-        }
-    }
 
     // SDL hands out user event numbers without being initialised.
     const uint32_t base = SDL_RegisterEvents(3);
