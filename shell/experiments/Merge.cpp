@@ -34,7 +34,7 @@ bool MergeSummaries(const std::vector<std::string>& inputs, const std::string& o
     std::vector<SummaryTable> tables(inputs.size());
     std::string header;
     for (size_t i = 0; i < inputs.size(); ++i) {
-        if (!ReadSummaryFile(inputs[i].c_str(), true, tables[i], error)) return false;
+        if (!ReadSummaryFile(inputs[i].c_str(), false, tables[i], error)) return false;
         counts.malformed += static_cast<size_t>(tables[i].malformed);
         if (tables[i].header.empty()) continue;  // empty: a run list that made no rows
         if (header.empty()) {
