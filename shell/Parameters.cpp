@@ -399,6 +399,11 @@ void PrintParameterList(std::FILE* out, const DialogTarget& defaults) {
         }
         std::fputc('\n', out);
     }
+    std::fprintf(out,
+                 "\nChecked together, as the dialogs check them: the four shares add up to 100;\n"
+                 "colonyX and colonyY stay %d cells from the border of the world, whose size\n"
+                 "worldWidth/worldHeight or colonyWorldWidth/colonyWorldHeight set.\n",
+                 kPlacementMargin);
 }
 
 DefaultWorld::DefaultWorld(const char* rulesPath)

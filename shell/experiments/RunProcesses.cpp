@@ -116,7 +116,8 @@ std::string ShellCommand(const std::vector<std::string>& words) {
 }
 
 bool SpawnProcess(const std::vector<std::string>& argv, int stderrFd,
-                  const std::string& extraEnvironment, pid_t& pid, std::string& error) {
+                  const std::vector<std::string>& extraEnvironment, pid_t& pid,
+                  std::string& error) {
     SpawnSetup setup;
     if (!setup.attrOk || !setup.actionsOk) {
         error = "cannot prepare a process";
@@ -143,8 +144,8 @@ bool SpawnProcess(const std::vector<std::string>& argv, int stderrFd,
     args.push_back(nullptr);
     std::vector<char*> environment;
     for (char** e = environ; e != nullptr && *e != nullptr; ++e) environment.push_back(*e);
-    if (!extraEnvironment.empty()) {
-        environment.push_back(const_cast<char*>(extraEnvironment.c_str()));
+    for (const std::string& entry : extraEnvironment) {
+        environment.push_back(const_cast<char*>(entry.c_str()));
     }
     environment.push_back(nullptr);
 
