@@ -4,7 +4,7 @@
 // own long options. Pure parsing: no window, no simulation.
 #include <cstdint>
 
-#include "shell/Parameters.h"
+#include "shell/StartSettings.h"
 
 // The screen-saver modes.
 enum RunMode : int32_t {

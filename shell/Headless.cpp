@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-#include "shell/Parameters.h"
+#include "shell/StartSettings.h"
 #include "shell/headless/Reporter.h"
 #include "shell/headless/RunLoops.h"
 #include "simulation/Simulation.h"

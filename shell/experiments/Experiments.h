@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/Parameters.h"
+#include "shell/StartSettings.h"
 
 // True when the command line is one of the experiments' commands, which has
 // then run; status is its exit status.

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 
+#include "shell/StartSettings.h"
 #include "shell/experiments/CommandArgs.h"
 #include "simulation/Simulation.h"
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "shell/StartSettings.h"
 #include "shell/experiments/Plots.h"
 #include "shell/experiments/RunProcesses.h"
 #include "shell/experiments/SummaryRun.h"

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "shell/StartSettings.h"
 #include "shell/experiments/CommandArgs.h"
 
 const char kSweepUsage[] =

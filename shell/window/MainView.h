@@ -22,7 +22,7 @@
 #include "presentation/ScreenSaverInput.h"
 #include "shell/Commands.h"
 #include "shell/DialogTables.h"
-#include "shell/Parameters.h"
+#include "shell/StartSettings.h"
 #include "presentation/SettingsFile.h"
 #include "simulation/SimulationThread.h"
 #include "shell/window/DialogWindow.h"

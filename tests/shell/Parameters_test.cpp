@@ -2,7 +2,7 @@
 // and range-checked as the dialogs read them, the cross-checks refuse what the
 // validating dialogs refuse, and start-up settings build the first world as if
 // they had been the defaults.
-#include "shell/Parameters.h"
+#include "shell/StartSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/StartSettings.h"
 #include "shell/experiments/Sweep.h"
 #include "tests/TempFolder.h"
 
