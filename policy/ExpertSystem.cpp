@@ -131,6 +131,7 @@ void ExpertSystem::Run(Colony& colony) {
         case PassResult::Listed: break;
         case PassResult::Failed: return;
         case PassResult::CutOff:
+            ++cutOffPasses;
             if (!engine.runawayReported) {
                 engine.runawayReported = true;
                 std::fprintf(stderr,

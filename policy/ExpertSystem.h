@@ -40,4 +40,7 @@ public:
     int32_t baselineFoodSupply = 0;
     char populationAction[kActionCapacity] = {};
     char foodAction[kActionCapacity] = {};
+    // Passes abandoned because the rules were still firing after
+    // RuleEngine::kMaxRuleFirings.
+    int32_t cutOffPasses = 0;
 };

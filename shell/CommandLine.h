@@ -4,6 +4,8 @@
 // own long options. Pure parsing: no window, no simulation.
 #include <cstdint>
 
+#include "shell/StartSettings.h"
+
 // The screen-saver modes.
 enum RunMode : int32_t {
     ModePreview = 0,
@@ -49,6 +51,10 @@ struct CommandLine {
     char screenshotPath[kPathCapacity] = {};
 
     char error[kErrorCapacity] = {};
+
+    // The --set values: main takes them out of the command line before it is
+    // parsed (shell/experiments/Experiments.h), so that every mode has them.
+    StartSettings settings;
 };
 
 // The mode selected by the letters of one argument: "c" configure, "p"

@@ -12,6 +12,7 @@
 // Threading: FillDialog and ApplyDialog take the simulation's state lock while
 // they read or write simulation state; call them on the user-interface thread
 // without holding it.
+#include <cstddef>
 #include <cstdint>
 
 class Simulation;
@@ -43,6 +44,9 @@ struct DialogTarget {
 };
 
 struct FieldRow {
+    // The parameter's short stable name (the command line's --set NAME and the
+    // experiments' columns); null for a field that stores nothing.
+    const char* name;
     const char* label;
     int32_t controlId;
     FieldKind kind;
@@ -71,6 +75,25 @@ constexpr int32_t kMessageCapacity = 256;
 // The combo box's items, in generator-type order.
 constexpr int32_t kGeneratorTextCount = 3;
 extern const char* const kGeneratorTexts[kGeneratorTextCount];
+
+// The rows of the two validating dialogs, by exchange order: the Ants Options
+// shares (the sum check) and the New Colony fields (placement and sizes).
+struct AntsShareField {
+    static constexpr int32_t kGathering = 0;
+    static constexpr int32_t kMeandering = 1;
+    static constexpr int32_t kReproducing = 2;
+    static constexpr int32_t kWandering = 3;
+};
+struct NewColonyField {
+    static constexpr int32_t kYPlacement = 0;
+    static constexpr int32_t kXPlacement = 1;
+    static constexpr int32_t kInitialAnts = 2;
+    static constexpr int32_t kInitialFood = 3;
+    static constexpr int32_t kXSize = 4;
+    static constexpr int32_t kYSize = 5;
+};
+// New Colony: how close to the border a colony may be placed.
+constexpr int32_t kPlacementMargin = 10;
 
 // The two warnings of the validating dialogs.
 extern const char* const kAntsRatioWarning;
@@ -131,3 +154,14 @@ void ApplyDialog(DialogId id, const DialogValues& values, DialogTarget& target);
 // The generator combo: the type whose text equals text exactly (case
 // matters), or -1.
 int32_t GeneratorTypeFromText(const char* text);
+
+// One field's text as the dialog reads it, without the range check: a whole
+// number for Int, a plain decimal for Real (single precision), the state for
+// Check, the generator type (or -1) for Combo. False when it is no number.
+bool ParseFieldText(const FieldRow& field, const char* text, double& value);
+// Both ends of an Int or Real field's range included, compared as the value is
+// stored (Real in single precision); other kinds have no range.
+bool FieldInRange(const FieldRow& field, double value);
+// A value as its field shows it: integers plainly, reals with the fewest
+// digits that read back as the same single-precision value.
+void FormatFieldValue(FieldKind kind, double value, char* out, size_t capacity);

@@ -8,10 +8,12 @@
 #include <memory>
 #include <mutex>
 
+#include "shell/StartSettings.h"
 #include "shell/headless/Reporter.h"
 #include "shell/headless/RunLoops.h"
 #include "shell/UserFiles.h"
 #include "simulation/Simulation.h"
+#include "simulation/SimulationThread.h"
 
 namespace {
 
@@ -37,8 +39,20 @@ int RunHeadless(const HeadlessOptions& options) {
     }
 
     InterruptGuard interrupts;
-    // Megabytes: on the heap.
-    auto simulation = std::make_unique<Simulation>(options.seed, options.rulesPath);
+    // Megabytes: on the heap. The --set values are in place before the
+    // first world is built.
+    std::unique_ptr<Simulation> simulation;
+    SimThreadControl pacing;
+    pacing.simsPerSecond.store(static_cast<float>(options.rate));
+    const StartSettings none;
+    char message[kParameterMessageCapacity];
+    if (!BuildSimulation(simulation, options.seed, options.rulesPath,
+                         options.settings != nullptr ? *options.settings : none, &pacing, nullptr,
+                         message, sizeof message)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, message);
+        return kExitUsage;
+    }
+    const int32_t rate = static_cast<int32_t>(pacing.simsPerSecond.load());
     simulation->expertSystem.engine.SetEcho(options.verbose);
     if (options.prepare != nullptr) {
         options.prepare(*simulation);
@@ -53,7 +67,7 @@ int RunHeadless(const HeadlessOptions& options) {
     if (options.steps >= 0) {
         RunFast(*simulation, reporter, options.steps);
     } else {
-        ok = RunLive(*simulation, reporter, options.rate);
+        ok = RunLive(*simulation, reporter, rate);
     }
     {
         std::lock_guard<std::mutex> guard(simulation->stateMutex);
@@ -75,8 +89,10 @@ int RunHeadless(const HeadlessOptions& options) {
     return ok ? kExitOk : kExitFailure;
 }
 
-int RunHeadless(int argc, char** argv) {
+int RunHeadless(int argc, char** argv, const StartSettings* settings, RunObserver* observer) {
     HeadlessOptions options;
+    options.settings = settings;
+    options.observer = observer;
     char error[512];
     switch (ParseHeadlessOptions(argc, argv, options, error, sizeof error)) {
         case HeadlessCommand::Help:
@@ -93,11 +109,7 @@ int RunHeadless(int argc, char** argv) {
             break;
     }
     // The user's rule base (shell/UserFiles.h); the settings file is not read.
-    UserFileInputs inputs = UserFileInputsFromEnvironment();
-    inputs.wantSettings = false;
-    const UserFiles files = PlanUserFiles(inputs);
-    const std::string fallback = DescribeFallback(files);
-    if (!fallback.empty()) std::fprintf(stderr, "%s: %s\n", kProgram, fallback.c_str());
-    options.rulesPath = files.rules.path.c_str();
+    const std::string rulesPath = PlanRulesOnly();
+    options.rulesPath = rulesPath.c_str();
     return RunHeadless(options);
 }

@@ -19,5 +19,7 @@
 int RunHeadless(const HeadlessOptions& options);
 
 // The whole command: parse, then help, version, usage error (exit status 2)
-// or the run.
-int RunHeadless(int argc, char** argv);
+// or the run, with the --set values and a step observer that main took out of
+// the command line (either may be null).
+int RunHeadless(int argc, char** argv, const StartSettings* settings = nullptr,
+                RunObserver* observer = nullptr);

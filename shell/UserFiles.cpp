@@ -1,5 +1,7 @@
 #include "shell/UserFiles.h"
 
+#include <cstdio>
+
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -173,4 +175,13 @@ std::string DescribeFallback(const UserFiles& files) {
         text += "; the settings are the built-in ones";
     }
     return text;
+}
+
+std::string PlanRulesOnly() {
+    UserFileInputs inputs = UserFileInputsFromEnvironment();
+    inputs.wantSettings = false;
+    const UserFiles files = PlanUserFiles(inputs);
+    const std::string fallback = DescribeFallback(files);
+    if (!fallback.empty()) std::fprintf(stderr, "marrowick: %s\n", fallback.c_str());
+    return files.rules.path;
 }

@@ -87,3 +87,8 @@ UserFiles PlanUserFiles(const UserFileInputs& inputs);
 // One line (no program name, no newline) that says which user file could not
 // be had and what is used instead; empty when nothing fell back.
 std::string DescribeFallback(const UserFiles& files);
+
+// For the modes that read only the rule base (headless, terminal): plans the
+// files of this process without the settings file, says on standard error
+// what fell back, and returns the rule base's path.
+std::string PlanRulesOnly();

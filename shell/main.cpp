@@ -3,19 +3,38 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "shell/CommandLine.h"
 #include "shell/Headless.h"
 #include "shell/terminal/TerminalView.h"
+#include "shell/experiments/Experiments.h"
 #if MARROWICK_HAS_GUI
 #include "shell/window/Application.h"
 #endif
 
 int main(int argc, char** argv) {
+    // Sweeps, merges, a sweep's single run and the parameter list.
+    int status = 0;
+    if (RunExperimentCommand(argc, argv, status)) {
+        return status;
+    }
+    // --set and --plot hold in every mode: taken out here, applied by each
+    // front end right after it has built its simulation.
+    StartOptions start;
+    std::vector<char*> rest;
+    std::string error;
+    if (!TakeStartOptions(argc, argv, start, rest, error)) {
+        std::fprintf(stderr, "marrowick: %s\n", error.c_str());
+        return 2;
+    }
+    argc = static_cast<int>(rest.size()) - 1;
+    argv = rest.data();
     // The terminal runner reads its own options, wherever --headless stands.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--headless") == 0) {
-            return RunHeadless(argc, argv);
+            return RunHeadlessWithOptions(argc, argv, start);
         }
     }
     CommandLine line;
@@ -31,10 +50,21 @@ int main(int argc, char** argv) {
         case Launch::Error:
             std::fprintf(stderr, "marrowick: %s\n", line.error);
             return 2;
-        case Launch::Terminal:
-            return RunTerminal(line);
         default:
             break;
+    }
+    if (start.plotPath != nullptr) {
+        std::fprintf(stderr, "marrowick: --plot draws a headless run (--headless --steps N) "
+                             "or a sweep (--sweep)\n");
+        return 2;
+    }
+    if (!CheckStartOptions(start, error)) {
+        std::fprintf(stderr, "marrowick: %s\n", error.c_str());
+        return 2;
+    }
+    line.settings = start.settings;
+    if (line.launch == Launch::Terminal) {
+        return RunTerminal(line);
     }
 #if MARROWICK_HAS_GUI
     return RunApplication(line);

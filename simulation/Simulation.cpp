@@ -13,13 +13,16 @@ constexpr float kMaxViableReserves = 1500.0f;
 
 // The colony and the food field both draw from random, so it is constructed
 // first (declaration order); the first colony sits off centre at (40, 50).
-Simulation::Simulation(uint32_t seed, const char* rulesPath)
+Simulation::Simulation(uint32_t seed, const char* rulesPath, PrepareFirstWorld prepare,
+                       void* context)
     : random(seed), colony(random), foodField(random) {
     expertSystem.Init(rulesPath);  // may switch the expert system off
     // Counters, seeds and sizes start at their member defaults.
     colony.foodField = &foodField;
-    NewWorld(kGridSide, kGridSide);
-    NewColony(kFirstColonyX, kFirstColonyY, kColonyAnts);
+    FirstColony first;
+    if (prepare != nullptr) prepare(*this, first, context);
+    NewWorld(worldWidth, worldHeight);
+    NewColony(first.x, first.y, first.ants);
 }
 
 void Simulation::Step() {

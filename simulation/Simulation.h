@@ -25,9 +25,21 @@ public:
     static constexpr int32_t kColonyAnts = 400;
     static constexpr int32_t kRuleCount = 9;  // "If Dead Rules" / "If Alive Rules" boxes
 
+    // Where the first colony is founded.
+    struct FirstColony {
+        int32_t x = kFirstColonyX;
+        int32_t y = kFirstColonyY;
+        int32_t ants = kColonyAnts;
+    };
+    // Runs once the members are made and before the first world is built:
+    // start-up settings are written there, so the food and the first colony
+    // are placed with them (the world's size is worldWidth x worldHeight).
+    using PrepareFirstWorld = void (*)(Simulation& simulation, FirstColony& first, void* context);
+
     // seed: the initial state of the shared random source (1 is the state of
     // a generator nobody seeded, which makes every default run identical).
-    explicit Simulation(uint32_t seed = 1, const char* rulesPath = "Rules.clp");
+    explicit Simulation(uint32_t seed = 1, const char* rulesPath = "Rules.clp",
+                        PrepareFirstWorld prepare = nullptr, void* context = nullptr);
     virtual ~Simulation() = default;
     Simulation(const Simulation&) = delete;
     Simulation& operator=(const Simulation&) = delete;

@@ -47,7 +47,8 @@ constexpr NumberOption kEvery{"--every", 1, 2147483647u};
 
 const char kHeadlessUsage[] =
     "Usage: marrowick --headless [--steps N] [--rate R] [--seed N] [--csv FILE|-] [--every K] "
-    "[--verbose]\n";
+    "[--verbose]\n"
+    "                          [--set NAME=VALUE]... [--plot FILE.svg]\n";
 
 const char kHeadlessHelp[] =
     "Usage: marrowick --headless [OPTION]...\n"
@@ -62,6 +63,10 @@ const char kHeadlessHelp[] =
     "                 row; '-' writes to standard output\n"
     "  --every K      steps between CSV rows and terminal refreshes (default 1)\n"
     "  --verbose      let the rule engine's printouts through\n"
+    "  --set NAME=VALUE  set a parameter before the first step (repeatable;\n"
+    "                 marrowick --list-parameters lists them)\n"
+    "  --plot FILE.svg   draw the population, food reserves and food supply\n"
+    "                 against the steps when the run ends\n"
     "  --help         display this help and exit\n"
     "  --version      output version information and exit\n"
     "\n"

@@ -7,6 +7,15 @@
 #include <cstdint>
 
 class Simulation;
+struct StartSettings;
+
+// Sees the simulation after every step, with the state lock held (the
+// experiments' plot records its samples through it).
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    virtual void AfterStep(const Simulation& simulation) = 0;
+};
 
 struct HeadlessOptions {
     int64_t steps = -1;           // -1: live pace until interrupted
@@ -20,6 +29,10 @@ struct HeadlessOptions {
     // step (tests drive a colony out of its viable range with it).
     const char* rulesPath = "Rules.clp";
     void (*prepare)(Simulation& simulation) = nullptr;
+    // Set by main, not parsed here: the --set values (applied right after the
+    // simulation is built) and an observer of every step.
+    const StartSettings* settings = nullptr;
+    RunObserver* observer = nullptr;
 };
 
 enum class HeadlessCommand { Run, Help, Version, Error };

@@ -22,7 +22,7 @@ constexpr size_t kCsvRowCapacity = 1024;  // two quoted 99-character texts at wo
 }  // namespace
 
 Reporter::Reporter(const HeadlessOptions& options, std::FILE* csv)
-    : csv(csv), every(options.every) {
+    : csv(csv), observer(options.observer), every(options.every) {
     const bool csvOnStdout = csv == stdout;
     statsOut = csvOnStdout ? stderr : stdout;
     statsTerminal = isatty(fileno(statsOut)) != 0;
@@ -32,6 +32,9 @@ Reporter::Reporter(const HeadlessOptions& options, std::FILE* csv)
 }
 
 void Reporter::AfterStep(Simulation& simulation) {
+    if (observer != nullptr) {
+        observer->AfterStep(simulation);
+    }
     if (simulation.totalSteps % every != 0) {
         return;
     }

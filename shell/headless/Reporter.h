@@ -28,6 +28,7 @@ private:
     void DrawBlock(Simulation& simulation);
 
     std::FILE* csv;
+    RunObserver* observer;
     int32_t every;
     std::FILE* statsOut = stdout;
     bool statsTerminal = false;

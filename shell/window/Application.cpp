@@ -43,6 +43,7 @@ ViewSettings SettingsFrom(const CommandLine& line) {
     settings.textureOn = line.textureOn;
     settings.screenshotPath = line.screenshotPath;
     settings.root = line.root;
+    settings.start = line.settings;
     return settings;
 }
 

@@ -24,6 +24,8 @@ constexpr const char* kGlslVersion = "#version 330";
 // the simulation (which drives the paints) is paused.
 constexpr uint32_t kUiFrameMs = 50;
 constexpr int32_t kSettleFrames = 2;
+// The view's simulation is never seeded: every screen saver run starts alike.
+constexpr uint32_t kUnseeded = 1;
 
 // The window mode's key table.
 struct KeyBinding {
@@ -54,12 +56,20 @@ RenderFiles FilesFor(const ViewSettings& settings) {
 }  // namespace
 
 MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
-    simulation = std::make_unique<Simulation>(1u, settings.rulesPath.c_str());
+    // The --set values (checked at start-up) are in place before the first
+    // world is built.
+    char message[kParameterMessageCapacity];
+    if (!BuildSimulation(simulation, kUnseeded, settings.rulesPath.c_str(), settings.start,
+                         &control, &cadence.renderingMulti, message, sizeof message)) {
+        std::fprintf(stderr, "marrowick: %s\n", message);
+    }
     renderWindow = std::make_unique<RenderWindow>(FilesFor(settings));
     thread = std::make_unique<SimulationThread>(*simulation, *this, control);
 
-    if (settings.rate > 0) control.simsPerSecond.store(static_cast<float>(settings.rate));
-    if (settings.renderMulti > 0) {
+    if (settings.rate > 0 && settings.start.Find("simsPerSecond") == nullptr) {
+        control.simsPerSecond.store(static_cast<float>(settings.rate));
+    }
+    if (settings.renderMulti > 0 && settings.start.Find("renderingMulti") == nullptr) {
         cadence.renderingMulti = settings.renderMulti;
         cadence.paintCountdown = settings.renderMulti;
     }

@@ -22,6 +22,7 @@
 #include "presentation/ScreenSaverInput.h"
 #include "shell/Commands.h"
 #include "shell/DialogTables.h"
+#include "shell/StartSettings.h"
 #include "presentation/SettingsFile.h"
 #include "simulation/SimulationThread.h"
 #include "shell/window/DialogWindow.h"
@@ -50,6 +51,7 @@ struct ViewSettings {
     std::string settingsPath = SettingsFile::kDefaultPath;
     SettingsAccess settingsAccess = SettingsAccess::ReadWrite;
     std::string dataFolder;  // the installed defaults (the texture); may be empty
+    StartSettings start;  // --set, checked already; applied once the simulation is built
 };
 
 class MainView final : public SimulationHost, public CommandView {

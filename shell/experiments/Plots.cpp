@@ -1,0 +1,224 @@
+#include "shell/experiments/Plots.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+
+#include "shell/experiments/Svg.h"
+
+namespace {
+
+// Layout, in SVG pixels: every panel's plot area and the margins around it
+// for the title, the tick labels and the axis labels.
+constexpr double kMarginLeft = 80.0;
+constexpr double kMarginTop = 40.0;
+constexpr double kMarginRight = 20.0;
+constexpr double kMarginBottom = 56.0;
+constexpr int32_t kTicks = 6;
+
+constexpr double kHistoryWidth = 720.0;
+constexpr double kHistoryHeight = 180.0;
+constexpr const char* kCurveColour = "#0000ff";  // the window's graphs are blue too
+constexpr const char* kRestartColour = "#a0a0a0";
+
+constexpr int32_t kSweepColumns = 3;
+constexpr double kSweepWidth = 240.0;
+constexpr double kSweepHeight = 170.0;
+constexpr double kLegendLine = 18.0;
+constexpr double kPointRadius = 3.0;
+constexpr double kPointOpacity = 0.55;
+const char* const kPalette[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
+                                "#9467bd", "#8c564b", "#e377c2", "#7f7f7f"};
+constexpr int32_t kPaletteSize = sizeof kPalette / sizeof kPalette[0];
+// seconds says how fast the machine was, not how the colony did.
+constexpr int32_t kPlottedMeasures = kMeasureCount - 1;
+
+double BlockWidth(double plotWidth) { return kMarginLeft + plotWidth + kMarginRight; }
+double BlockHeight(double plotHeight) { return kMarginTop + plotHeight + kMarginBottom; }
+
+Panel PanelAt(double x, double y, double width, double height) {
+    Panel panel;
+    panel.left = x + kMarginLeft;
+    panel.top = y + kMarginTop;
+    panel.width = width;
+    panel.height = height;
+    return panel;
+}
+
+// The value axis starts at zero for counts and amounts that cannot go below
+// it, so that panels compare at a glance.
+AxisScale ValueScale(double low, double high) {
+    low = std::min(0.0, low);
+    if (high <= low) high = low + 1.0;  // all zero: 0 to 1, not -1 to 1
+    return NiceScale(low, high, kTicks);
+}
+
+struct HistoryCurve {
+    const char* title;
+    const char* yLabel;
+    float HistorySample::*value;
+};
+
+}  // namespace
+
+bool WriteHistoryPlot(const char* path, const HistoryRecorder& history, std::string& error) {
+    const HistoryCurve curves[] = {
+        {"Time VS Population", "Population", &HistorySample::population},
+        {"Time VS Food Reserves", "Food", &HistorySample::foodReserves},
+        {"Time VS Food Supply", "Food", &HistorySample::foodSupply},
+    };
+    const int32_t count = history.Count();
+    const double firstStep = count > 0 ? history.At(0).step : 0.0;
+    const double lastStep = count > 0 ? history.At(count - 1).step : 1.0;
+    SvgDocument svg(static_cast<int32_t>(BlockWidth(kHistoryWidth)),
+                    static_cast<int32_t>(3 * BlockHeight(kHistoryHeight)));
+    double y = 0.0;
+    for (const HistoryCurve& curve : curves) {
+        double low = 0.0;
+        double high = 1.0;
+        for (int32_t i = 0; i < count; ++i) {
+            low = std::min(low, static_cast<double>(history.At(i).*curve.value));
+            high = std::max(high, static_cast<double>(history.At(i).*curve.value));
+        }
+        Panel panel = PanelAt(0.0, y, kHistoryWidth, kHistoryHeight);
+        panel.x = NiceScale(std::min(0.0, firstStep), lastStep, kTicks);
+        panel.y = ValueScale(low, high);
+        DrawPanel(svg, panel, curve.title, "Time (steps)", curve.yLabel);
+        // Restarts first, so the curve stays on top.
+        int32_t restarts = 0;
+        for (int32_t i = 1; i < count; ++i) {
+            if (history.At(i).colonyDeaths == history.At(i - 1).colonyDeaths) continue;
+            const double px = panel.Map(history.At(i).step, 0.0).x;
+            svg.Line({px, panel.top}, {px, panel.top + panel.height}, kRestartColour, 1.0, "4 3");
+            ++restarts;
+        }
+        if (restarts > 0) {
+            svg.Text({panel.left + panel.width, panel.top - 10},
+                     "dashed: colony restarts (" + std::to_string(restarts) + ")", 11.0, "end");
+        }
+        std::vector<SvgPoint> points;
+        points.reserve(static_cast<size_t>(count));
+        for (int32_t i = 0; i < count; ++i) {
+            points.push_back(panel.Map(history.At(i).step, history.At(i).*curve.value));
+        }
+        if (points.size() == 1) {
+            svg.Circle(points[0], 2.0, kCurveColour);
+        }
+        svg.Polyline(points, kCurveColour, 1.2);
+        y += BlockHeight(kHistoryHeight);
+    }
+    return svg.Save(path, error);
+}
+
+bool WriteSweepPlot(const char* path, const SummaryTable& table,
+                    const std::unordered_set<std::string>* keys, const std::string& xParameter,
+                    const std::vector<std::string>& seriesParameters, std::string& error) {
+    const std::vector<std::string> names = table.ParameterNames();
+    auto column = [&](const std::string& name) {
+        return static_cast<int32_t>(std::find(names.begin(), names.end(), name) - names.begin());
+    };
+    const int32_t xColumn = column(xParameter);
+    if (xColumn >= table.parameterCount) {
+        error = "the summary has no column " + xParameter;
+        return false;
+    }
+    std::vector<int32_t> seriesColumns;
+    for (const std::string& name : seriesParameters) {
+        if (column(name) >= table.parameterCount) {
+            error = "the summary has no column " + name;
+            return false;
+        }
+        seriesColumns.push_back(column(name));
+    }
+
+    // The runs to draw, by series (ordered by name, so colours are stable).
+    struct Point {
+        double x;
+        double measures[kPlottedMeasures];
+    };
+    std::map<std::string, std::vector<Point>> series;
+    const int32_t firstMeasure = table.parameterCount + kKeyTailColumns + kStatusColumns;
+    for (const std::vector<std::string>& row : table.rows) {
+        if (table.StatusOf(row) != kStatusOk) continue;
+        if (keys != nullptr && keys->count(table.KeyOf(row)) == 0) continue;
+        Point point{};
+        point.x = std::strtod(row[static_cast<size_t>(xColumn)].c_str(), nullptr);
+        for (int32_t m = 0; m < kPlottedMeasures; ++m) {
+            point.measures[m] = std::strtod(row[static_cast<size_t>(firstMeasure + m)].c_str(), nullptr);
+        }
+        std::string name;
+        for (int32_t c : seriesColumns) {
+            if (!name.empty()) name += ", ";
+            name += names[static_cast<size_t>(c)] + "=" + row[static_cast<size_t>(c)];
+        }
+        series[name].push_back(point);
+    }
+    if (series.empty()) {
+        error = "no finished runs to plot";
+        return false;
+    }
+
+    const double legendHeight = series.size() > 1 ? kLegendLine * (series.size() + 1) : 0.0;
+    const int32_t rows = (kPlottedMeasures + kSweepColumns - 1) / kSweepColumns;
+    SvgDocument svg(static_cast<int32_t>(kSweepColumns * BlockWidth(kSweepWidth)),
+                    static_cast<int32_t>(legendHeight + rows * BlockHeight(kSweepHeight)));
+    if (legendHeight > 0) {
+        int32_t index = 0;
+        for (const auto& entry : series) {
+            const double ly = kLegendLine * (index + 1);
+            const char* colour = kPalette[index % kPaletteSize];
+            svg.Line({kMarginLeft, ly - 4}, {kMarginLeft + 24, ly - 4}, colour, 2.0);
+            svg.Circle({kMarginLeft + 12, ly - 4}, kPointRadius, colour);
+            svg.Text({kMarginLeft + 32, ly}, entry.first, 12.0, "start");
+            ++index;
+        }
+    }
+
+    double xLow = 0.0;
+    double xHigh = 0.0;
+    bool first = true;
+    for (const auto& entry : series) {
+        for (const Point& p : entry.second) {
+            xLow = first ? p.x : std::min(xLow, p.x);
+            xHigh = first ? p.x : std::max(xHigh, p.x);
+            first = false;
+        }
+    }
+    const AxisScale xScale = NiceScale(xLow, xHigh, kTicks - 1);
+
+    for (int32_t m = 0; m < kPlottedMeasures; ++m) {
+        double low = 0.0;
+        double high = 0.0;
+        bool any = false;
+        for (const auto& entry : series) {
+            for (const Point& p : entry.second) {
+                low = any ? std::min(low, p.measures[m]) : p.measures[m];
+                high = any ? std::max(high, p.measures[m]) : p.measures[m];
+                any = true;
+            }
+        }
+        Panel panel = PanelAt((m % kSweepColumns) * BlockWidth(kSweepWidth),
+                              legendHeight + (m / kSweepColumns) * BlockHeight(kSweepHeight),
+                              kSweepWidth, kSweepHeight);
+        panel.x = xScale;
+        panel.y = ValueScale(low, high);
+        DrawPanel(svg, panel, kMeasureColumns[m].title, xParameter, kMeasureColumns[m].column);
+        int32_t index = 0;
+        for (const auto& entry : series) {
+            const char* colour = kPalette[index++ % kPaletteSize];
+            std::map<double, std::pair<double, int32_t>> sums;  // x -> (sum, runs)
+            for (const Point& p : entry.second) {
+                svg.Circle(panel.Map(p.x, p.measures[m]), kPointRadius, colour, kPointOpacity);
+                sums[p.x].first += p.measures[m];
+                sums[p.x].second += 1;
+            }
+            std::vector<SvgPoint> means;
+            for (const auto& sum : sums) {
+                means.push_back(panel.Map(sum.first, sum.second.first / sum.second.second));
+            }
+            svg.Polyline(means, colour, 2.0);
+        }
+    }
+    return svg.Save(path, error);
+}

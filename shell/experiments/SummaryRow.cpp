@@ -1,0 +1,277 @@
+#include "shell/experiments/SummaryRow.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <iterator>
+
+const MeasureColumn kMeasureColumns[kMeasureCount] = {
+    {"final_population", "Final population"},
+    {"mean_population", "Mean population"},
+    {"colony_deaths", "Colony deaths"},
+    {"final_food_reserves", "Final food reserves"},
+    {"mean_food_reserves", "Mean food reserves"},
+    {"final_food_supply", "Final food supply"},
+    {"mean_food_supply", "Mean food supply"},
+    {"mean_meandering_share", "Mean meandering share"},
+    {"mean_wandering_share", "Mean wandering share"},
+    {"mean_gathering_share", "Mean gathering share"},
+    {"mean_reproducing_share", "Mean reproducing share"},
+    {"cut_off_passes", "Expert-system passes cut off"},
+    {"seconds", "Seconds"},
+};
+
+namespace {
+
+constexpr const char* kKeyTail[kKeyTailColumns] = {"seed", "steps"};
+constexpr const char* kStatusColumn = "status";
+constexpr size_t kHeaderProbe = 64 * 1024;  // a header is far shorter
+
+std::vector<std::string> Split(const std::string& line) {
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = line.find(',', start);
+        fields.push_back(line.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return fields;
+}
+
+std::string Format(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// The parameter columns of a header: those before "seed"; -1 when it is no
+// summary header.
+int32_t ParameterColumns(const std::vector<std::string>& header) {
+    for (size_t i = 0; i < header.size(); ++i) {
+        if (header[i] != kKeyTail[0]) continue;
+        const size_t expected = i + kKeyTailColumns + kStatusColumns + kMeasureCount;
+        if (header.size() != expected || header[i + 1] != kKeyTail[1] ||
+            header[i + 2] != kStatusColumn) {
+            return -1;
+        }
+        for (int32_t m = 0; m < kMeasureCount; ++m) {
+            if (header[i + 3 + static_cast<size_t>(m)] != kMeasureColumns[m].column) return -1;
+        }
+        return static_cast<int32_t>(i);
+    }
+    return -1;
+}
+
+}  // namespace
+
+std::string RunKey::Text() const {
+    std::string text;
+    for (size_t i = 0; i < parameters.size(); ++i) {
+        char value[32];
+        FormatParameterValue(parameters[i], values[i], value, sizeof value);
+        text += value;
+        text += ',';
+    }
+    text += std::to_string(seed);
+    text += ',';
+    text += std::to_string(steps);
+    return text;
+}
+
+std::string SummaryHeader(const std::vector<ParameterRef>& parameters) {
+    std::string header;
+    for (const ParameterRef& ref : parameters) {
+        header += ref.Name();
+        header += ',';
+    }
+    header += kKeyTail[0];
+    header += ',';
+    header += kKeyTail[1];
+    header += ',';
+    header += kStatusColumn;
+    for (const MeasureColumn& measure : kMeasureColumns) {
+        header += ',';
+        header += measure.column;
+    }
+    return header;
+}
+
+std::string SummaryLine(const RunKey& key, const RunSummary& s) {
+    std::string line = key.Text();
+    line += ',';
+    line += kStatusOk;
+    const std::string measures[kMeasureCount] = {
+        std::to_string(s.finalPopulation),
+        Format("%.3f", s.meanPopulation),
+        std::to_string(s.colonyDeaths),
+        Format("%.3f", s.finalFoodReserves),
+        Format("%.3f", s.meanFoodReserves),
+        std::to_string(s.finalFoodSupply),
+        Format("%.3f", s.meanFoodSupply),
+        Format("%.4f", s.meanMeanderingShare),
+        Format("%.4f", s.meanWanderingShare),
+        Format("%.4f", s.meanGatheringShare),
+        Format("%.4f", s.meanReproducingShare),
+        std::to_string(s.cutOffPasses),
+        Format("%.3f", s.seconds),
+    };
+    for (const std::string& measure : measures) {
+        line += ',';
+        line += measure;
+    }
+    line += '\n';
+    return line;
+}
+
+std::string FailedLine(const RunKey& key, const char* status) {
+    std::string line = key.Text();
+    line += ',';
+    line += status;
+    line.append(kMeasureCount, ',');
+    line += '\n';
+    return line;
+}
+
+std::string SummaryTable::KeyOf(const std::vector<std::string>& row) const {
+    std::string key;
+    for (int32_t i = 0; i < parameterCount + kKeyTailColumns; ++i) {
+        if (i > 0) key += ',';
+        key += row[static_cast<size_t>(i)];
+    }
+    return key;
+}
+
+std::vector<std::string> SummaryTable::ParameterNames() const {
+    std::vector<std::string> names = Split(header);
+    names.resize(static_cast<size_t>(parameterCount));
+    return names;
+}
+
+bool ParseSummaryText(const std::string& text, SummaryTable& table, std::string& error) {
+    table = SummaryTable{};
+    size_t start = 0;
+    bool first = true;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        if (first) {
+            first = false;
+            const int32_t parameters = ParameterColumns(Split(line));
+            if (parameters < 0) {
+                error = "its first line is no summary header";
+                return false;
+            }
+            table.header = line;
+            table.parameterCount = parameters;
+            continue;
+        }
+        if (line == table.header) continue;
+        std::vector<std::string> fields = Split(line);
+        if (static_cast<int32_t>(fields.size()) != table.ColumnCount()) {
+            ++table.malformed;
+            continue;
+        }
+        table.rows.push_back(std::move(fields));
+    }
+    return true;
+}
+
+bool ReadSummaryFile(const char* path, bool mayBeMissing, SummaryTable& table, std::string& error) {
+    std::string text;
+    if (std::strcmp(path, "-") == 0) {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else {
+        std::FILE* file = std::fopen(path, "rb");
+        if (file == nullptr) {
+            if (mayBeMissing && errno == ENOENT) {
+                table = SummaryTable{};
+                return true;
+            }
+            error = std::string("cannot read '") + path + "': " + std::strerror(errno);
+            return false;
+        }
+        char buffer[64 * 1024];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+        const bool failed = std::ferror(file) != 0;
+        std::fclose(file);
+        if (failed) {
+            error = std::string("cannot read '") + path + "'";
+            return false;
+        }
+    }
+    if (text.find_first_not_of("\r\n") == std::string::npos && mayBeMissing) {
+        table = SummaryTable{};
+        return true;
+    }
+    if (!ParseSummaryText(text, table, error)) {
+        error = std::string("'") + path + "': " + error;
+        return false;
+    }
+    return true;
+}
+
+int OpenSummaryForAppend(const char* path, const std::string& header, std::string& error) {
+    const int fd = open(path, O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = std::string("cannot open '") + path + "' for appending: " + std::strerror(errno);
+        return -1;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = std::string("'") + path + "' is no regular file";
+        close(fd);
+        return -1;
+    }
+    if (info.st_size == 0) {
+        if (!AppendWhole(fd, header + "\n")) {
+            error = std::string("cannot write '") + path + "': " + std::strerror(errno);
+            close(fd);
+            return -1;
+        }
+        return fd;
+    }
+    // The first line must be this header: rows of other columns would be
+    // mixed up with ours.
+    std::string first(kHeaderProbe, '\0');
+    const ssize_t got = pread(fd, &first[0], first.size(), 0);
+    first.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    first = first.substr(0, first.find('\n'));
+    if (!first.empty() && first.back() == '\r') first.pop_back();
+    if (first != header) {
+        error = std::string("'") + path + "' holds rows of other columns (its header is not \"" +
+                header + "\"); choose another file";
+        close(fd);
+        return -1;
+    }
+    char last = '\n';
+    if (pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n' && !AppendWhole(fd, "\n")) {
+        error = std::string("cannot write '") + path + "': " + std::strerror(errno);
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool AppendWhole(int fd, const std::string& text) {
+    ssize_t written = 0;
+    do {
+        written = write(fd, text.data(), text.size());
+    } while (written < 0 && errno == EINTR);
+    if (written < 0) return false;
+    if (static_cast<size_t>(written) != text.size()) {
+        errno = ENOSPC;
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// One run of a sweep, in a process of its own (so the rule engine's state is
+// the process's alone):
+//
+//   marrowick --summary-run --seed S --steps N [--set NAME=VALUE]... [--out FILE|-]
+//
+// It builds the simulation, applies the settings, steps N times as fast as the
+// machine allows (rebuilding the colony whenever it leaves its viable range,
+// as a headless run does) and appends one summary row to FILE, or prints the
+// header and the row on standard output. The parameter columns are the --set
+// names in the order given.
+//
+// It installs no signal handlers: a run that is ended early writes nothing,
+// so no row ever describes a run cut short. Started by a sweep (the
+// environment says so), it also ends when the sweep process does.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "shell/experiments/SummaryRow.h"
+
+struct SummaryRunOptions {
+    RunKey key;                 // parameters with their values, seed, steps
+    const char* out = nullptr;  // null or "-": standard output
+    const char* rulesPath = "Rules.clp";
+};
+
+// Marks the environment of a sweep's runs.
+extern const char kSweepChildVariable[];
+
+// Parses the arguments after argv[0] ("--summary-run" itself is skipped). On
+// false, error holds a one-line message.
+bool ParseSummaryRunOptions(int argc, char** argv, SummaryRunOptions& options, std::string& error);
+
+// Runs the simulation and fills the summary (seconds included). False with a
+// message when a setting is refused.
+bool SimulateSummary(const SummaryRunOptions& options, RunSummary& summary, std::string& error);
+
+// The whole mode: 0 with the row written, 1 when it cannot be written, 2 for
+// bad usage.
+int RunSummaryCommand(int argc, char** argv);
+
+extern const char kSummaryRunUsage[];

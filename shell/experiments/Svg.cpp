@@ -1,0 +1,199 @@
+#include "shell/experiments/Svg.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kFont = "DejaVu Sans, Liberation Sans, Arial, sans-serif";
+constexpr const char* kAxisColour = "#000000";
+constexpr const char* kGridColour = "#e0e0e0";
+constexpr double kTickLength = 5.0;
+constexpr double kTickFont = 11.0;
+constexpr double kLabelFont = 12.0;
+constexpr double kTitleFont = 14.0;
+
+std::string Number(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", v);
+    // Trim "12.50" to "12.5" and "12.00" to "12": smaller files, same picture.
+    std::string s = text;
+    while (!s.empty() && s.back() == '0') s.pop_back();
+    if (!s.empty() && s.back() == '.') s.pop_back();
+    return s == "-0" ? "0" : s;
+}
+
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+int32_t DecimalsFor(double step) {
+    if (!(step > 0.0)) return 0;
+    const int32_t decimals = static_cast<int32_t>(std::ceil(-std::log10(step) - 1e-9));
+    return decimals < 0 ? 0 : (decimals > 9 ? 9 : decimals);
+}
+
+}  // namespace
+
+SvgDocument::SvgDocument(int32_t width, int32_t height) : width(width), height(height) {
+    Rect(SvgPoint{0, 0}, width, height, "#ffffff");
+}
+
+void SvgDocument::Line(SvgPoint from, SvgPoint to, const char* stroke, double lineWidth,
+                       const char* dash) {
+    body += "<line x1=\"" + Number(from.x) + "\" y1=\"" + Number(from.y) + "\" x2=\"" +
+            Number(to.x) + "\" y2=\"" + Number(to.y) + "\" stroke=\"" + stroke +
+            "\" stroke-width=\"" + Number(lineWidth) + "\"";
+    if (dash != nullptr) body += std::string(" stroke-dasharray=\"") + dash + "\"";
+    body += "/>\n";
+}
+
+void SvgDocument::Polyline(const std::vector<SvgPoint>& points, const char* stroke,
+                           double lineWidth) {
+    if (points.size() < 2) return;
+    body += "<polyline fill=\"none\" stroke=\"";
+    body += stroke;
+    body += "\" stroke-width=\"" + Number(lineWidth) + "\" stroke-linejoin=\"round\" points=\"";
+    for (size_t i = 0; i < points.size(); ++i) {
+        if (i > 0) body += ' ';
+        body += Number(points[i].x) + "," + Number(points[i].y);
+    }
+    body += "\"/>\n";
+}
+
+void SvgDocument::Circle(SvgPoint centre, double radius, const char* fill, double opacity) {
+    body += "<circle cx=\"" + Number(centre.x) + "\" cy=\"" + Number(centre.y) + "\" r=\"" +
+            Number(radius) + "\" fill=\"" + fill + "\"";
+    if (opacity < 1.0) body += " fill-opacity=\"" + Number(opacity) + "\"";
+    body += "/>\n";
+}
+
+void SvgDocument::Rect(SvgPoint topLeft, double rectWidth, double rectHeight, const char* fill,
+                       const char* stroke) {
+    body += "<rect x=\"" + Number(topLeft.x) + "\" y=\"" + Number(topLeft.y) + "\" width=\"" +
+            Number(rectWidth) + "\" height=\"" + Number(rectHeight) + "\" fill=\"" + fill + "\"";
+    if (stroke != nullptr) body += std::string(" stroke=\"") + stroke + "\"";
+    body += "/>\n";
+}
+
+void SvgDocument::Text(SvgPoint at, const std::string& text, double size, const char* anchor,
+                       double rotate, bool bold) {
+    body += "<text x=\"" + Number(at.x) + "\" y=\"" + Number(at.y) + "\" font-size=\"" +
+            Number(size) + "\" text-anchor=\"" + anchor + "\"";
+    if (bold) body += " font-weight=\"bold\"";
+    if (rotate != 0.0) {
+        body += " transform=\"rotate(" + Number(rotate) + " " + Number(at.x) + " " +
+                Number(at.y) + ")\"";
+    }
+    body += ">" + Escaped(text) + "</text>\n";
+}
+
+std::string SvgDocument::Finish() const {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+           std::to_string(width) + "\" height=\"" + std::to_string(height) + "\" viewBox=\"0 0 " +
+           std::to_string(width) + " " + std::to_string(height) + "\" font-family=\"" + kFont +
+           "\">\n" + body + "</svg>\n";
+}
+
+bool SvgDocument::Save(const char* path, std::string& error) const {
+    const std::string text = Finish();
+    const std::string temporary = std::string(path) + "." + std::to_string(getpid()) + ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) {
+        error = std::string("cannot write '") + path + "': " + std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int writeError = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed || std::rename(temporary.c_str(), path) != 0) {
+        error = std::string("cannot write '") + path + "': " +
+                std::strerror(written && closed ? errno : writeError);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+AxisScale NiceScale(double min, double max, int32_t targetTicks) {
+    if (!std::isfinite(min) || !std::isfinite(max)) {
+        min = 0.0;
+        max = 1.0;
+    }
+    if (max < min) std::swap(min, max);
+    if (max - min < 1e-12 * (std::fabs(max) + 1.0)) {
+        // One value: a range around it.
+        const double pad = std::fabs(min) > 0.0 ? std::fabs(min) * 0.1 : 1.0;
+        min -= pad;
+        max += pad;
+    }
+    const double rough = (max - min) / (targetTicks > 1 ? targetTicks - 1 : 1);
+    const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
+    const double residual = rough / magnitude;
+    const double factor = residual <= 1.0 ? 1.0 : residual <= 2.0 ? 2.0 : residual <= 5.0 ? 5.0 : 10.0;
+    AxisScale scale;
+    scale.step = factor * magnitude;
+    scale.low = std::floor(min / scale.step + 1e-9) * scale.step;
+    scale.high = std::ceil(max / scale.step - 1e-9) * scale.step;
+    if (scale.high <= scale.low) scale.high = scale.low + scale.step;
+    return scale;
+}
+
+std::string TickLabel(double value, double step) {
+    char text[48];
+    const double rounded = std::fabs(value) < step * 1e-6 ? 0.0 : value;
+    std::snprintf(text, sizeof text, "%.*f", DecimalsFor(step), rounded);
+    return text;
+}
+
+SvgPoint Panel::Map(double vx, double vy) const {
+    return SvgPoint{left + (vx - x.low) / (x.high - x.low) * width,
+                    top + height - (vy - y.low) / (y.high - y.low) * height};
+}
+
+void DrawPanel(SvgDocument& svg, const Panel& p, const std::string& title,
+               const std::string& xLabel, const std::string& yLabel) {
+    const double bottom = p.top + p.height;
+    const double right = p.left + p.width;
+    // Grid lines and ticks; the count is bounded by the scale's construction.
+    const int32_t xTicks = static_cast<int32_t>(std::lround((p.x.high - p.x.low) / p.x.step));
+    for (int32_t i = 0; i <= xTicks; ++i) {
+        const double v = p.x.low + i * p.x.step;
+        const double px = p.Map(v, p.y.low).x;
+        if (i > 0 && i < xTicks) svg.Line({px, p.top}, {px, bottom}, kGridColour);
+        svg.Line({px, bottom}, {px, bottom + kTickLength}, kAxisColour);
+        svg.Text({px, bottom + kTickLength + kTickFont + 1}, TickLabel(v, p.x.step), kTickFont,
+                 "middle");
+    }
+    const int32_t yTicks = static_cast<int32_t>(std::lround((p.y.high - p.y.low) / p.y.step));
+    for (int32_t i = 0; i <= yTicks; ++i) {
+        const double v = p.y.low + i * p.y.step;
+        const double py = p.Map(p.x.low, v).y;
+        if (i > 0 && i < yTicks) svg.Line({p.left, py}, {right, py}, kGridColour);
+        svg.Line({p.left - kTickLength, py}, {p.left, py}, kAxisColour);
+        svg.Text({p.left - kTickLength - 2, py + kTickFont / 3}, TickLabel(v, p.y.step), kTickFont,
+                 "end");
+    }
+    svg.Line({p.left, p.top}, {p.left, bottom}, kAxisColour, 1.5);
+    svg.Line({p.left, bottom}, {right, bottom}, kAxisColour, 1.5);
+    svg.Text({p.left + p.width / 2, p.top - 10}, title, kTitleFont, "middle", 0.0, true);
+    svg.Text({p.left + p.width / 2, bottom + kTickLength + kTickFont + kLabelFont + 8}, xLabel,
+             kLabelFont, "middle");
+    const double yLabelX = p.left - 52;
+    svg.Text({yLabelX, p.top + p.height / 2}, yLabel, kLabelFont, "middle", -90.0);
+}

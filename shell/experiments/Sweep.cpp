@@ -1,0 +1,381 @@
+#include "shell/experiments/Sweep.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <unordered_set>
+
+#include "shell/StartSettings.h"
+#include "shell/experiments/Plots.h"
+#include "shell/experiments/RunProcesses.h"
+#include "shell/experiments/SummaryRun.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kProgram = "marrowick";
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitSignalBase = 128;
+// How often the sweep wakes without news, to redraw the time left.
+constexpr long kWaitNanoseconds = 250L * 1000 * 1000;
+constexpr auto kProgressInterval = std::chrono::milliseconds(500);
+// Runs get this long to end after SIGTERM before SIGKILL.
+constexpr auto kTermGrace = std::chrono::seconds(2);
+constexpr size_t kErrorExcerpt = 300;  // characters of a failed run's message
+constexpr const char* kHugePagesTunable = "GLIBC_TUNABLES=glibc.malloc.hugetlb=1";
+
+// Blocks the signals the sweep waits for, and unblocks them at the end.
+class BlockedSignals {
+public:
+    BlockedSignals() {
+        sigemptyset(&set);
+        for (int signal : {SIGCHLD, SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
+        sigprocmask(SIG_BLOCK, &set, &previous);
+    }
+    ~BlockedSignals() {
+        // A stop request that came with the last run is consumed, not left
+        // to kill us on the way out.
+        timespec none{0, 0};
+        while (sigtimedwait(&set, nullptr, &none) > 0) {
+        }
+        sigprocmask(SIG_SETMASK, &previous, nullptr);
+    }
+    BlockedSignals(const BlockedSignals&) = delete;
+    BlockedSignals& operator=(const BlockedSignals&) = delete;
+
+    sigset_t set;
+
+private:
+    sigset_t previous;
+};
+
+// A file for one job's standard error: read when its run fails, then emptied.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using ErrorFile = std::unique_ptr<std::FILE, FileCloser>;
+
+struct Job {
+    pid_t pid = -1;
+    size_t run = 0;
+    ErrorFile errors;
+};
+
+std::string FirstLines(std::FILE* file) {
+    std::string text(kErrorExcerpt, '\0');
+    std::rewind(file);
+    text.resize(std::fread(&text[0], 1, text.size(), file));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    for (char& c : text) {
+        if (c == '\n') c = ' ';
+    }
+    if (ftruncate(fileno(file), 0) != 0) {
+        // The next run's text lands after this one's; only the excerpt suffers.
+    }
+    std::rewind(file);
+    return text;
+}
+
+std::string Describe(const RunKey& key) {
+    std::string text = "seed " + std::to_string(key.seed);
+    for (size_t i = 0; i < key.parameters.size(); ++i) {
+        char value[32];
+        FormatParameterValue(key.parameters[i], key.values[i], value, sizeof value);
+        text += std::string(" ") + key.parameters[i].Name() + "=" + value;
+    }
+    return text;
+}
+
+std::string Duration(double seconds) {
+    const long s = static_cast<long>(seconds + 0.5);
+    char text[32];
+    if (s >= 3600) {
+        std::snprintf(text, sizeof text, "%ldh%02ldm", s / 3600, s / 60 % 60);
+    } else if (s >= 60) {
+        std::snprintf(text, sizeof text, "%ldm%02lds", s / 60, s % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%lds", s);
+    }
+    return text;
+}
+
+// The progress line on a terminal's standard error; nothing elsewhere.
+class Progress {
+public:
+    Progress(size_t total, size_t before) : total(total), before(before), start(Clock::now()) {
+        on = isatty(STDERR_FILENO) != 0;
+    }
+    void Show(size_t done, size_t failed, bool force) {
+        if (!on) return;
+        const auto now = Clock::now();
+        if (!force && now - lastShown < kProgressInterval) return;
+        lastShown = now;
+        std::string line = "sweep: " + std::to_string(before + done + failed) + "/" +
+                           std::to_string(total) + " runs";
+        if (failed > 0) line += ", " + std::to_string(failed) + " failed";
+        const size_t finished = done + failed;
+        if (finished > 0 && before + finished < total) {
+            const double elapsed = std::chrono::duration<double>(now - start).count();
+            line += ", about " + Duration(elapsed / finished * (total - before - finished)) + " left";
+        }
+        std::fprintf(stderr, "\r\033[K%s", line.c_str());
+        std::fflush(stderr);
+        shown = true;
+    }
+    void Clear() {
+        if (!shown) return;
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        shown = false;
+    }
+
+private:
+    size_t total;
+    size_t before;
+    Clock::time_point start;
+    Clock::time_point lastShown{};
+    bool on = false;
+    bool shown = false;
+};
+
+void EndRuns(const std::vector<Job>& jobs, int signal) {
+    for (const Job& job : jobs) {
+        if (job.pid > 0) kill(-job.pid, signal);  // its whole group: wrappers and all
+    }
+}
+
+bool ListRuns(const std::string& program, const std::vector<RunKey>& runs) {
+    for (const RunKey& key : runs) {
+        const std::string line = ShellCommand(RunCommand(program, key, nullptr)) + "\n";
+        if (std::fputs(line.c_str(), stdout) == EOF) break;
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fprintf(stderr, "%s: cannot write the run list: %s\n", kProgram, std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> RunCommand(const std::string& program, const RunKey& key,
+                                    const char* out) {
+    std::vector<std::string> words = {program, "--summary-run", "--seed", std::to_string(key.seed),
+                                      "--steps", std::to_string(key.steps)};
+    for (size_t i = 0; i < key.parameters.size(); ++i) {
+        char value[32];
+        FormatParameterValue(key.parameters[i], key.values[i], value, sizeof value);
+        words.push_back("--set");
+        words.push_back(std::string(key.parameters[i].Name()) + "=" + value);
+    }
+    if (out != nullptr) {
+        words.push_back("--out");
+        words.push_back(out);
+    }
+    return words;
+}
+
+int RunSweep(const SweepPlan& plan, const char* argv0) {
+    std::string program = plan.program;
+    if (program.empty() && !ResolveThisProgram(argv0, program)) {
+        std::fprintf(stderr, "%s: cannot find this program's file to start the runs; name it "
+                             "with --program\n", kProgram);
+        return kExitFailure;
+    }
+    std::string error;
+    {
+        // Also provides the rule base the runs will read.
+        DefaultWorld defaults;
+        if (!CheckSweepGrid(plan, defaults.Target(), error)) {
+            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            return kExitUsage;
+        }
+    }
+    const std::vector<RunKey> runs = plan.Runs();
+    if (plan.listRuns) return ListRuns(program, runs) ? kExitOk : kExitFailure;
+
+    const std::string header = SummaryHeader(plan.Columns());
+    const int summary = OpenSummaryForAppend(plan.out.c_str(), header, error);
+    if (summary < 0) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        return kExitFailure;
+    }
+    SummaryTable table;
+    if (!ReadSummaryFile(plan.out.c_str(), true, table, error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        close(summary);
+        return kExitFailure;
+    }
+    std::unordered_set<std::string> recorded;
+    for (const auto& row : table.rows) recorded.insert(table.KeyOf(row));
+    std::vector<size_t> pending;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (recorded.count(runs[i].Text()) == 0) pending.push_back(i);
+    }
+
+    int32_t jobCount = plan.jobs > 0 ? plan.jobs : AvailableCores();
+    if (static_cast<size_t>(jobCount) > pending.size()) jobCount = static_cast<int32_t>(pending.size());
+    std::vector<Job> jobs(static_cast<size_t>(jobCount));
+    for (Job& job : jobs) {
+        job.errors.reset(std::tmpfile());
+        if (!job.errors) {
+            std::fprintf(stderr, "%s: cannot make a temporary file: %s\n", kProgram, std::strerror(errno));
+            close(summary);
+            return kExitFailure;
+        }
+    }
+
+    std::vector<std::string> childEnvironment = {std::string(kSweepChildVariable) + "=1"};
+    if (std::getenv("GLIBC_TUNABLES") == nullptr) {
+        // A run's simulation (about 10 MB) is written whole by its
+        // constructor; in 2 MB pages that is a few page faults instead of
+        // thousands, which is most of what a run costs beyond its steps.
+        // Only where transparent huge pages are on "madvise"; harmless elsewhere.
+        childEnvironment.push_back(kHugePagesTunable);
+    }
+    Progress progress(runs.size(), runs.size() - pending.size());
+    size_t next = 0;
+    size_t done = 0;
+    size_t failed = 0;
+    size_t running = 0;
+    int stopSignal = 0;
+    bool cannotStart = false;
+    bool rowsLost = false;
+    Clock::time_point killAt{};
+    {
+        BlockedSignals signals;
+        for (;;) {
+            for (Job& job : jobs) {
+                if (job.pid > 0 || stopSignal != 0 || cannotStart || next == pending.size()) continue;
+                job.run = pending[next];
+                const auto words = RunCommand(program, runs[job.run], plan.out.c_str());
+                if (!SpawnProcess(words, fileno(job.errors.get()), childEnvironment, job.pid, error)) {
+                    progress.Clear();
+                    std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+                    job.pid = -1;
+                    cannotStart = true;
+                    continue;
+                }
+                ++next;
+                ++running;
+            }
+            if (running == 0) break;
+            progress.Show(done, failed, false);
+
+            timespec wait{0, kWaitNanoseconds};
+            const int signal = sigtimedwait(&signals.set, nullptr, &wait);
+            if ((signal == SIGINT || signal == SIGTERM || signal == SIGHUP) && stopSignal == 0) {
+                stopSignal = signal;
+                EndRuns(jobs, SIGTERM);
+                killAt = Clock::now() + kTermGrace;
+            }
+            if (stopSignal != 0 && Clock::now() >= killAt) EndRuns(jobs, SIGKILL);
+
+            for (;;) {
+                int status = 0;
+                const pid_t pid = waitpid(-1, &status, WNOHANG);
+                if (pid <= 0) break;
+                for (Job& job : jobs) {
+                    if (job.pid != pid) continue;
+                    job.pid = -1;
+                    --running;
+                    // A run ended by our stop is not a failed run: it has no row
+                    // and runs again next time.
+                    if (stopSignal != 0) break;
+                    const std::string end = EndStatus(status);
+                    if (end == kStatusOk) {
+                        ++done;
+                        FirstLines(job.errors.get());
+                        break;
+                    }
+                    ++failed;
+                    const RunKey& key = runs[job.run];
+                    if (!AppendWhole(summary, FailedLine(key, end.c_str()))) rowsLost = true;
+                    const std::string said = FirstLines(job.errors.get());
+                    progress.Clear();
+                    std::fprintf(stderr, "%s: run %s ended with %s%s%s\n", kProgram,
+                                 Describe(key).c_str(), end.c_str(), said.empty() ? "" : ": ",
+                                 said.c_str());
+                    break;
+                }
+            }
+            progress.Show(done, failed, false);
+        }
+    }
+    progress.Clear();
+    close(summary);
+
+    if (rowsLost) {
+        std::fprintf(stderr, "%s: cannot write to '%s'; the failed runs' rows are missing\n",
+                     kProgram, plan.out.c_str());
+    }
+    if (stopSignal != 0) {
+        std::fprintf(stderr,
+                     "%s: sweep stopped: %zu of %zu runs are in %s; the same command goes on "
+                     "from there\n",
+                     kProgram, runs.size() - pending.size() + done + failed, runs.size(),
+                     plan.out.c_str());
+        return kExitSignalBase + stopSignal;
+    }
+    if (cannotStart) return kExitFailure;
+
+    // The whole grid as the file now has it: failures of earlier sweeps count.
+    if (!ReadSummaryFile(plan.out.c_str(), true, table, error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        return kExitFailure;
+    }
+    std::unordered_set<std::string> keys;
+    for (const RunKey& key : runs) keys.insert(key.Text());
+    std::unordered_set<std::string> okKeys;
+    std::unordered_set<std::string> failedKeys;
+    for (const auto& row : table.rows) {
+        const std::string key = table.KeyOf(row);
+        if (keys.count(key) == 0) continue;
+        (table.StatusOf(row) == kStatusOk ? okKeys : failedKeys).insert(key);
+    }
+    size_t failedRuns = 0;
+    for (const std::string& key : failedKeys) failedRuns += okKeys.count(key) == 0 ? 1 : 0;
+    int status = rowsLost ? kExitFailure : kExitOk;
+    if (failedRuns > 0) {
+        std::fprintf(stderr, "%s: %zu of %zu runs failed; their rows in %s say how\n", kProgram,
+                     failedRuns, runs.size(), plan.out.c_str());
+        status = kExitFailure;
+    }
+    if (!plan.plot.empty()) {
+        std::vector<std::string> series;
+        for (size_t a = 1; a < plan.vary.size(); ++a) series.push_back(plan.vary[a].ref.Name());
+        if (!WriteSweepPlot(plan.plot.c_str(), table, &keys, plan.vary[0].ref.Name(), series,
+                            error)) {
+            std::fprintf(stderr, "%s: no plot: %s\n", kProgram, error.c_str());
+            status = kExitFailure;
+        }
+    }
+    return status;
+}
+
+int RunSweepCommand(int argc, char** argv) {
+    SweepPlan plan;
+    std::string error;
+    switch (ParseSweepOptions(argc, argv, plan, error)) {
+        case SweepCommand::Help:
+            std::fputs(kSweepHelp, stdout);
+            return kExitOk;
+        case SweepCommand::Error:
+            std::fprintf(stderr, "%s: %s\n%sTry 'marrowick --sweep --help' for more information.\n",
+                         kProgram, error.c_str(), kSweepUsage);
+            return kExitUsage;
+        case SweepCommand::Run:
+            break;
+    }
+    return RunSweep(plan, argv[0]);
+}

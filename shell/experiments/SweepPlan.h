@@ -1,0 +1,60 @@
+#pragma once
+// What a sweep runs: the settings held fixed (--set), the parameters varied
+// (--vary; the grid is the product of their values), the seeds, the steps per
+// run, and where the rows go. Parsing and the grid only; Sweep.h runs it.
+//
+//   marrowick --sweep [--set NAME=VALUE]... [--vary NAME=A,B,C | NAME=FROM:TO:STEP]...
+//                     [--seeds A-B | --seeds N] [--steps N] [--jobs J] [--out FILE]
+//                     [--plot FILE.svg] [--list-runs] [--program PATH]
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "shell/experiments/SummaryRow.h"
+
+struct VaryAxis {
+    ParameterRef ref;
+    std::vector<double> values;  // distinct, in the order given
+};
+
+struct SweepPlan {
+    static constexpr int64_t kDefaultSteps = 10000;
+    static constexpr size_t kMaxValues = 10000;   // per varied parameter
+    static constexpr size_t kMaxRuns = 1000000;   // the whole grid times the seeds
+
+    std::vector<ParameterRef> fixed;  // in the order given
+    std::vector<double> fixedValues;
+    std::vector<VaryAxis> vary;
+    std::vector<uint32_t> seeds{1};
+    int64_t steps = kDefaultSteps;
+    int32_t jobs = 0;  // 0: one per core
+    std::string out = "results.csv";
+    std::string plot;
+    bool listRuns = false;
+    std::string program;  // empty: this program
+
+    // The parameter columns: the fixed ones, then the varied ones.
+    std::vector<ParameterRef> Columns() const;
+    // Grid points times seeds.
+    size_t RunCount() const;
+    // Every run: the first varied parameter changes slowest, the seed fastest.
+    std::vector<RunKey> Runs() const;
+};
+
+enum class SweepCommand { Run, Help, Error };
+
+// Parses the arguments after argv[0] ("--sweep" itself is skipped).
+SweepCommand ParseSweepOptions(int argc, char** argv, SweepPlan& plan, std::string& error);
+
+// "NAME=A,B,C" or "NAME=FROM:TO:STEP" (both ends included); every value is
+// checked against the parameter's range.
+bool ParseVary(const char* text, VaryAxis& axis, std::string& error);
+// "A-B" (seeds A to B) or "N" (seeds 1 to N).
+bool ParseSeeds(const char* text, std::vector<uint32_t>& seeds, std::string& error);
+
+// Every grid point through the cross-checks of the start-up settings, against
+// the defaults; the first one refused is named in the message.
+bool CheckSweepGrid(const SweepPlan& plan, const DialogTarget& defaults, std::string& error);
+
+extern const char kSweepUsage[];
+extern const char kSweepHelp[];

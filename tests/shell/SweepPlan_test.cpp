@@ -1,0 +1,178 @@
+// The sweep's plan: --vary lists and ranges read through the parameters' own
+// ranges, --seeds, the grid as the product of the varied values with the
+// seeds innermost, and the checks of every grid point.
+#include "shell/experiments/SweepPlan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/StartSettings.h"
+#include "shell/experiments/Sweep.h"
+#include "tests/TempFolder.h"
+
+namespace {
+
+std::vector<double> Values(const char* text) {
+    VaryAxis axis;
+    std::string error;
+    EXPECT_TRUE(ParseVary(text, axis, error)) << text << ": " << error;
+    return axis.values;
+}
+
+std::string VaryError(const char* text) {
+    VaryAxis axis;
+    std::string error;
+    EXPECT_FALSE(ParseVary(text, axis, error)) << text;
+    return error;
+}
+
+SweepCommand Parse(std::vector<const char*> args, SweepPlan& plan, std::string& error) {
+    args.insert(args.begin(), {"marrowick", "--sweep"});
+    return ParseSweepOptions(static_cast<int>(args.size()), const_cast<char**>(args.data()), plan,
+                             error);
+}
+
+}  // namespace
+
+TEST(SweepVary, ListsAndRangesGiveTheValuesAsTheParameterStoresThem) {
+    EXPECT_EQ(Values("maxWanderDistance=10,20,5"), (std::vector<double>{10, 20, 5}));
+    EXPECT_EQ(Values("maxWanderDistance=5:30:5"), (std::vector<double>{5, 10, 15, 20, 25, 30}));
+    EXPECT_EQ(Values("maxWanderDistance=5:29:5"), (std::vector<double>{5, 10, 15, 20, 25}));
+    EXPECT_EQ(Values("maxWanderDistance=7:7:1"), (std::vector<double>{7}));
+    // Both ends included although 0.1 + 2 x 0.1 is not 0.3 in binary.
+    EXPECT_EQ(Values("foodPerAnt=0.1:0.3:0.1"),
+              (std::vector<double>{0.1f, 0.2f, 0.3f}));
+    EXPECT_EQ(Values("foodPerAnt=0.001:0.003:0.001").size(), 3u);
+    // Repeats run once.
+    EXPECT_EQ(Values("dieRatio=0.5,0.5,0.25"), (std::vector<double>{0.5, 0.25}));
+    EXPECT_EQ(Values("generatorType=0,Exponential Growth"), (std::vector<double>{0, 2}));
+}
+
+TEST(SweepVary, RefusedValuesNameTheParameterAndItsRange) {
+    struct Case {
+        const char* text;
+        const char* mentions;
+    };
+    const Case cases[] = {
+        {"maxWanderDistance=4,10", "maxWanderDistance (\"MaxWanderDistance\" in Ants Options) takes a whole number from 5 to 30, not \"4\""},
+        {"maxWanderDistance=10:40:10", "from 5 to 30, not \"40\""},
+        {"maxWanderDistance=5:10:2.5", "whole number"},
+        {"foodPerAnt=0.5:0.1:0.1", "FROM <= TO and a STEP above 0"},
+        {"foodPerAnt=0.1:0.5:0", "STEP above 0"},
+        {"foodPerAnt=0.1:0.5", "FROM <= TO"},
+        {"foodPerAnt=0:1:0.00001", "more than 10000 values"},
+        {"foodPerAnt", "--vary needs NAME=A,B,C or NAME=FROM:TO:STEP"},
+        {"foodPerAnt=", "--vary needs"},
+        {"nosuch=1,2", "unknown parameter \"nosuch\""},
+        {"foodperant=1", "did you mean foodPerAnt?"},
+        {"foodPerAnt=0.1,,0.2", "not \"\""},
+    };
+    for (const Case& c : cases) {
+        const std::string error = VaryError(c.text);
+        EXPECT_NE(error.find(c.mentions), std::string::npos) << c.text << ": " << error;
+    }
+}
+
+TEST(SweepSeeds, ARangeOrACount) {
+    std::vector<uint32_t> seeds;
+    std::string error;
+    ASSERT_TRUE(ParseSeeds("3-6", seeds, error));
+    EXPECT_EQ(seeds, (std::vector<uint32_t>{3, 4, 5, 6}));
+    ASSERT_TRUE(ParseSeeds("4", seeds, error));
+    EXPECT_EQ(seeds, (std::vector<uint32_t>{1, 2, 3, 4}));
+    ASSERT_TRUE(ParseSeeds("4294967295-4294967295", seeds, error));
+    EXPECT_EQ(seeds, (std::vector<uint32_t>{4294967295u}));
+    for (const char* bad : {"0", "6-3", "-3", "3-", "a-b", "1-2-3", "", "1,2", "4294967296-4294967296"}) {
+        EXPECT_FALSE(ParseSeeds(bad, seeds, error)) << bad;
+        EXPECT_NE(error.find("--seeds takes A-B"), std::string::npos) << error;
+    }
+}
+
+TEST(SweepGrid, TheProductOfTheVariedValuesWithTheSeedsInnermost) {
+    SweepPlan plan;
+    std::string error;
+    ASSERT_EQ(Parse({"--set", "dieRatio=0.001", "--vary", "foodPerAnt=0.001,0.002", "--vary",
+                     "maxWanderDistance=5:15:5", "--seeds", "7-8", "--steps", "300"},
+                    plan, error),
+              SweepCommand::Run)
+        << error;
+    EXPECT_EQ(plan.RunCount(), 12u);
+    const std::vector<RunKey> runs = plan.Runs();
+    ASSERT_EQ(runs.size(), 12u);
+    std::vector<std::string> keys;
+    for (const RunKey& run : runs) keys.push_back(run.Text());
+    // Columns: the fixed setting, then the varied ones in the order given.
+    EXPECT_EQ(SummaryHeader(plan.Columns()).substr(0, 40),
+              "dieRatio,foodPerAnt,maxWanderDistance,se");
+    const std::vector<std::string> expected = {
+        "0.001,0.001,5,7,300",  "0.001,0.001,5,8,300",  "0.001,0.001,10,7,300",
+        "0.001,0.001,10,8,300", "0.001,0.001,15,7,300", "0.001,0.001,15,8,300",
+        "0.001,0.002,5,7,300",  "0.001,0.002,5,8,300",  "0.001,0.002,10,7,300",
+        "0.001,0.002,10,8,300", "0.001,0.002,15,7,300", "0.001,0.002,15,8,300",
+    };
+    EXPECT_EQ(keys, expected);
+    // A run's command line carries its key whole.
+    const std::vector<std::string> words = RunCommand("/bin/m", runs[3], "r.csv");
+    const std::vector<std::string> expectedWords = {
+        "/bin/m", "--summary-run", "--seed", "8", "--steps", "300", "--set", "dieRatio=0.001",
+        "--set", "foodPerAnt=0.001", "--set", "maxWanderDistance=10", "--out", "r.csv"};
+    EXPECT_EQ(words, expectedWords);
+}
+
+TEST(SweepGrid, WithoutVaryOneRunPerSeed) {
+    SweepPlan plan;
+    std::string error;
+    ASSERT_EQ(Parse({"--seeds", "3"}, plan, error), SweepCommand::Run) << error;
+    const std::vector<RunKey> runs = plan.Runs();
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[2].Text(), "3,10000");
+}
+
+TEST(SweepOptions, UsageErrors) {
+    struct Case {
+        std::vector<const char*> args;
+        const char* mentions;
+    };
+    const Case cases[] = {
+        {{"--set", "foodPerAnt=0.1", "--vary", "foodPerAnt=0.1,0.2"}, "foodPerAnt is both held by --set and varied by --vary"},
+        {{"--vary", "foodPerAnt=0.1", "--vary", "foodPerAnt=0.2"}, "given to --vary twice"},
+        {{"--plot", "p.svg"}, "--plot draws the measures against the first --vary parameter"},
+        {{"--jobs", "0"}, "--jobs takes a whole number from 1 to 1024"},
+        {{"--steps", "-1"}, "--steps takes a whole number"},
+        {{"--steps"}, "requires an argument"},
+        {{"--out="}, "needs a file name"},
+        {{"--headless"}, "unrecognized option '--headless'"},
+        {{"extra"}, "unexpected argument 'extra'"},
+        {{"--vary", "foodPerAnt=0:1:0.001", "--vary", "dieRatio=0:1:0.001", "--seeds", "2"}, "more than 1000000 runs"},
+    };
+    for (const Case& c : cases) {
+        SweepPlan plan;
+        std::string error;
+        EXPECT_EQ(Parse(c.args, plan, error), SweepCommand::Error) << c.mentions;
+        EXPECT_NE(error.find(c.mentions), std::string::npos) << error;
+    }
+    SweepPlan plan;
+    std::string error;
+    EXPECT_EQ(Parse({"--vary", "foodPerAnt=0.1", "--help"}, plan, error), SweepCommand::Help);
+}
+
+TEST(SweepGrid, EveryGridPointPassesTheCrossChecksOrTheFirstRefusedIsNamed) {
+    TempFolder folder;
+    DefaultWorld defaults(folder.File("Rules.clp").c_str());
+    SweepPlan plan;
+    std::string error;
+    ASSERT_EQ(Parse({"--set", "meanderingShare=55", "--vary", "gatheringShare=30,35", "--vary",
+                     "wanderingShare=5,0"},
+                    plan, error),
+              SweepCommand::Run);
+    EXPECT_FALSE(CheckSweepGrid(plan, defaults.Target(), error));
+    EXPECT_EQ(error,
+              "the grid point gatheringShare=30 wanderingShare=0 is refused: the four shares must "
+              "add up to 100: gatheringShare 30 + meanderingShare 55 + reproducingShare 10 + "
+              "wanderingShare 0 make 95");
+    ASSERT_EQ(Parse({"--vary", "colonyX=10,118", "--vary", "colonyY=10,118"}, plan, error),
+              SweepCommand::Run);
+    EXPECT_TRUE(CheckSweepGrid(plan, defaults.Target(), error)) << error;
+}
