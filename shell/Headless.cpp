@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "policy/EngineProcess.h"
 #include "simulation/Simulation.h"
 #include "simulation/StatisticsText.h"
 
@@ -111,7 +112,11 @@ constexpr NumberOption kEvery{"--every", 1, 2147483647u};
 std::atomic<int> interruptSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal flag must be lock-free");
 
-void OnInterrupt(int signalNumber) { interruptSignal.store(signalNumber); }
+// A rule engine pass under way is abandoned too, so the step ends at once.
+void OnInterrupt(int signalNumber) {
+    interruptSignal.store(signalNumber);
+    EngineProcess::AbandonWaits();
+}
 
 bool Interrupted() { return interruptSignal.load(std::memory_order_relaxed) != 0; }
 
@@ -121,16 +126,20 @@ class InterruptGuard {
 public:
     InterruptGuard() {
         interruptSignal.store(0);
+        EngineProcess::ResumeWaits();
         struct sigaction action {};
         action.sa_handler = OnInterrupt;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESETHAND;
         sigaction(SIGINT, &action, &previousInt);
         sigaction(SIGTERM, &action, &previousTerm);
+        sigaction(SIGHUP, &action, &previousHup);
     }
     ~InterruptGuard() {
+        EngineProcess::ResumeWaits();  // the run's engine is gone by now
         sigaction(SIGINT, &previousInt, nullptr);
         sigaction(SIGTERM, &previousTerm, nullptr);
+        sigaction(SIGHUP, &previousHup, nullptr);
     }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
@@ -138,6 +147,7 @@ public:
 private:
     struct sigaction previousInt {};
     struct sigaction previousTerm {};
+    struct sigaction previousHup {};
 };
 
 // ---------------------------------------------------------------------------
