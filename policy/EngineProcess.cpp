@@ -105,6 +105,10 @@ bool EngineProcess::ReadRuleBase(const char* path) {
     bool ok = fstat(file, &info) == 0 && S_ISREG(info.st_mode);
     if (!ok) {
         std::snprintf(problem, sizeof problem, "the rule base \"%s\" is not a regular file", path);
+    } else if (static_cast<uint64_t>(info.st_size) > kMaxRuleBaseBytes) {
+        std::snprintf(problem, sizeof problem, "the rule base \"%s\" is larger than %zu MiB", path,
+                      kMaxRuleBaseBytes >> 20);
+        ok = false;
     }
     char block[65536];
     while (ok) {
