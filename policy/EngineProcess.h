@@ -27,12 +27,12 @@
 // lock). AbandonWaits alone may be called from anywhere, signal handlers
 // included.
 #include <sys/types.h>
-#include <time.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "policy/EngineChannel.h"
 #include "policy/EngineProtocol.h"
 #include "policy/RuleEngine.h"
 
@@ -47,8 +47,8 @@ public:
     static constexpr size_t kProblemCapacity = 640;
 
     EngineProcess() = default;
-    // Asks the engine to quit; one that does not at once is killed. Reaped.
-    ~EngineProcess();
+    // The engine is asked to quit; one that does not at once is killed. Reaped.
+    ~EngineProcess() = default;
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;
 
@@ -74,14 +74,14 @@ public:
 
     const char* Problem() const { return problem; }
     // The engine process, -1 while none runs (tests).
-    pid_t EnginePid() const { return pid; }
+    pid_t EnginePid() const { return channel.Pid(); }
 
     // Every engine wait, running or to come, returns at once (the pass is
     // abandoned, its engine killed without a word): the program is ending.
     // Async-signal-safe.
-    static void AbandonWaits() noexcept;
-    static void ResumeWaits() noexcept;
-    static bool WaitsAbandoned() noexcept;
+    static void AbandonWaits() noexcept { EngineChannel::AbandonWaits(); }
+    static void ResumeWaits() noexcept { EngineChannel::ResumeWaits(); }
+    static bool WaitsAbandoned() noexcept { return EngineChannel::WaitsAbandoned(); }
 
     // The last listing, always NUL-terminated; empty after a failed pass.
     char factListing[kListingCapacity] = {};
@@ -90,46 +90,25 @@ public:
     BoundedText<RuleEngine::kTraceCapacity> firedRules;
 
 private:
-    enum class Outcome { Ok, TimedOut, Ended, Garbled, Abandoned };
-    struct Budget {
-        int64_t cpuNs;   // the engine's processor time
-        int64_t wallNs;  // the clock on the wall
-    };
-    // The clock of one exchange (request and answer).
-    struct Watch {
-        int64_t start = 0;
-        bool measuring = false;
-        int64_t cpuBase = 0;
-    };
+    using Outcome = EngineChannel::Outcome;
+    enum class Stage { Start, Load, Pass };
 
     bool ReadRuleBase(const char* path);
     bool Start();
     LoadResult LoadInEngine(bool first);
-    void EndEngine(bool quit);
-    bool Reap(int32_t withinMs);
-    void Failed(Outcome outcome, const char* during);
-
-    Outcome Send(const char* head, size_t headLength, const char* body, size_t bodyLength,
-                 const Budget& budget, Watch& watch);
-    Outcome Receive(EngineMessage expected, const Budget& budget, Watch& watch,
-                    uint32_t& kind, FrameReader& payload);
-    Outcome WaitFor(short events, const Budget& budget, Watch& watch);
-    int64_t EngineCpuNs() const;
+    bool CheckTemplates(const TemplateReport& world, const TemplateReport& colony);
+    bool TakeListing(FrameReader& reader);
+    void Failed(Outcome outcome, Stage stage);
     void ClearListing();
 
+    EngineChannel channel;
     std::string rulesPath;
     std::string ruleBaseText;  // kept for restarts: the same rule base, not a newer file
     char program[4096] = {};
-    int fd = -1;
-    pid_t pid = -1;
-    clockid_t cpuClock = 0;
-    bool hasCpuClock = false;
     bool engineLoaded = false;  // the running engine holds the rule base
     bool ready = false;
-    int endStatus = -1;         // the last reaped engine's wait status, -1 unknown
     bool echo = false;
     bool traceRules = false;
     char problem[kProblemCapacity] = {};
     char request[256] = {};
-    char answer[kMaxAnswerBytes] = {};
 };
