@@ -11,8 +11,13 @@
 
 namespace {
 
+// Lowers both limits to value; a limit that is lower already stays.
 bool SetLimit(int resource, rlim_t value, const char* name, char* error, size_t capacity) {
     struct rlimit limit {};
+    if (getrlimit(resource, &limit) == 0 && limit.rlim_max != RLIM_INFINITY &&
+        limit.rlim_max < value) {
+        value = limit.rlim_max;
+    }
     limit.rlim_cur = value;
     limit.rlim_max = value;
     if (setrlimit(resource, &limit) == 0) return true;
