@@ -78,25 +78,15 @@ void ExpertSystem::Init(const char* rulesPath) {
     firstPass = true;
     populationAction[0] = '\0';
     foodAction[0] = '\0';
-    if (!engine.Usable()) {
-        on = false;
-        std::fprintf(stderr, "Marrowick: the rule engine could not be started; the expert system is off.\n");
-        return;
-    }
+    failedPasses = 0;
+    runawayReported = false;
     ProvideRuleBase(rulesPath);
-    const char* problem = nullptr;
-    switch (engine.Load(rulesPath)) {
-        case LoadResult::Loaded: break;
-        case LoadResult::CannotRead: problem = "cannot be read"; break;
-        case LoadResult::HasErrors: problem = "has errors"; break;
-        case LoadResult::LacksTemplates:
-            problem = "lacks the world or colony template or one of their slots";
-            break;
-    }
-    if (problem != nullptr) {
+    if (engine.Load(rulesPath) != LoadResult::Loaded) {
         on = false;
-        std::fprintf(stderr, "Marrowick: the rule base \"%s\" %s; the expert system is off.\n",
-                     rulesPath, problem);
+        // Ending anyway (a signal during the load): nothing worth saying.
+        if (!EngineProcess::WaitsAbandoned()) {
+            std::fprintf(stderr, "marrowick: %s; the expert system is off\n", engine.Problem());
+        }
     }
 }
 
@@ -127,17 +117,36 @@ void ExpertSystem::Run(Colony& colony) {
 
     // A rule base that keeps firing (an edited one can) is cut off; its
     // conclusions are not trusted, so the shares and lines stay as they were.
+    // So does a pass the engine failed.
     switch (engine.Pass(facts)) {
-        case PassResult::Listed: break;
-        case PassResult::Failed: return;
+        case PassResult::Listed:
+            failedPasses = 0;
+            break;
+        case PassResult::Failed:
+        case PassResult::Abandoned:
+            return;
         case PassResult::CutOff:
             ++cutOffPasses;
-            if (!engine.runawayReported) {
-                engine.runawayReported = true;
+            failedPasses = 0;
+            if (!runawayReported) {
+                runawayReported = true;
                 std::fprintf(stderr,
-                             "Marrowick: the rules were still firing after %ld firings; "
-                             "the pass was abandoned and the role shares left unchanged.\n",
+                             "marrowick: the rules were still firing after %ld firings; "
+                             "the pass was abandoned and the role shares left unchanged\n",
                              RuleEngine::kMaxRuleFirings);
+            }
+            return;
+        case PassResult::EngineFailed:
+            ++failedPasses;
+            std::fprintf(stderr, "marrowick: %s; the role shares are left unchanged\n",
+                         engine.Problem());
+            if (failedPasses >= kMaxFailedPasses) {
+                failedPasses = 0;
+                on = false;
+                std::fprintf(stderr,
+                             "marrowick: the rule engine failed %d passes in a row; "
+                             "the expert system is off\n",
+                             kMaxFailedPasses);
             }
             return;
     }

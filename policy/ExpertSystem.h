@@ -6,18 +6,24 @@
 //
 // The colony knows nothing of it: the simulation asks for a pass when the
 // colony's policy countdown says one is due (Colony::policyPassDue).
+// The rules run in a process of their own (policy/EngineProcess.h); all the
+// arithmetic (classification, baselines, reading the conclusions, the shares)
+// stays here. An engine that fails three passes in a row switches the expert
+// system off.
 // Threading: like the colony, touched by other threads only under the
 // simulation's state lock.
 #include <cstddef>
 #include <cstdint>
 
-#include "policy/RuleEngine.h"
+#include "policy/EngineProcess.h"
 
 class Colony;
 
 class ExpertSystem {
 public:
     static constexpr size_t kActionCapacity = 100;  // populationAction, foodAction
+    // Failed passes in a row (time-outs, crashes) that switch the system off.
+    static constexpr int32_t kMaxFailedPasses = 3;
 
     ExpertSystem() = default;
     ExpertSystem(const ExpertSystem&) = delete;
@@ -29,12 +35,14 @@ public:
     void Init(const char* rulesPath);
 
     // One pass over the colony. Does nothing while the rule base is unusable
-    // (the switch may be turned on after a failed load).
+    // (the switch may be turned on after a failed load). A pass the engine
+    // fails leaves the shares and action lines as they were and says why on
+    // standard error.
     void Run(Colony& colony);
 
     // ---- Fields ----
     bool on = true;  // "Expert System Actions is On"
-    RuleEngine engine;
+    EngineProcess engine;
     bool firstPass = true;  // the first pass takes the baselines
     int32_t baselineFoodReserves = 0;
     int32_t baselineFoodSupply = 0;
@@ -43,4 +51,6 @@ public:
     // Passes abandoned because the rules were still firing after
     // RuleEngine::kMaxRuleFirings.
     int32_t cutOffPasses = 0;
+    int32_t failedPasses = 0;      // in a row; a listed pass starts the count again
+    bool runawayReported = false;  // the 10,000-firing cut-off is reported once
 };

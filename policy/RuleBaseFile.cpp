@@ -1,6 +1,7 @@
 #include "policy/RuleBaseFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -51,9 +52,9 @@ void WriteBuiltInRules(const char* path) {
 }  // namespace
 
 void ProvideRuleBase(const char* path) {
-    if (std::FILE* existing = std::fopen(path, "rb")) {
-        std::fclose(existing);
-        return;
-    }
+    // Whatever stands there already is the user's (opening it to find out
+    // would hang on a FIFO): the load says what is wrong with it, if anything.
+    struct stat existing {};
+    if (stat(path, &existing) == 0) return;
     WriteBuiltInRules(path);
 }

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <iterator>
+#include <string>
 
 extern "C" {
 #include <clips/clips.h>
@@ -16,6 +18,8 @@ namespace {
 constexpr const char* kListingName = "proir";
 constexpr const char* kConsoleNames[] = {"stdout", "wdisplay", "wdialog", "wprompt", "wtrace"};
 constexpr const char* kErrorNames[] = {"werror", "wwarning"};
+// The string source LoadText reads from; no rule base can name it usefully.
+constexpr const char* kSourceName = "marrowick-rule-base";
 
 // The engine asks its routers in priority order for every piece it prints.
 // The listing router comes first (a pass prints the listing in many small
@@ -23,29 +27,6 @@ constexpr const char* kErrorNames[] = {"werror", "wwarning"};
 // standard-stream router, so it still answers before that one.
 constexpr int kListingRouterPriority = 10;
 constexpr int kConsoleRouterPriority = 5;
-
-constexpr const char* kWorldTemplate = "world";
-constexpr const char* kColonyTemplate = "colony";
-constexpr const char* kWorldSlots[] = {"food_supply", "change_FS"};
-constexpr const char* kColonySlots[] = {"food_reserves", "population", "change_FR",
-                                        "num_gathering_ants"};
-
-bool HasSlots(void* environment, void* deftemplate, const char* const* slots, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        if (!EnvDeftemplateSlotExistP(environment, deftemplate, slots[i])) return false;
-    }
-    return true;
-}
-
-// The rule base is usable only when both templates exist with every slot the
-// pass fills in.
-bool HasTemplates(void* environment) {
-    void* world = EnvFindDeftemplate(environment, kWorldTemplate);
-    void* colony = EnvFindDeftemplate(environment, kColonyTemplate);
-    return world != nullptr && colony != nullptr &&
-           HasSlots(environment, world, kWorldSlots, std::size(kWorldSlots)) &&
-           HasSlots(environment, colony, kColonySlots, std::size(kColonySlots));
-}
 
 void PutSymbol(void* environment, void* fact, const char* slot, const char* value) {
     DATA_OBJECT data;
@@ -83,14 +64,90 @@ int ConsoleRouterQuery(void*, const char* logicalName) noexcept {
 }
 
 int ConsoleRouterPrint(void* environment, const char* logicalName, const char* text) noexcept {
-    if (text == nullptr) return 1;
+    RuleEngine* engine = EngineOf(environment);
+    if (text == nullptr || engine == nullptr) return 1;
     if (IsOneOf(logicalName, kErrorNames, std::size(kErrorNames))) {
-        std::fputs(text, stderr);
+        if (engine->Capture()) {
+            engine->errorText.Append(text, std::strlen(text));
+        } else {
+            std::fputs(text, stderr);
+        }
         return 1;
     }
-    RuleEngine* engine = EngineOf(environment);
-    if (engine != nullptr && engine->Echo()) std::fputs(text, stdout);
+    if (!engine->Echo()) return 1;
+    if (engine->Capture()) {
+        engine->consoleText.Append(text, std::strlen(text));
+    } else {
+        std::fputs(text, stdout);
+    }
     return 1;
+}
+
+// Called before every rule firing with the activation about to fire.
+void TraceFiring(void* environment, void* activation) noexcept {
+    RuleEngine* engine = static_cast<RuleEngine*>(GetEnvironmentCallbackContext(environment));
+    if (engine == nullptr || !engine->TraceRules() || activation == nullptr) return;
+    const char* name = EnvGetActivationName(environment, activation);
+    if (name == nullptr) return;
+    engine->firedRules.Append(name, std::strlen(name));
+    engine->firedRules.Append("\n", 1);
+}
+
+// The first template called name, MAIN's before any other module's (modules
+// are visited in the order they were defined, MAIN first). Leaves the current
+// module as it was.
+void* FindTemplateInAnyModule(void* environment, const char* name, void*& module) {
+    void* const current = EnvGetCurrentModule(environment);
+    void* found = nullptr;
+    module = nullptr;
+    for (void* m = EnvGetNextDefmodule(environment, nullptr); m != nullptr && found == nullptr;
+         m = EnvGetNextDefmodule(environment, m)) {
+        EnvSetCurrentModule(environment, m);
+        for (void* t = EnvGetNextDeftemplate(environment, nullptr); t != nullptr;
+             t = EnvGetNextDeftemplate(environment, t)) {
+            if (std::strcmp(EnvGetDeftemplateName(environment, t), name) == 0) {
+                found = t;
+                module = m;
+                break;
+            }
+        }
+    }
+    if (current != nullptr) EnvSetCurrentModule(environment, current);
+    return found;
+}
+
+void Describe(void* environment, void* deftemplate, void* module, const char* const* slots,
+              size_t count, TemplateReport& report) {
+    report = TemplateReport{};
+    if (deftemplate == nullptr) return;
+    report.found = true;
+    std::snprintf(report.module, sizeof report.module, "%s",
+                  EnvGetDefmoduleName(environment, module));
+    for (size_t i = 0; i < count; ++i) {
+        if (!EnvDeftemplateSlotExistP(environment, deftemplate, slots[i])) {
+            report.slots[i] = SlotKind::Missing;
+        } else if (EnvDeftemplateSlotMultiP(environment, deftemplate, slots[i])) {
+            report.slots[i] = SlotKind::Multi;
+        } else {
+            report.slots[i] = SlotKind::Single;
+        }
+    }
+}
+
+bool Fits(const TemplateReport& report, size_t count) {
+    if (!report.found) return false;
+    for (size_t i = 0; i < count; ++i) {
+        if (report.slots[i] != SlotKind::Single) return false;
+    }
+    return true;
+}
+
+// Every slot at its default first: the engine asserts a fact with an unset
+// multislot as garbage, and a rule base may add slots of its own.
+void* NewFact(void* environment, void* deftemplate) {
+    void* fact = EnvCreateFact(environment, deftemplate);
+    if (fact != nullptr) EnvAssignFactSlotDefaults(environment, fact);
+    return fact;
 }
 
 }  // namespace
@@ -105,7 +162,8 @@ RuleEngine::RuleEngine() {
                                 ListingRouterPrint, nullptr, nullptr, nullptr, this) &&
         EnvAddRouterWithContext(environment, "marrowick-console", kConsoleRouterPriority,
                                 ConsoleRouterQuery, ConsoleRouterPrint, nullptr, nullptr,
-                                nullptr, this);
+                                nullptr, this) &&
+        EnvAddBeforeRunFunctionWithContext(environment, "marrowick-trace", TraceFiring, 0, this);
     if (!routed) {
         DestroyEnvironment(environment);
         environment = nullptr;
@@ -138,29 +196,76 @@ void RuleEngine::AppendListing(const char* text) {
 }
 
 LoadResult RuleEngine::Load(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return LoadResult::CannotRead;
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return LoadResult::CannotRead;
+    return LoadText(path, text.c_str(), text.size());
+}
+
+LoadResult RuleEngine::LoadText(const char* name, const char* text, size_t length) {
     if (environment == nullptr) return LoadResult::CannotRead;
-    // The engine's own error text has gone to standard error by the time
-    // EnvLoad returns (the error router is installed with the environment).
-    const int loaded = EnvLoad(environment, path);
-    if (loaded == 0) return LoadResult::CannotRead;
-    if (loaded != 1) return LoadResult::HasErrors;
-    if (!HasTemplates(environment)) return LoadResult::LacksTemplates;
+    if (capture) {
+        consoleText.Clear();
+        errorText.Clear();
+    }
+    // The string source reads up to a NUL; a text with one inside it ends
+    // there, as a C string would.
+    const std::string source(text, length);
+    if (!OpenStringSource(environment, kSourceName, source.c_str(), 0)) {
+        return LoadResult::CannotRead;
+    }
+    char* const previousName = EnvGetParsingFileName(environment);
+    std::string previous = previousName != nullptr ? previousName : "";
+    EnvSetParsingFileName(environment, name);
+    const int noErrors = LoadConstructsFromLogicalName(environment, kSourceName);
+    EnvSetParsingFileName(environment, previousName != nullptr ? previous.c_str() : nullptr);
+    CloseStringSource(environment, kSourceName);
+
+    FindTemplates();
+    if (!noErrors) return LoadResult::HasErrors;
+    if (!Ready()) return LoadResult::LacksTemplates;
     return LoadResult::Loaded;
 }
 
-bool RuleEngine::Ready() const { return environment != nullptr && HasTemplates(environment); }
+void RuleEngine::FindTemplates() {
+    worldTemplate = FindTemplateInAnyModule(environment, kWorldTemplate, worldModule);
+    colonyTemplate = FindTemplateInAnyModule(environment, kColonyTemplate, colonyModule);
+    Describe(environment, worldTemplate, worldModule, kWorldSlots, kWorldSlotCount, worldReport);
+    Describe(environment, colonyTemplate, colonyModule, kColonySlots, kColonySlotCount,
+             colonyReport);
+}
+
+bool RuleEngine::Ready() const {
+    return environment != nullptr && Fits(worldReport, kWorldSlotCount) &&
+           Fits(colonyReport, kColonySlotCount);
+}
 
 PassResult RuleEngine::Pass(const PassFacts& facts) {
     ClearListing();
+    if (capture) {
+        consoleText.Clear();
+        errorText.Clear();
+    }
+    firedRules.Clear();
+    if (!Ready()) return PassResult::Failed;
     EnvReset(environment);
 
-    void* world = EnvCreateFact(environment, EnvFindDeftemplate(environment, kWorldTemplate));
+    // A reset leaves MAIN alone in focus; rules beside templates declared in
+    // another module run only with that module in focus as well.
+    void* const mainModule = EnvFindDefmodule(environment, "MAIN");
+    if (worldModule != mainModule) EnvFocus(environment, worldModule);
+    if (colonyModule != mainModule && colonyModule != worldModule) {
+        EnvFocus(environment, colonyModule);
+    }
+
+    void* world = NewFact(environment, worldTemplate);
     if (world == nullptr) return PassResult::Failed;
     PutSymbol(environment, world, "food_supply", facts.foodSupply);
     PutSymbol(environment, world, "change_FS", facts.foodSupplyChange);
     EnvAssert(environment, world);
 
-    void* colony = EnvCreateFact(environment, EnvFindDeftemplate(environment, kColonyTemplate));
+    void* colony = NewFact(environment, colonyTemplate);
     if (colony == nullptr) return PassResult::Failed;
     PutSymbol(environment, colony, "food_reserves", facts.foodReserves);
     PutSymbol(environment, colony, "population", facts.population);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "policy/EngineProcess.h"
 #include "shell/headless/HeadlessHost.h"
 #include "shell/headless/Reporter.h"
 #include "simulation/Simulation.h"
@@ -25,10 +26,15 @@ constexpr int64_t kProgressCheckSteps = 64;  // steps between clock reads
 std::atomic<int> interruptSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal flag must be lock-free");
 
-void OnInterrupt(int signalNumber) { interruptSignal.store(signalNumber); }
+// A rule engine pass under way is abandoned too, so the step ends at once.
+void OnInterrupt(int signalNumber) {
+    interruptSignal.store(signalNumber);
+    EngineProcess::AbandonWaits();
+}
 
 struct sigaction previousInt {};
 struct sigaction previousTerm {};
+struct sigaction previousHup {};
 
 class LiveObserver final : public HeadlessHost::StepObserver {
 public:
@@ -54,17 +60,21 @@ bool Interrupted() { return interruptSignal.load(std::memory_order_relaxed) != 0
 // be ended.
 InterruptGuard::InterruptGuard() {
     interruptSignal.store(0);
+    EngineProcess::ResumeWaits();
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &action, &previousInt);
     sigaction(SIGTERM, &action, &previousTerm);
+    sigaction(SIGHUP, &action, &previousHup);
 }
 
 InterruptGuard::~InterruptGuard() {
+    EngineProcess::ResumeWaits();  // the run's engine is gone by now
     sigaction(SIGINT, &previousInt, nullptr);
     sigaction(SIGTERM, &previousTerm, nullptr);
+    sigaction(SIGHUP, &previousHup, nullptr);
 }
 
 void RunFast(Simulation& simulation, Reporter& reporter, int64_t steps) {

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "policy/EngineProcess.h"
+
 namespace {
 
 // Esc alone quits; the escape sequences of function keys arrive together, so
@@ -40,6 +42,8 @@ void OnSignal(int signalNumber) {
     } else {
         int none = 0;
         endSignal.compare_exchange_strong(none, signalNumber);
+        // A rule engine pass under way ends at once, so the step does too.
+        EngineProcess::AbandonWaits();
     }
     const int fd = wakeFd.load();
     if (fd >= 0) {

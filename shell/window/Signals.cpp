@@ -5,13 +5,19 @@
 #include <atomic>
 #include <cstring>
 
+#include "policy/EngineProcess.h"
+
 namespace {
 
 std::atomic<bool> terminationRequested{false};
 std::atomic<bool> screenshotRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "signal handlers need lock-free flags");
 
-void OnTerminate(int) { terminationRequested.store(true); }
+// A rule engine pass under way is abandoned too, so the step ends at once.
+void OnTerminate(int) {
+    terminationRequested.store(true);
+    EngineProcess::AbandonWaits();
+}
 void OnScreenshot(int) { screenshotRequested.store(true); }
 
 void Install(int signal, void (*handler)(int)) {

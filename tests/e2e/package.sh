@@ -32,7 +32,7 @@ field() { dpkg-deb -f "$DEB" "$1"; }
 [ "$(field Version)" = "$VERSION" ] || fail "Version: $(field Version)"
 [ "$(field Architecture)" = amd64 ] || fail "Architecture: $(field Architecture)"
 # The libraries come from the binary (dpkg-shlibdeps); the rest are named.
-for need in libsdl2-2.0-0 libfreetype6 libc6 fonts-liberation libgl1; do
+for need in libsdl2-2.0-0 libfreetype6 libseccomp2 libc6 fonts-liberation libgl1; do
     grep -q "$need" <<<"$(field Depends)" || fail "Depends lacks $need: $(field Depends)"
 done
 grep -q xscreensaver-gl <<<"$(field Recommends)" || fail "Recommends: $(field Recommends)"
@@ -43,6 +43,7 @@ awk '{print $6 ($7 ? " " $7 " " $8 : "")}' listing.txt | sed 's|^\./|/|' | grep 
     sort >contents.txt
 cat >expected.txt <<'EOF'
 /usr/bin/marrowick
+/usr/libexec/marrowick/marrowick-engine
 /usr/libexec/xscreensaver/marrowick -> ../../bin/marrowick
 /usr/share/applications/marrowick.desktop
 /usr/share/doc/marrowick/changelog.gz

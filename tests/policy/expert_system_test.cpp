@@ -204,7 +204,7 @@ TEST_F(ExpertSystemTest, LongFactListIsCutAtTheBufferAndThePassCompletes) {
     Build();
     ASSERT_TRUE(expert->on);
     expert->Run(*colony);
-    const RuleEngine& engine = expert->engine;
+    const EngineProcess& engine = expert->engine;
     EXPECT_TRUE(engine.listingOverflow);
     EXPECT_LT(engine.listingLength, RuleEngine::kListingCapacity);
     EXPECT_EQ(std::strlen(engine.factListing), engine.listingLength);

@@ -75,6 +75,35 @@ TEST(RuleEngine, ConsoleOutputIsDroppedUnlessEchoedAndErrorsGoToStandardError) {
     EXPECT_STREQ(engine.factListing, "") << "console output never reaches the listing";
 }
 
+// The engine process runs with capture on: nothing reaches its standard
+// streams, and a flood of output is cut at the buffers' capacity.
+TEST(RuleEngine, CaptureKeepsPrintoutsAndErrorsInBoundedBuffers) {
+    RuleEngine engine;
+    engine.SetCapture(true);
+    const std::string text =
+        "(deftemplate world (slot food_supply) (slot change_FS))\n"
+        "(deftemplate colony (slot food_reserves) (slot population) (slot change_FR)"
+        " (slot num_gathering_ants))\n"
+        "(defrule talk (world) => (loop-for-count (?i 1 1000) do (printout t \"0123456789\" crlf))"
+        " (printout nowhere x))\n";
+    CaptureStdout();
+    CaptureStderr();
+    ASSERT_EQ(engine.LoadText("talk.clp", text.data(), text.size()), LoadResult::Loaded);
+    const PassFacts facts{"high", "stable", "high", "low", "stable", "low"};
+    EXPECT_EQ(engine.Pass(facts), PassResult::Listed);
+    EXPECT_EQ(engine.consoleText.length, 0u) << "printouts are dropped without echo";
+    engine.SetEcho(true);
+    EXPECT_EQ(engine.Pass(facts), PassResult::Listed);
+    std::fflush(nullptr);
+    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_TRUE(engine.consoleText.overflow);
+    EXPECT_EQ(engine.consoleText.length, RuleEngine::kCaptureCapacity - 1);
+    EXPECT_EQ(std::string(engine.consoleText.text).substr(0, 11), "0123456789\n");
+    EXPECT_NE(std::string(engine.errorText.text).find("nowhere"), std::string::npos);
+    EXPECT_FALSE(engine.errorText.overflow);
+}
+
 TEST(RuleEngine, LoadErrorsGoToStandardErrorNotStandardOutput) {
     TempFolder scratch;
     const std::string file = scratch.File("Broken.clp");

@@ -1,0 +1,96 @@
+#pragma once
+// The conversation between the expert system and its engine process, over one
+// stream socket. Strictly one request, then one answer:
+//
+//   engine  -> Ready (once, when it has started and is sandboxed)
+//              or StartFailed (text) and it ends
+//   expert  -> Load (source name, rule base text)   engine -> Loaded
+//   expert  -> Pass (flags, six symbols)            engine -> Listed
+//   expert  -> Quit (or closes the socket)          engine ends
+//
+// Every message is a frame: kind and payload length (two 32-bit words in the
+// machine's byte order: both ends run on the same machine), then the payload,
+// a sequence of 32-bit words and length-prefixed byte strings. Neither end
+// trusts the other's lengths: a reader checks each against what is left.
+#include <cstddef>
+#include <cstdint>
+
+#include "policy/RuleEngine.h"
+
+enum class EngineMessage : uint32_t {
+    Ready = 1,
+    StartFailed = 2,
+    Load = 3,
+    Loaded = 4,
+    Pass = 5,
+    Listed = 6,
+    Quit = 7,
+};
+
+constexpr size_t kFrameHeaderSize = 8;
+// The largest rule base the expert system hands to the engine.
+constexpr size_t kMaxRuleBaseBytes = 8u << 20;
+// The largest answer: the listing, the captured console and error text and a
+// trace of fired rules, with their lengths and a little room.
+constexpr size_t kMaxAnswerBytes = 64u << 10;
+static_assert(RuleEngine::kListingCapacity + 2 * RuleEngine::kCaptureCapacity +
+                      RuleEngine::kTraceCapacity + 256 <= kMaxAnswerBytes,
+              "an answer fits its frame");
+// A symbol the expert system sends (the classified words are short).
+constexpr size_t kMaxSymbolBytes = 32;
+
+// Pass request flags.
+constexpr uint32_t kPassEcho = 1u << 0;   // keep the rules' printouts
+constexpr uint32_t kPassTrace = 1u << 1;  // record the names of the rules that fire
+
+// Load answer status.
+constexpr uint32_t kLoadedClean = 0;
+constexpr uint32_t kLoadedWithErrors = 1;
+
+// The engine's exit status when its memory limit was reached.
+constexpr int kEngineOutOfMemoryStatus = 86;
+
+// Builds one frame in a caller's buffer. A value that does not fit marks the
+// writer failed; Finish then returns 0.
+class FrameWriter {
+public:
+    FrameWriter(char* buffer, size_t capacity, EngineMessage kind);
+    void Word(uint32_t value);
+    void Bytes(const char* data, size_t length);
+    void Text(const char* text);  // without its NUL
+    // Sets the payload length; the frame's total size, or 0 when it overflowed.
+    size_t Finish();
+
+private:
+    char* buffer;
+    size_t capacity;
+    size_t length;
+    bool ok;
+};
+
+// Reads the payload of one frame. A read past the end marks the reader failed
+// and yields zeros and empty strings from then on.
+class FrameReader {
+public:
+    FrameReader(const char* payload, size_t length) : cursor(payload), left(length) {}
+    uint32_t Word();
+    // A byte string, pointing into the payload (not NUL-terminated).
+    bool Bytes(const char*& data, size_t& length);
+    // A byte string copied into text (capacity bytes, NUL-terminated); one
+    // that does not fit or holds a NUL fails.
+    bool Text(char* text, size_t capacity);
+    bool Ok() const { return ok; }
+    bool AtEnd() const { return ok && left == 0; }
+
+private:
+    const char* cursor;
+    size_t left;
+    bool ok = true;
+};
+
+// The header of a frame at data (kFrameHeaderSize bytes).
+void ReadFrameHeader(const char* data, uint32_t& kind, uint32_t& length);
+
+// Template reports travel in the Loaded answer.
+void WriteTemplateReport(FrameWriter& writer, const TemplateReport& report, size_t slots);
+bool ReadTemplateReport(FrameReader& reader, TemplateReport& report, size_t slots);

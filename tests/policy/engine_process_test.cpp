@@ -1,0 +1,326 @@
+// The rule engine in its own process: the same answers as in-process, the
+// checks of what a rule base offers, recovery after a failed pass, and the
+// bounds the engine process lives in.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "policy/EngineLauncher.h"
+#include "policy/EngineProcess.h"
+#include "policy/RuleBaseText.h"
+#include "policy/RuleEngine.h"
+#include "tests/policy/PolicyTestSupport.h"
+
+namespace {
+
+using ::testing::internal::CaptureStderr;
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStderr;
+using ::testing::internal::GetCapturedStdout;
+
+const std::string kWorld = "(deftemplate world (slot food_supply) (slot change_FS))\n";
+const std::string kColony =
+    "(deftemplate colony (slot food_reserves) (slot population) (slot change_FR)"
+    " (slot num_gathering_ants))\n";
+
+// Few ants, full reserves, a rich world.
+const PassFacts kPlenty{"high", "stable", "high", "low", "stable", "low"};
+// Many ants on empty reserves in a poor world.
+const PassFacts kCrowded{"low", "decreasing", "low", "high", "decreasing", "high"};
+
+bool Exists(pid_t pid) { return pid > 0 && kill(pid, 0) == 0; }
+
+// True when pid is neither running nor waiting to be reaped by us.
+bool GoneAndReaped(pid_t pid) {
+    int status = 0;
+    return !Exists(pid) && waitpid(pid, &status, WNOHANG) < 0 && errno == ECHILD;
+}
+
+std::string ProcFile(pid_t pid, const char* name) {
+    return ReadText("/proc/" + std::to_string(pid) + "/" + name);
+}
+
+class EngineProcessTest : public ::testing::Test {
+protected:
+    // Loads text as the rule base, keeping what the load said on stderr.
+    LoadResult LoadRules(const std::string& text) {
+        WriteText(rules, text);
+        CaptureStderr();
+        const LoadResult result = engine.Load(rules.c_str());
+        loadErr = GetCapturedStderr();
+        return result;
+    }
+
+    TempFolder scratch;
+    const std::string rules = scratch.File("Rules.clp");
+    EngineProcess engine;
+    std::string loadErr;
+};
+
+TEST_F(EngineProcessTest, ListsExactlyWhatTheEngineListsInProcess) {
+    const std::string text(kRuleBaseText, kRuleBaseLength);
+    ASSERT_EQ(LoadRules(text), LoadResult::Loaded) << engine.Problem();
+    EXPECT_EQ(loadErr, "");
+    RuleEngine local;
+    ASSERT_EQ(local.LoadText("Rules.clp", text.data(), text.size()), LoadResult::Loaded);
+    const char* const level[] = {"low", "stable", "high"};
+    const char* const change[] = {"increasing", "stable", "decreasing"};
+    for (const char* a : level) {
+        for (const char* b : change) {
+            const PassFacts facts{a, b, level[2], a, change[1], level[0]};
+            SCOPED_TRACE(std::string(a) + " " + b);
+            ASSERT_EQ(engine.Pass(facts), PassResult::Listed) << engine.Problem();
+            ASSERT_EQ(local.Pass(facts), PassResult::Listed);
+            EXPECT_STREQ(engine.factListing, local.factListing);
+            EXPECT_EQ(engine.listingLength, local.listingLength);
+            EXPECT_FALSE(engine.listingOverflow);
+        }
+    }
+}
+
+TEST_F(EngineProcessTest, UnreadableRuleBasesFailWithTheirReasonAndNoEngine) {
+    const std::string folder = scratch.File("folder");
+    std::filesystem::create_directory(folder);
+    const std::string fifo = scratch.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string large = scratch.File("large.clp");
+    {
+        std::FILE* out = std::fopen(large.c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        std::fseek(out, static_cast<long>(kMaxRuleBaseBytes), SEEK_SET);
+        std::fputc(';', out);
+        std::fclose(out);
+    }
+    const struct {
+        std::string path;
+        const char* reason;
+    } cases[] = {
+        {scratch.File("missing.clp"), "cannot be read: No such file or directory"},
+        {folder, "is not a regular file"},
+        {fifo, "is not a regular file"},  // no writer: opening it must not hang
+        {large, "is larger than 8 MiB"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(engine.Load(c.path.c_str()), LoadResult::CannotRead);
+        EXPECT_NE(std::string(engine.Problem()).find(c.path + "\" " + c.reason), std::string::npos)
+            << engine.Problem();
+        EXPECT_EQ(engine.EnginePid(), -1);
+        EXPECT_FALSE(engine.Ready());
+        EXPECT_EQ(engine.Pass(kPlenty), PassResult::Failed);
+    }
+}
+
+TEST_F(EngineProcessTest, TemplatesMustOfferEverySlotAPassWritesAsASingleValue) {
+    const struct {
+        std::string text;
+        LoadResult result;
+        const char* problem;
+    } cases[] = {
+        {kColony, LoadResult::LacksTemplates, "has no template \"world\""},
+        {kWorld, LoadResult::LacksTemplates, "has no template \"colony\""},
+        {"(deftemplate world (slot food_supply))\n" + kColony, LoadResult::LacksTemplates,
+         "lacks slot \"change_FS\" in template \"world\""},
+        {kWorld + "(deftemplate colony (slot food_reserves) (slot population) (multislot change_FR)"
+                  " (slot num_gathering_ants))\n",
+         LoadResult::LacksTemplates,
+         "declares slot \"change_FR\" of template \"colony\" as a multislot"},
+        // An ordered fact of the name makes an implied template: one multislot.
+        {kColony + "(deffacts f (world))\n", LoadResult::LacksTemplates,
+         "lacks slot \"food_supply\" in template \"world\""},
+        {kWorld + kColony + "(defrule broken (world) => (assert (x))\n", LoadResult::HasErrors,
+         "has errors"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(LoadRules(c.text), c.result);
+        EXPECT_NE(std::string(engine.Problem()).find(c.problem), std::string::npos)
+            << engine.Problem();
+        EXPECT_NE(std::string(engine.Problem()).find(rules), std::string::npos);
+    }
+    // The engine's own words about the broken rule arrived on standard error.
+    EXPECT_NE(loadErr.find("ERROR"), std::string::npos) << loadErr;
+}
+
+TEST_F(EngineProcessTest, ARuleBaseWithErrorsKeepsWhatLoadedBeforeThem) {
+    ASSERT_EQ(LoadRules(kWorld + kColony + "(defrule early (world) => (assert (raise_population)))\n"
+                                           "(defrule broken (world) => (assert (x))\n"),
+              LoadResult::HasErrors);
+    EXPECT_TRUE(engine.Ready());
+    ASSERT_EQ(engine.Pass(kPlenty), PassResult::Listed);
+    EXPECT_NE(std::string(engine.factListing).find("(raise_population)"), std::string::npos);
+}
+
+TEST_F(EngineProcessTest, ExtraSlotsAndTemplatesInAModuleWorkAtEveryPass) {
+    const std::string bases[] = {
+        // Slots of its own: a multislot, one with no default at all.
+        "(deftemplate world (slot food_supply) (slot change_FS) (multislot notes)"
+        " (slot mood (default ?NONE)))\n" +
+            kColony + "(defrule r (world (notes)) => (assert (raise_population)))\n",
+        // Everything in a module of its own: found there, and its rules run.
+        "(defmodule MAIN (export ?ALL))\n(defmodule POLICY (import MAIN ?ALL))\n"
+        "(deftemplate POLICY::world (slot food_supply) (slot change_FS))\n"
+        "(deftemplate POLICY::colony (slot food_reserves) (slot population) (slot change_FR)"
+        " (slot num_gathering_ants))\n"
+        "(defrule POLICY::r (world) (colony) => (assert (raise_population)))\n",
+        // MAIN's templates come first when another module has its own too.
+        kWorld + kColony + "(defrule r (world) (colony) => (assert (raise_population)))\n" +
+            "(defmodule OTHER)\n(deftemplate OTHER::world (multislot food_supply))\n",
+    };
+    for (const std::string& base : bases) {
+        SCOPED_TRACE(base);
+        ASSERT_EQ(LoadRules(base), LoadResult::Loaded) << engine.Problem();
+        for (int pass = 0; pass < 3; ++pass) {
+            ASSERT_EQ(engine.Pass(kPlenty), PassResult::Listed) << engine.Problem();
+            EXPECT_NE(std::string(engine.factListing).find("(raise_population)"), std::string::npos)
+                << "pass " << pass << ": " << engine.factListing;
+        }
+    }
+}
+
+// A pass the engine does not survive: said once, the engine reaped, and the
+// next pass runs on a fresh engine with the same rule base.
+TEST_F(EngineProcessTest, AFailedPassIsReportedAndTheNextRunsOnAFreshEngine) {
+    ASSERT_EQ(LoadRules(kWorld + kColony +
+                        "(deffunction down (?n) (down (+ ?n 1)))\n"
+                        "(defrule crash (colony (population high)) => (down 0))\n"
+                        "(defrule spin (colony (population stable)) =>"
+                        " (while TRUE do (bind ?x 1)))\n"
+                        "(defrule leave (colony (population low) (food_reserves low)) =>"
+                        " (exit 7))\n"
+                        "(defrule fine (colony (population low)) => (assert (raise_population)))\n"),
+              LoadResult::Loaded);
+    const PassFacts spinning{"high", "stable", "high", "stable", "stable", "low"};
+    const PassFacts leaving{"high", "stable", "low", "low", "stable", "low"};
+    const struct {
+        const PassFacts& facts;
+        const char* problem;  // either of two: deep recursion may also overrun the budget first
+        const char* orProblem;
+    } failures[] = {
+        {kCrowded, "crashed during a pass (signal 11, Segmentation fault)", "took longer than 50 ms"},
+        {spinning, "took longer than 50 ms over a pass", nullptr},
+        {leaving, "ended during a pass (exit status 7)", nullptr},
+    };
+    pid_t previous = engine.EnginePid();
+    for (const auto& failure : failures) {
+        SCOPED_TRACE(failure.problem);
+        EXPECT_EQ(engine.Pass(failure.facts), PassResult::EngineFailed);
+        const std::string problem = engine.Problem();
+        EXPECT_TRUE(problem.find(failure.problem) != std::string::npos ||
+                    (failure.orProblem != nullptr &&
+                     problem.find(failure.orProblem) != std::string::npos))
+            << problem;
+        EXPECT_STREQ(engine.factListing, "");
+        EXPECT_TRUE(GoneAndReaped(previous)) << "engine " << previous;
+        EXPECT_NE(engine.EnginePid(), previous) << "a fresh engine waits for the next pass";
+        EXPECT_TRUE(Exists(engine.EnginePid()));
+        previous = engine.EnginePid();
+
+        ASSERT_EQ(engine.Pass(kPlenty), PassResult::Listed) << engine.Problem();
+        EXPECT_NE(std::string(engine.factListing).find("(raise_population)"), std::string::npos);
+        EXPECT_EQ(engine.EnginePid(), previous);
+    }
+}
+
+TEST_F(EngineProcessTest, AbandonedWaitsEndAPassAtOnceAndQuietly) {
+    ASSERT_EQ(LoadRules(kWorld + kColony + "(defrule spin (world) => (while TRUE do (bind ?x 1)))\n"),
+              LoadResult::Loaded);
+    const pid_t running = engine.EnginePid();
+    std::thread stopper([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EngineProcess::AbandonWaits();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const PassResult result = engine.Pass(kPlenty);
+    const auto took = std::chrono::steady_clock::now() - start;
+    stopper.join();
+    // Abandoned; on a machine too busy to run the stopper in time, over budget.
+    EXPECT_TRUE(result == PassResult::Abandoned || result == PassResult::EngineFailed);
+    EXPECT_LT(took, std::chrono::seconds(1));
+    EXPECT_TRUE(GoneAndReaped(running));
+    EXPECT_EQ(engine.Pass(kPlenty), PassResult::Abandoned) << "no pass while ending";
+    EngineProcess::ResumeWaits();
+}
+
+TEST_F(EngineProcessTest, PrintoutsFollowEchoErrorsAlwaysShowAndTheTraceNamesTheFiringRules) {
+    ASSERT_EQ(LoadRules(kWorld + kColony +
+                        "(defrule first (world) => (printout t \"said once\" crlf)"
+                        " (assert (step)))\n"
+                        "(defrule second (step) => (printout nowhere \"x\"))\n"),
+              LoadResult::Loaded);
+    CaptureStdout();
+    CaptureStderr();
+    EXPECT_EQ(engine.Pass(kPlenty), PassResult::Listed);
+    engine.SetEcho(true);
+    engine.SetTraceRules(true);
+    EXPECT_EQ(engine.Pass(kPlenty), PassResult::Listed);
+    const std::string out = GetCapturedStdout();
+    const std::string err = GetCapturedStderr();
+    EXPECT_EQ(out, "said once\n");
+    // A logical name nobody answers is the engine's error, at every pass.
+    size_t errors = 0;
+    for (size_t at = err.find("nowhere"); at != std::string::npos; at = err.find("nowhere", at + 1)) {
+        ++errors;
+    }
+    EXPECT_EQ(errors, 2u) << err;
+    EXPECT_STREQ(engine.firedRules.text, "first\nsecond\n");
+}
+
+TEST_F(EngineProcessTest, TheEngineRunsAloneSandboxedAndLimitedAndEndsWithItsOwner) {
+    pid_t pid = -1;
+    {
+        EngineProcess owner;
+        WriteText(rules, std::string(kRuleBaseText, kRuleBaseLength));
+        ASSERT_EQ(owner.Load(rules.c_str()), LoadResult::Loaded) << owner.Problem();
+        pid = owner.EnginePid();
+        ASSERT_TRUE(Exists(pid));
+
+        const std::string status = ProcFile(pid, "status");
+        EXPECT_NE(status.find("Seccomp:\t2"), std::string::npos) << status;
+        EXPECT_NE(status.find("NoNewPrivs:\t1"), std::string::npos);
+        const std::string limits = ProcFile(pid, "limits");
+        EXPECT_NE(limits.find("Max address space         268435456"), std::string::npos) << limits;
+        EXPECT_NE(limits.find("Max core file size        0"), std::string::npos);
+        // Standard input, output and error, and the socket: nothing else.
+        int descriptors = 0;
+        for (const auto& entry :
+             std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+            const int fd = std::stoi(entry.path().filename().string());
+            EXPECT_LE(fd, 3) << "descriptor " << fd << " reached the engine";
+            ++descriptors;
+        }
+        EXPECT_EQ(descriptors, 4);
+        EXPECT_EQ(ProcFile(pid, "cmdline"), "marrowick-engine" + std::string(1, '\0') +
+                                                 std::to_string(getpid()) + std::string(1, '\0'));
+    }
+    EXPECT_TRUE(GoneAndReaped(pid));
+}
+
+TEST(EngineProgram, StartedByHandItSaysWhatItIsAndEnds) {
+    char program[4096];
+    char error[512];
+    ASSERT_TRUE(FindEngineProgram(program, sizeof program, error, sizeof error)) << error;
+    const std::string command = std::string(program) + " 2>&1 </dev/null";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[256] = {};
+    const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
+    const int status = pclose(pipe);
+    ASSERT_TRUE(read);
+    EXPECT_STREQ(line, "marrowick-engine: marrowick's rule engine; marrowick starts it itself\n");
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+
+}  // namespace

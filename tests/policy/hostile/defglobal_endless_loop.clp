@@ -1,0 +1,4 @@
+; The same loop in a value computed while the rule base loads.
+(deftemplate world (slot food_supply) (slot change_FS))
+(deftemplate colony (slot food_reserves) (slot population) (slot change_FR) (slot num_gathering_ants))
+(defglobal ?*forever* = (while TRUE do (bind ?x 1)))
