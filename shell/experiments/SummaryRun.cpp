@@ -163,9 +163,14 @@ int RunSummaryCommand(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n%s", kProgram, error.c_str(), kSummaryRunUsage);
         return kExitUsage;
     }
-    if (std::getenv(kSweepChildVariable) != nullptr) {
-        // A sweep that is killed outright cannot stop its runs itself.
+    if (const char* sweep = std::getenv(kSweepChildVariable)) {
+        // A sweep that is killed outright cannot stop its runs itself. The
+        // sweep may already be gone before the signal is armed: then the
+        // parent is no longer the sweep, and the run must not add a row.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (std::strtol(sweep, nullptr, 10) != static_cast<long>(getppid())) {
+            return kExitFailure;
+        }
     }
     // The file is checked before the run, so a wrong file costs no time.
     const bool toStdout = options.out == nullptr || std::strcmp(options.out, "-") == 0;

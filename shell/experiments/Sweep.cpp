@@ -235,7 +235,9 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
         }
     }
 
-    std::vector<std::string> childEnvironment = {std::string(kSweepChildVariable) + "=1"};
+    // The sweep's own pid: a run checks it is still its parent (see SummaryRun).
+    std::vector<std::string> childEnvironment = {std::string(kSweepChildVariable) + "=" +
+                                                 std::to_string(getpid())};
     if (std::getenv("GLIBC_TUNABLES") == nullptr) {
         // A run's simulation (about 10 MB) is written whole by its
         // constructor; in 2 MB pages that is a few page faults instead of
