@@ -83,7 +83,13 @@ void ExpertSystem::Init(const char* rulesPath) {
         std::fprintf(stderr, "Marrowick: the rule engine could not be started; the expert system is off.\n");
         return;
     }
-    ProvideRuleBase(rulesPath);
+    char fileProblem[160];
+    if (!PrepareRuleBase(rulesPath, fileProblem, sizeof fileProblem)) {
+        on = false;
+        std::fprintf(stderr, "Marrowick: the rule base \"%s\" %s; the expert system is off.\n",
+                     rulesPath, fileProblem);
+        return;
+    }
     const char* problem = nullptr;
     switch (engine.Load(rulesPath)) {
         case LoadResult::Loaded: break;

@@ -29,8 +29,10 @@ RenderWindow::ContextHolder::~ContextHolder() {
     if (handle != nullptr) SDL_GL_DeleteContext(handle);
 }
 
-RenderWindow::RenderWindow(const char* settingsPath)
-    : settings(settingsPath, SettingsWarning{&ShowWarning, nullptr}), camera(ticks) {}
+RenderWindow::RenderWindow(const char* settingsPath, SettingsWarning warning)
+    : settings(settingsPath, warning), camera(ticks) {}
+
+SettingsWarning RenderWindow::DefaultSettingsWarning() { return SettingsWarning{&ShowWarning, nullptr}; }
 
 RenderWindow::~RenderWindow() = default;
 
@@ -119,11 +121,17 @@ void RenderWindow::LoadTexture() {
     if (!SceneTexturePath(settings, MediaFolders(), path)) {
         return;  // no usable setting, no texture
     }
-    RgbaImage image;
-    std::string ignored;  // a texture that does not load is simply left out
-    if (LoadImageFile(path, image, ignored)) {
-        device.CreateSceneTexture(image.pixels.data(), image.width, image.height);
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    TextureImage image;
+    std::string problem;
+    // A texture that does not load is left out; the scene is drawn without.
+    if (!LoadImageFile(path, maxSide, image, problem)) {
+        std::fprintf(stderr, "marrowick: the texture '%s' %s; drawing without it\n", path.c_str(),
+                     problem.c_str());
+        return;
     }
+    device.CreateSceneTexture(image.pixels.get(), image.width, image.height, image.channels);
 }
 
 void RenderWindow::ResetCamera() {

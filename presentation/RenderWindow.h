@@ -53,9 +53,11 @@ public:
     static constexpr float kFarPlane = 600.0f;
 
     // Opens the settings file (settingsPath, normally "Marrowick.ini" in the
-    // working directory); its creation warning is shown in a message box and
-    // written to standard error.
-    explicit RenderWindow(const char* settingsPath = SettingsFile::kDefaultPath);
+    // working directory); its warning goes to warning, by default a message
+    // box and standard error.
+    explicit RenderWindow(const char* settingsPath = SettingsFile::kDefaultPath,
+                          SettingsWarning warning = DefaultSettingsWarning());
+    static SettingsWarning DefaultSettingsWarning();
     ~RenderWindow();
     RenderWindow(const RenderWindow&) = delete;
     RenderWindow& operator=(const RenderWindow&) = delete;

@@ -43,7 +43,7 @@ constexpr KeyBinding kKeyTable[] = {
 
 MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
     simulation = std::make_unique<Simulation>(1u, settings.rulesPath.c_str());
-    renderWindow = std::make_unique<RenderWindow>(settings.settingsPath.c_str());
+    renderWindow = std::make_unique<RenderWindow>(settings.settingsPath.c_str(), SettingsWarningBox());
     thread = std::make_unique<SimulationThread>(*simulation, *this, control);
 
     if (settings.rate > 0) control.simsPerSecond.store(static_cast<float>(settings.rate));
@@ -341,7 +341,7 @@ int MainView::Run() {
                 HandleEvent(event, draw);
             }
         }
-        if (TerminationRequested()) closeRequested = true;
+        if (TerminationRequested() || ForeignWindowLost()) closeRequested = true;
         if (closeRequested) break;
         if (listFull.exchange(false)) {
             ShowMessage(ListTemplate<Ant>::kFullWarning, MessageKind::Warning, window);
