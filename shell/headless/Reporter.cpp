@@ -27,6 +27,8 @@ Reporter::Reporter(const HeadlessOptions& options, CsvWriter* csv, bool liveRows
     : csv(csv), liveRows(liveRows), every(options.every) {
     const bool csvOnStdout = csv != nullptr && csv->OnStandardOutput();
     statsOut = csvOnStdout ? stderr : stdout;
+    // Only this run's write errors count (stdio keeps an error flag for good).
+    std::clearerr(statsOut);
     statsTerminal = isatty(fileno(statsOut)) != 0;
     // The rule engine's printouts would tear a block drawn in place.
     liveBlock = statsTerminal && !csvOnStdout && !options.verbose;

@@ -6,18 +6,30 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "presentation/SettingsFile.h"
 
 namespace {
 
+std::string folder;
+
+void RemoveFolder() {
+    std::remove((folder + "/Marrowick.ini").c_str());
+    rmdir(folder.c_str());
+}
+
+// A folder of the run's own, removed when the fuzzer ends.
 const std::string& Folder() {
-    static const std::string folder = [] {
-        char pattern[] = "/tmp/marrowick_fuzz_settings_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        return std::string(made != nullptr ? made : ".");
-    }();
+    if (folder.empty()) {
+        const char* temporary = std::getenv("TMPDIR");
+        std::string pattern = std::string(temporary != nullptr ? temporary : "/tmp") +
+                              "/marrowick-fuzz-settings-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) std::abort();
+        folder = pattern;
+        std::atexit(RemoveFolder);
+    }
     return folder;
 }
 
