@@ -63,6 +63,11 @@ int RunView(const ViewSettings& settings) {
     if (settings.kind == ViewKind::Foreign) {
         SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
     }
+    // Before SDL_Init: see ForeignWindowGuard. It outlives SDL.
+    std::unique_ptr<ForeignWindowGuard> foreignGuard;
+    if (settings.kind == ViewKind::Foreign) {
+        foreignGuard = std::make_unique<ForeignWindowGuard>(settings.foreignWindow);
+    }
     SdlVideo video;
     if (!video.ok) {
         std::string text = std::string("SDL_Init(SDL_INIT_VIDEO) failed: ") + SDL_GetError();
@@ -81,17 +86,15 @@ int RunView(const ViewSettings& settings) {
                      kApplicationTitle);
         return 1;
     }
-    // Declared before the view: it outlives everything that draws into the
-    // window, and goes before SDL_Quit.
-    std::unique_ptr<ForeignWindowGuard> foreignGuard;
-    if (settings.kind == ViewKind::Foreign) {
-        foreignGuard = std::make_unique<ForeignWindowGuard>(settings.foreignWindow);
-    }
     auto view = std::make_unique<MainView>(settings);
     std::string error;
-    const bool created = view->Create(error);
-    if (foreignGuard) foreignGuard->Attach(view->Window());
-    if (!created) {
+    if (!view->Create(error)) {
+        if (foreignGuard && !X11WindowExists(settings.foreignWindow)) {
+            // It went while we were starting (SDL noticed, not Xlib).
+            std::fprintf(stderr, "marrowick: X window 0x%llx was destroyed; stopping\n",
+                         static_cast<unsigned long long>(settings.foreignWindow));
+            return 0;
+        }
         if (settings.kind == ViewKind::Foreign) {
             // Nobody would see a box there, and it would keep the process
             // alive: xscreensaver keeps standard error.
@@ -101,6 +104,7 @@ int RunView(const ViewSettings& settings) {
         }
         return 1;
     }
+    if (foreignGuard) foreignGuard->Started();
     const int status = view->Run();
     if (foreignGuard && foreignGuard->Lost()) {
         std::fprintf(stderr, "marrowick: X window 0x%llx was destroyed; stopping\n",

@@ -97,7 +97,6 @@ public:
     RenderWindow& Renderer() { return *renderWindow; }
     const DialogWindow& Dialog() const { return dialog; }
     bool CloseRequested() const { return closeRequested; }
-    SDL_Window* Window() const { return window; }
     int32_t FramesDrawn() const { return framesDrawn; }
 
 private:

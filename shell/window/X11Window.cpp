@@ -4,6 +4,8 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdio>
 
@@ -16,19 +18,53 @@ int CountError(Display*, XErrorEvent*) {
     return 0;
 }
 
-// The foreign window being watched (0: none), and what the error handler has
-// seen. The handler runs inside Xlib calls on the interface thread; it may not
-// make requests itself, so it only counts.
+// The foreign window being watched (0: none), our own connection to the
+// server, and what the error handler has seen. The handler runs inside Xlib
+// calls on the interface thread.
 std::atomic<uint64_t> watchedWindow{0};
+Display* watcher = nullptr;
+int watcherFailures = 0;
+std::atomic<bool> started{false};
 std::atomic<int> errorsSeen{0};
 std::atomic<int> lastErrorCode{0};
 std::atomic<bool> windowLost{false};
 XErrorHandler replacedHandler = nullptr;
 
-int NoteError(Display*, XErrorEvent* event) {
+// Asked on our own connection: a handler may make requests on any display but
+// the one whose error it handles.
+bool WatchedWindowExists() {
+    if (watcher == nullptr) return true;
+    watcherFailures = 0;
+    XWindowAttributes attributes;
+    const Status status =
+        XGetWindowAttributes(watcher, static_cast<Window>(watchedWindow.load()), &attributes);
+    XSync(watcher, False);
+    return status != 0 && watcherFailures == 0;
+}
+
+int NoteError(Display* display, XErrorEvent* event) {
+    if (display == watcher) {
+        ++watcherFailures;  // our own question about the window
+        return 0;
+    }
     lastErrorCode.store(event->error_code);
-    errorsSeen.fetch_add(1);
-    return 0;
+    if (started.load()) {
+        // Drawing: the loop asks whether the window is still there and stops.
+        errorsSeen.fetch_add(1);
+        return 0;
+    }
+    // Starting: SDL would go on with whatever the failed request did not fill
+    // in (and crash). If the window has gone, the error follows from that
+    // (about the window, or about what was made for it, such as the GL
+    // driver's graphics context); nothing has been drawn yet and nothing is
+    // lost: end here, as a SIGTERM would.
+    if (!WatchedWindowExists()) {
+        std::fprintf(stderr, "marrowick: X window 0x%llx was destroyed; stopping\n",
+                     static_cast<unsigned long long>(watchedWindow.load()));
+        std::fflush(stderr);
+        _exit(0);
+    }
+    return replacedHandler != nullptr ? replacedHandler(display, event) : 0;
 }
 
 }  // namespace
@@ -89,55 +125,45 @@ ForeignWindowGuard::ForeignWindowGuard(uint64_t window) {
     activeGuard = this;
     watchedWindow.store(window);
     errorsSeen.store(0);
+    started.store(false);
     windowLost.store(false);
-    replacedHandler = XSetErrorHandler(NoteError);
     // A connection of our own tells when the window is destroyed, even while
     // nothing is drawn (no error would come then).
-    Display* display = XOpenDisplay(nullptr);
-    watcher = display;
-    if (display != nullptr) {
-        XSelectInput(display, static_cast<Window>(window), StructureNotifyMask);
-        XSync(display, False);
+    watcher = XOpenDisplay(nullptr);
+    replacedHandler = XSetErrorHandler(NoteError);
+    if (watcher != nullptr) {
+        XSelectInput(watcher, static_cast<Window>(window), StructureNotifyMask);
+        XSync(watcher, False);
     }
 }
 
 ForeignWindowGuard::~ForeignWindowGuard() {
-    // Requests still on their way (the window's and the GL context's
-    // teardown) are answered now, while errors are still only noted: SDL
-    // restores Xlib's fatal handler before it closes its connection.
-    if (sdlDisplay != nullptr) XSync(static_cast<Display*>(sdlDisplay), False);
-    if (watcher != nullptr) XCloseDisplay(static_cast<Display*>(watcher));
     XSetErrorHandler(replacedHandler);
     replacedHandler = nullptr;
+    if (watcher != nullptr) XCloseDisplay(watcher);
+    watcher = nullptr;
     watchedWindow.store(0);
     activeGuard = nullptr;
 }
 
-void ForeignWindowGuard::Attach(SDL_Window* window) {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (window != nullptr && SDL_GetWindowWMInfo(window, &info) &&
-        info.subsystem == SDL_SYSWM_X11) {
-        sdlDisplay = info.info.x11.display;
-    }
-}
+void ForeignWindowGuard::Started() { started.store(true); }
 
 bool ForeignWindowGuard::Lost() {
     const uint64_t id = watchedWindow.load();
     if (id == 0) return false;
     if (windowLost.load()) return true;
     if (watcher != nullptr) {
-        Display* display = static_cast<Display*>(watcher);
-        while (XPending(display) > 0) {
+        while (XPending(watcher) > 0) {
             XEvent event;
-            XNextEvent(display, &event);
-            if (event.type == DestroyNotify && event.xdestroywindow.window == static_cast<Window>(id)) {
+            XNextEvent(watcher, &event);
+            if (event.type == DestroyNotify &&
+                event.xdestroywindow.window == static_cast<Window>(id)) {
                 windowLost.store(true);
             }
         }
     }
     if (!windowLost.load() && errorsSeen.exchange(0) > 0) {
-        if (!X11WindowExists(id)) {
+        if (!WatchedWindowExists()) {
             windowLost.store(true);
         } else if (!errorReported) {
             // Not about the window: say it once and carry on.

@@ -26,13 +26,21 @@ bool CheckX11Window(uint64_t id, std::string& problem);
 
 // A window someone else made (xscreensaver's, a preview's) may be destroyed
 // under us at any moment, and Xlib's default answer to the errors that follow
-// is to end the process with status 1. While a guard lives, X errors are
-// noted instead of fatal, and Lost() tells (from a DestroyNotify seen on a
-// connection of the guard's own, or after an error, by asking the server)
-// when the window is gone, so the program can stop cleanly.
+// is to end the process with status 1. A guard answers them instead:
+//  - while the program starts (until Started()), an error while the window
+//    is gone ends the process at once with status 0: SDL would go on with
+//    what the failed request did not fill in, and nothing has been drawn or
+//    is lost yet; errors while the window exists are fatal as before;
+//  - from then on every error is only noted, and Lost() tells (from a
+//    DestroyNotify seen on a connection of the guard's own, or after an
+//    error, by asking the server) when the window is gone, so the loop can
+//    stop and the program end cleanly.
 //
-// Create it after SDL_Init (SDL installs its own handler there) and destroy
-// it before SDL_Quit, after everything that drew into the window is gone.
+// Create it before SDL_Init and destroy it after SDL_Quit. SDL puts a handler
+// of its own in front and passes every error on to the one that was there
+// before (ours), and puts ours back when it quits: so errors on every
+// connection SDL has (its wake-up messages go through a second one, which is
+// only read when it is closed, at SDL_Quit) reach the guard, to the end.
 class ForeignWindowGuard {
 public:
     explicit ForeignWindowGuard(uint64_t window);
@@ -40,15 +48,12 @@ public:
     ForeignWindowGuard(const ForeignWindowGuard&) = delete;
     ForeignWindowGuard& operator=(const ForeignWindowGuard&) = delete;
 
-    // The SDL window drawing into it: its connection is synchronised before
-    // the guard goes, so no late error reaches Xlib's fatal handler.
-    void Attach(SDL_Window* window);
+    // The view is created and draws: errors are noted from now on.
+    void Started();
     // Interface thread only.
     bool Lost();
 
 private:
-    void* watcher = nullptr;     // our own Display*
-    void* sdlDisplay = nullptr;  // SDL's Display*
     bool errorReported = false;
 };
 

@@ -61,6 +61,27 @@ expect_running "/p with a window"
 kill -TERM "$APP_PID"
 expect_exit 1000 "SIGTERM in preview"
 
+# ---- The window destroyed under the program ----
+# Xlib's default answer to the errors that follow is to end the process
+# with status 1; the program stops cleanly instead, whether it was still
+# starting (0.3 s) or drawing (2 s).
+for delay in 0.3 2; do
+    "$HOST" 200 150 >gone.txt &
+    gone_host=$!
+    HELPER_PIDS+=("$gone_host")
+    for _ in $(seq 50); do
+        [ -s gone.txt ] && break
+        sleep 0.1
+    done
+    gone_id=$(head -n 1 gone.txt)
+    start_app --window-id "$gone_id" --rate 1000
+    sleep "$delay"
+    kill -TERM "$gone_host"
+    expect_exit 2000 "the window destroyed after $delay s"
+    grep -q "was destroyed; stopping" app.err || fail "no message for the window destroyed after $delay s"
+    rm -f gone.txt
+done
+
 # ---- A window that does not exist ----
 status=0
 "$MARROWICK" --window-id 0x7fffff0 2>err.txt || status=$?
