@@ -90,92 +90,6 @@ bool ImageSizeAcceptable(ImageFormat format, int64_t width, int64_t height, uint
 
 namespace {
 
-constexpr int kMarkerPrefix = 0xFF;
-constexpr int kStartOfImage = 0xD8;
-constexpr int kEndOfImage = 0xD9;
-constexpr int kStartOfScan = 0xDA;
-constexpr int kHuffmanTables = 0xC4;
-constexpr int kMaxHuffmanCodes = 256;
-
-bool IsStandalone(int marker) {
-    return marker == kStartOfImage || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7);
-}
-
-// The marker after fill bytes, the prefix already read; EOF at the end.
-int ReadMarker(std::FILE* file) {
-    int c = std::getc(file);
-    while (c == kMarkerPrefix) c = std::getc(file);
-    return c;
-}
-
-// Skips entropy-coded data up to the next marker that is no restart marker,
-// as the decoder's bit reader stops there; returns that marker, or EOF.
-int SkipScan(std::FILE* file) {
-    for (;;) {
-        int c = std::getc(file);
-        if (c == EOF) return EOF;
-        if (c != kMarkerPrefix) continue;
-        c = ReadMarker(file);
-        if (c == EOF) return EOF;
-        if (c != 0 && !(c >= 0xD0 && c <= 0xD7)) return c;
-    }
-}
-
-bool CheckHuffmanSegment(std::FILE* file, long length, std::string& error) {
-    while (length > 0) {
-        // Past the end the decoder reads zeros and goes on: so do we, and a
-        // table cut short still counts the sizes it has.
-        if (std::getc(file) == EOF && std::feof(file)) {
-            // Every further table would be all zeros: nothing to overrun.
-            return true;
-        }
-        int codes = 0;
-        for (int i = 0; i < 16; ++i) {
-            const int count = std::getc(file);
-            codes += count == EOF ? 0 : count;
-        }
-        if (codes > kMaxHuffmanCodes) {
-            error = "is a JPEG with a Huffman table of " + std::to_string(codes) +
-                    " codes (at most 256 exist)";
-            return false;
-        }
-        if (std::feof(file) || std::fseek(file, codes, SEEK_CUR) != 0) return true;
-        length -= 17 + codes;
-    }
-    return true;
-}
-
-// The next marker, skipping whatever is not one (the decoder skips such
-// bytes between header segments; checking more than it reads is safe).
-int NextMarker(std::FILE* file) {
-    for (;;) {
-        const int c = std::getc(file);
-        if (c == EOF) return EOF;
-        if (c == kMarkerPrefix) return ReadMarker(file);
-    }
-}
-
-bool WalkJpeg(std::FILE* file, std::string& error) {
-    if (std::getc(file) != kMarkerPrefix || ReadMarker(file) != kStartOfImage) return true;
-    int marker = NextMarker(file);
-    while (marker != EOF && marker != kEndOfImage) {
-        if (IsStandalone(marker)) {
-            marker = NextMarker(file);
-            continue;
-        }
-        const int high = std::getc(file);
-        const int low = std::getc(file);
-        if (high == EOF || low == EOF) return true;
-        const long length = (static_cast<long>(high) << 8 | low) - 2;
-        if (length < 0) return true;  // the decoder refuses it
-        const long start = std::ftell(file);
-        if (marker == kHuffmanTables && !CheckHuffmanSegment(file, length, error)) return false;
-        if (start < 0 || std::fseek(file, start + length, SEEK_SET) != 0) return true;
-        marker = marker == kStartOfScan ? SkipScan(file) : NextMarker(file);
-    }
-    return true;
-}
-
 constexpr int kPnmMaxDigits = 9;  // below 2^31: the decoder's int cannot overflow
 
 bool IsPnmBlank(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -213,13 +127,6 @@ bool WalkPnmHeader(std::FILE* file, std::string& error) {
 bool PnmHeaderSound(std::FILE* file, std::string& error) {
     const long start = std::ftell(file);
     const bool sound = WalkPnmHeader(file, error);
-    if (start >= 0) std::fseek(file, start, SEEK_SET);
-    return sound;
-}
-
-bool JpegTablesSound(std::FILE* file, std::string& error) {
-    const long start = std::ftell(file);
-    const bool sound = WalkJpeg(file, error);
     if (start >= 0) std::fseek(file, start, SEEK_SET);
     return sound;
 }

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <string>
 
+#include "presentation/JpegCheck.h"
+
 enum class ImageFormat { Bmp, Png, Jpeg, Pnm, Refused };
 
 // The format by the file's signature (the first kImageHeadBytes bytes, fewer
@@ -20,13 +22,6 @@ enum class ImageFormat { Bmp, Png, Jpeg, Pnm, Refused };
 // history of faults, and no texture formats).
 constexpr size_t kImageHeadBytes = 16;
 ImageFormat SniffImageFormat(const uint8_t* head, size_t length);
-
-// The decoder (stb_image 2.27) trusts a JPEG's Huffman table sizes: tables
-// that claim more than 256 codes overrun its arrays. Walks the JPEG's marker
-// segments from the stream's current position, as the decoder does (headers
-// by their lengths, scans up to the next marker), and checks every table.
-// The position is restored. False with the reason in error.
-bool JpegTablesSound(std::FILE* file, std::string& error);
 
 // The decoder reads a PNM header's numbers into an int without a bound.
 // Checks that the width, height and maximum value each have at most nine

@@ -20,6 +20,7 @@
 #include "presentation/MediaFile.h"
 #include "presentation/SettingsFile.h"
 #include "tests/TempFolder.h"
+#include "tests/presentation/JpegSamples.h"
 
 namespace {
 
@@ -225,11 +226,30 @@ TEST(TextureLoader, DecoderFaultsFoundByTheFuzzerAreRefused) {
         {comment, "is no image that can be read"},
         {{'P', '6', '6', '\n', '6', '6', '3', '6', '2', '6', '3', '6', '6', '3', '6', '6', '\n'},
          "more than nine digits"},
+        // A frame and a scan, and no table at all: the decoder would decode
+        // with the garbage of its uninitialised tables.
+        {{0xff, 0xd8, 0xff, 0xc0, 0x00, 0x0b, 0x08, 0x00, 0x10, 0x00, 0x10, 0x01, 0x01, 0x11,
+          0x00, 0xff, 0xda, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3f, 0x00, 0x12, 0x34, 0xff,
+          0xd9},
+         "scan decodes with a Huffman table it never defines"},
     };
     for (const Case& c : cases) {
         const Loaded loaded = LoadBoth(folder, c.bytes);
         EXPECT_FALSE(loaded.ok);
         EXPECT_NE(loaded.error.find(c.mentions), std::string::npos) << loaded.error;
+    }
+}
+
+// The checks take real JPEGs, progressive ones included (their first scans
+// name AC tables they do not use yet).
+TEST(TextureLoader, RealJpegsPassTheTableChecks) {
+    TempFolder folder;
+    for (const Bytes& jpeg : {Bytes(std::begin(kBaselineJpeg), std::end(kBaselineJpeg)),
+                              Bytes(std::begin(kProgressiveJpeg), std::end(kProgressiveJpeg))}) {
+        const Loaded loaded = LoadBoth(folder, jpeg);
+        ASSERT_TRUE(loaded.ok) << loaded.error;
+        EXPECT_EQ(loaded.image.width, 16);
+        EXPECT_EQ(loaded.image.channels, 3);
     }
 }
 
