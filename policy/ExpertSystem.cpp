@@ -80,7 +80,16 @@ void ExpertSystem::Init(const char* rulesPath) {
     foodAction[0] = '\0';
     failedPasses = 0;
     runawayReported = false;
-    ProvideRuleBase(rulesPath);
+    // What is wrong with the file itself is said precisely here (a
+    // directory, a FIFO, a folder where it cannot be written); the engine
+    // says what is wrong with what it holds.
+    char fileProblem[160];
+    if (!PrepareRuleBase(rulesPath, fileProblem, sizeof fileProblem)) {
+        on = false;
+        std::fprintf(stderr, "marrowick: the rule base \"%s\" %s; the expert system is off\n",
+                     rulesPath, fileProblem);
+        return;
+    }
     if (engine.Load(rulesPath) != LoadResult::Loaded) {
         on = false;
         // Ending anyway (a signal during the load): nothing worth saying.

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
+#include "foundation/RegularFile.h"
 #include "policy/RuleBaseText.h"
 
 namespace {
@@ -17,6 +19,7 @@ namespace {
 bool WriteNewFile(const char* path) {
     const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
+    errno = 0;
     size_t done = 0;
     while (done < kRuleBaseLength) {
         const ssize_t n = write(fd, kRuleBaseText + done, kRuleBaseLength - done);
@@ -24,9 +27,11 @@ bool WriteNewFile(const char* path) {
         if (n <= 0) break;
         done += static_cast<size_t>(n);
     }
-    const bool closed = close(fd) == 0;
-    if (done == kRuleBaseLength && closed) return true;
+    int failure = done == kRuleBaseLength ? 0 : (errno != 0 ? errno : EIO);
+    if (close(fd) != 0 && failure == 0) failure = errno;
+    if (failure == 0) return true;
     unlink(path);
+    errno = failure;
     return false;
 }
 
@@ -35,8 +40,8 @@ bool WriteNewFile(const char* path) {
 // instance starting at the same moment never loads a half-written file, and
 // link() never replaces a file that appeared meanwhile (an edited rule base is
 // never written over). Where hard links are not available the file is created
-// in place, exclusively.
-void WriteBuiltInRules(const char* path) {
+// in place, exclusively. False with errno set when nothing could be written.
+bool WriteBuiltInRules(const char* path) {
     char temporary[4096];
     const int length = std::snprintf(temporary, sizeof temporary, "%s.%ld.new", path,
                                      static_cast<long>(getpid()));
@@ -44,17 +49,39 @@ void WriteBuiltInRules(const char* path) {
         const bool linked = link(temporary, path) == 0;
         const bool exists = !linked && errno == EEXIST;
         unlink(temporary);
-        if (linked || exists) return;
+        if (linked || exists) return true;
     }
-    WriteNewFile(path);
+    return WriteNewFile(path);
+}
+
+// Whether something (of any kind) is there already; nothing is opened, so a
+// FIFO cannot block the check.
+bool Missing(const char* path) {
+    struct stat info {};
+    return lstat(path, &info) != 0 && errno == ENOENT;
 }
 
 }  // namespace
 
 void ProvideRuleBase(const char* path) {
-    // Whatever stands there already is the user's (opening it to find out
-    // would hang on a FIFO): the load says what is wrong with it, if anything.
-    struct stat existing {};
-    if (stat(path, &existing) == 0) return;
-    WriteBuiltInRules(path);
+    if (Missing(path)) WriteBuiltInRules(path);
+}
+
+bool PrepareRuleBase(const char* path, char* problem, size_t capacity) {
+    int writeError = 0;
+    if (Missing(path) && !WriteBuiltInRules(path)) writeError = errno;
+    const OpenedFile opened = OpenRegularFile(path, O_RDONLY);
+    if (opened.Ok()) {
+        close(opened.fd);
+        return true;
+    }
+    if (opened.NotRegular()) {
+        std::snprintf(problem, capacity, "is %s, not a rule base file", opened.kind);
+    } else if (opened.error == ENOENT) {
+        std::snprintf(problem, capacity, "is missing and could not be written here (%s)",
+                      std::strerror(writeError != 0 ? writeError : ENOENT));
+    } else {
+        std::snprintf(problem, capacity, "cannot be read (%s)", std::strerror(opened.error));
+    }
+    return false;
 }

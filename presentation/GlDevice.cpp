@@ -242,14 +242,26 @@ bool GlDevice::CreateFontTexture(const FontAtlas& atlas, std::string& error) {
     return error.empty();
 }
 
-bool GlDevice::CreateSceneTexture(const uint8_t* rgba, int32_t width, int32_t height) {
-    if (rgba == nullptr || width <= 0 || height <= 0) return false;
+bool GlDevice::CreateSceneTexture(const uint8_t* pixels, int32_t width, int32_t height,
+                                  int32_t channels) {
+    if (pixels == nullptr || width <= 0 || height <= 0 || (channels != 1 && channels != 3)) {
+        return false;
+    }
     while (glGetError() != GL_NO_ERROR) {
     }
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    if (channels == 1) {
+        // Grey stays one channel in the driver too, read back as grey.
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, width, height, 0, GL_RED, GL_UNSIGNED_BYTE, pixels);
+        const GLint grey[] = {GL_RED, GL_RED, GL_RED, GL_ONE};
+        glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, grey);
+    } else {
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     // Point sampling of the full-size image, wrapping: what a fixed-function
     // stage does by default.
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);

@@ -30,8 +30,10 @@ public:
     // overlay buffer. False with the failing call and its message in error.
     bool Create(int32_t sceneVertexCapacity, int32_t overlayVertexCapacity, std::string& error);
     bool CreateFontTexture(const FontAtlas& atlas, std::string& error);
-    // The scene texture from RGBA pixels; false (and no texture) on failure.
-    bool CreateSceneTexture(const uint8_t* rgba, int32_t width, int32_t height);
+    // The scene texture from grey (channels 1) or RGB (3) pixels, rows
+    // tightly packed; false (and no texture) on failure.
+    bool CreateSceneTexture(const uint8_t* pixels, int32_t width, int32_t height,
+                            int32_t channels);
     bool HasSceneTexture() const { return sceneTexture != 0; }
 
     // Viewport over the drawable; clears colour (ARGB) and depth to 1.

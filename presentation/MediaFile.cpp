@@ -1,22 +1,55 @@
 #include "presentation/MediaFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include <stb_image.h>
 #include <stb_image_write.h>
 
+#include "foundation/RegularFile.h"
+#include "presentation/ImageCheck.h"
 #include "presentation/SettingsFile.h"
 
 namespace {
 
+// A regular file that opens for reading; opened without blocking, so a FIFO
+// under the name is passed over instead of waited on.
 bool Readable(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
-    std::fclose(f);
+    const OpenedFile opened = OpenRegularFile(path.c_str(), O_RDONLY);
+    if (!opened.Ok()) return false;
+    close(opened.fd);
+    return true;
+}
+
+std::string StbReason() {
+    const char* reason = stbi_failure_reason();
+    return reason != nullptr ? reason : "unknown";
+}
+
+// The channels to decode to, from those the file has.
+int TextureChannels(int fileChannels) { return fileChannels <= 2 ? 1 : 3; }
+
+// Keeps stb_image's buffer as it is (no copy) and the checked size.
+bool Adopt(stbi_uc* data, int width, int height, int channels, TextureImage& image,
+           std::string& error) {
+    if (data == nullptr) {
+        error = "cannot be decoded: " + StbReason();
+        return false;
+    }
+    image.pixels.reset(data);
+    image.width = width;
+    image.height = height;
+    image.channels = channels;
     return true;
 }
 
 }  // namespace
+
+void TextureImage::FreePixels::operator()(uint8_t* pixels) const { stbi_image_free(pixels); }
 
 std::string FindMediaFile(const std::string& name, const std::vector<std::string>& folders) {
     if (name.empty() || Readable(name)) {
@@ -58,21 +91,79 @@ bool SceneTexturePath(SettingsFile& settings, const std::vector<std::string>& fo
     return true;
 }
 
-bool LoadImageFile(const std::string& path, RgbaImage& image, std::string& error) {
+// The checks, then the decoder, on an open stream of size bytes: the
+// signature, the JPEG tables and the PNM header's numbers (before the
+// decoder reads any header: it builds the tables while it looks for the
+// size), the size the header claims, and only then the pixels. memory, when
+// not null, holds the same bytes: the decoder then reads them there, as its
+// memory reader skips exactly as the checks' stream over memory does (a
+// stream over memory cannot seek past its end, a file can).
+static bool LoadImageStream(std::FILE* stream, const uint8_t* memory, uint64_t size,
+                            int32_t maxSide, TextureImage& image, std::string& error) {
+    uint8_t head[kImageHeadBytes] = {};
+    const size_t headLength = std::fread(head, 1, sizeof head, stream);
+    if (std::fseek(stream, 0, SEEK_SET) != 0) {
+        error = std::string("cannot be read: ") + std::strerror(errno);
+        return false;
+    }
+    const ImageFormat format = SniffImageFormat(head, headLength);
+    if (format == ImageFormat::Jpeg && !JpegTablesSound(stream, error)) return false;
+    if (format == ImageFormat::Pnm && !PnmHeaderSound(stream, error)) return false;
     int width = 0;
     int height = 0;
     int channels = 0;
-    stbi_uc* data = stbi_load(path.c_str(), &width, &height, &channels, 4);
-    if (data == nullptr) {
-        const char* reason = stbi_failure_reason();
-        error = "stbi_load(" + path + ") failed: " + (reason != nullptr ? reason : "unknown");
+    const int length = static_cast<int>(size);  // memory is never above INT32_MAX
+    const bool known = format != ImageFormat::Refused &&
+                       (memory != nullptr
+                            ? stbi_info_from_memory(memory, length, &width, &height, &channels)
+                            : stbi_info_from_file(stream, &width, &height, &channels));
+    if (format != ImageFormat::Refused && !known) {
+        error = "is no image that can be read: " + StbReason();
         return false;
     }
-    image.width = width;
-    image.height = height;
-    image.pixels.assign(data, data + static_cast<size_t>(width) * height * 4);
-    stbi_image_free(data);
-    return true;
+    if (!ImageSizeAcceptable(format, width, height, size, maxSide, error)) return false;
+    const int wanted = TextureChannels(channels);
+    stbi_uc* pixels = memory != nullptr
+                          ? stbi_load_from_memory(memory, length, &width, &height, &channels, wanted)
+                          : stbi_load_from_file(stream, &width, &height, &channels, wanted);
+    return Adopt(pixels, width, height, wanted, image, error);
+}
+
+bool LoadImageFile(const std::string& path, int32_t maxSide, TextureImage& image,
+                   std::string& error) {
+    image = TextureImage{};
+    OpenedFile opened;
+    std::FILE* file = OpenRegularStream(path.c_str(), O_RDONLY, "rb", opened);
+    if (file == nullptr) {
+        error = opened.NotRegular() ? std::string("is ") + opened.kind + ", not an image file"
+                                    : std::string("cannot be opened: ") + std::strerror(opened.error);
+        return false;
+    }
+    const bool ok =
+        LoadImageStream(file, nullptr, static_cast<uint64_t>(opened.size), maxSide, image, error);
+    std::fclose(file);
+    return ok;
+}
+
+bool LoadImageMemory(const uint8_t* data, size_t size, int32_t maxSide, TextureImage& image,
+                     std::string& error) {
+    image = TextureImage{};
+    if (size == 0) {
+        error = "is empty";
+        return false;
+    }
+    if (size > static_cast<size_t>(INT32_MAX)) {  // the decoder takes an int
+        error = "is too large to be an image";
+        return false;
+    }
+    std::FILE* stream = fmemopen(const_cast<uint8_t*>(data), size, "rb");
+    if (stream == nullptr) {
+        error = std::string("cannot be read: ") + std::strerror(errno);
+        return false;
+    }
+    const bool ok = LoadImageStream(stream, data, size, maxSide, image, error);
+    std::fclose(stream);
+    return ok;
 }
 
 bool SavePng(const std::string& path, const uint8_t* rgba, int32_t width, int32_t height) {

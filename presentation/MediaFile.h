@@ -1,6 +1,8 @@
 #pragma once
 // Media files (the scene texture): where they are found and how they load.
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,14 +27,31 @@ std::string FindMediaFile(const std::string& name, const std::vector<std::string
 // tree's copy of resources/.
 std::vector<std::string> MediaFolders();
 
-struct RgbaImage {
-    std::vector<uint8_t> pixels;  // width x height x 4, row 0 at the top
+// A decoded texture image: the decoder's own buffer, the one copy of the
+// pixels, in as few channels as the scene needs: grey images (with or
+// without alpha) as one channel, colour images as RGB (the scene texture
+// has no alpha), so a large grey image costs a quarter of its RGBA size.
+struct TextureImage {
+    struct FreePixels {
+        void operator()(uint8_t* pixels) const;
+    };
+    std::unique_ptr<uint8_t, FreePixels> pixels;  // width x height x channels, row 0 at the top
     int32_t width = 0;
     int32_t height = 0;
+    int32_t channels = 0;  // 1 (grey) or 3 (RGB)
 };
 
-// BMP, PNG and the other formats stb_image reads. False with a reason.
-bool LoadImageFile(const std::string& path, RgbaImage& image, std::string& error);
+// BMP, PNG, JPEG or PNM (P5, P6), as 8-bit grey or RGB. The file is opened without
+// blocking and must be a regular file; its header is read first, and an
+// image with a side above maxSide (the GL maximum texture size) or more
+// pixels than the file could hold is refused before anything is decoded
+// (see ImageCheck.h). False with a reason that completes a sentence starting
+// with the file's name ("is a FIFO, not an image file").
+bool LoadImageFile(const std::string& path, int32_t maxSide, TextureImage& image,
+                   std::string& error);
+// The same from bytes in memory.
+bool LoadImageMemory(const uint8_t* data, size_t size, int32_t maxSide, TextureImage& image,
+                     std::string& error);
 
 // Writes 8-bit RGBA pixels (row 0 at the top) as PNG.
 bool SavePng(const std::string& path, const uint8_t* rgba, int32_t width, int32_t height);

@@ -24,7 +24,9 @@ void ShowWarning(void*, const char* text) {
 
 SettingsWarning WarningFor(const RenderFiles& files) {
     // Without a handler the settings file writes to standard error itself.
-    return files.warnInBox ? SettingsWarning{&ShowWarning, nullptr} : SettingsWarning{};
+    if (!files.warnInBox) return SettingsWarning{};
+    return files.boxWarning.handler != nullptr ? files.boxWarning
+                                               : SettingsWarning{&ShowWarning, nullptr};
 }
 
 std::vector<std::string> AllMediaFolders(const RenderFiles& files) {
@@ -153,11 +155,17 @@ void RenderWindow::LoadTexture() {
     if (!SceneTexturePath(settings, mediaFolders, path)) {
         return;  // no usable setting, no texture
     }
-    RgbaImage image;
-    std::string ignored;  // a texture that does not load is simply left out
-    if (LoadImageFile(path, image, ignored)) {
-        device.CreateSceneTexture(image.pixels.data(), image.width, image.height);
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    TextureImage image;
+    std::string problem;
+    // A texture that does not load is left out; the scene is drawn without.
+    if (!LoadImageFile(path, maxSide, image, problem)) {
+        std::fprintf(stderr, "marrowick: the texture '%s' %s; drawing without it\n", path.c_str(),
+                     problem.c_str());
+        return;
     }
+    device.CreateSceneTexture(image.pixels.get(), image.width, image.height, image.channels);
 }
 
 void RenderWindow::ResetCamera() {

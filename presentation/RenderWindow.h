@@ -65,6 +65,8 @@ struct RenderFiles {
     // message box when this is set. A box would block a screen saver that
     // draws into a window someone else owns (xscreensaver): no box there.
     bool warnInBox = true;
+    // The box; without a handler, SDL's own message box.
+    SettingsWarning boxWarning;
     // Searched for the texture before the program's own media folders.
     std::vector<std::string> mediaFolders;
 };

@@ -1,12 +1,17 @@
 #include "presentation/SettingsFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
+
+#include "foundation/RegularFile.h"
 
 namespace {
 
-// A look-up reads at most this much of the file, which bounds start-up time
-// on a file that is no settings file at all.
-constexpr long kMaxReadBytes = 1L << 20;
+constexpr long kMaxReadBytes = static_cast<long>(SettingsFile::kMaxFileBytes);
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
@@ -53,25 +58,54 @@ void SettingsWarning::Raise(const char* text) const {
 SettingsFile::SettingsFile(const char* path, SettingsWarning warning, SettingsAccess mode)
     : path(path), warning(warning), access(mode) {
     usable = true;
+    OpenedFile opened;
     switch (mode) {
         case SettingsAccess::ReadOnly:
-            file = std::fopen(path, "rb");
-            if (file != nullptr) return;
+            file = OpenRegularStream(path, O_RDONLY, "rb", opened);
+            if (file != nullptr) break;
             access = SettingsAccess::DefaultsOnly;  // gone since it was chosen
             [[fallthrough]];
         case SettingsAccess::DefaultsOnly:
             warning.Raise(kCreationWarning);
             return;
         case SettingsAccess::ReadWrite:
+            file = OpenRegularStream(path, O_RDWR, "r+b", opened);
             break;
     }
-    file = std::fopen(path, "r+b");
     if (file == nullptr) {
-        CreateDefault();
-    } else if (!FindRecord(kTextureKey, nullptr)) {
+        if (opened.error == ENOENT) {
+            CreateDefault();
+        } else if (opened.NotRegular()) {
+            // A directory, a FIFO, a device: never read (it could block or
+            // never end) and never replaced.
+            Refuse(kNotAFileWarning);
+        } else {
+            // There, but not for reading and writing (a read-only file).
+            Refuse(kCreationWarning);
+        }
+        return;
+    }
+    if (opened.size > static_cast<int64_t>(kMaxFileBytes)) {
+        // Only the first kMaxFileBytes would be read: a record further on
+        // would never be found, and the default would be appended on every
+        // start. Such a file is left exactly as it is.
+        std::fclose(file);
+        file = nullptr;
+        Refuse(kTooLargeWarning);
+        return;
+    }
+    // A copy we may only read is never written to: TextureName defaults
+    // when it is absent.
+    if (access == SettingsAccess::ReadOnly) return;
+    if (!FindRecord(kTextureKey, nullptr)) {
         // Keep whatever else the file holds; only the missing key is added.
         AddValue(kTextureKey, kDefaultTexture);
     }
+}
+
+void SettingsFile::Refuse(const char* text) {
+    usable = false;
+    warning.Raise(text);
 }
 
 SettingsFile::~SettingsFile() {
@@ -137,7 +171,11 @@ bool SettingsFile::AddValue(const char* key, const char* value) {
     // A last line without a line break would swallow the new record.
     bool needBreak = false;
     if (std::fseek(file, 0, SEEK_END) != 0) return false;
-    if (std::ftell(file) > 0) {
+    const long size = std::ftell(file);
+    // Grown past the reader's window since it was opened: a record appended
+    // there could never be read back.
+    if (size < 0 || size > kMaxReadBytes) return false;
+    if (size > 0) {
         if (std::fseek(file, -1, SEEK_END) != 0) return false;
         needBreak = std::getc(file) != '\n';
         if (std::fseek(file, 0, SEEK_END) != 0) return false;
@@ -154,10 +192,22 @@ void SettingsFile::CreateDefault() {
         std::fclose(file);
         file = nullptr;
     }
-    file = std::fopen(path.c_str(), "w+b");
+    // Non-blocking, and checked before use: something other than a regular
+    // file may have appeared under the name since it was found missing.
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                        0666);
+    struct stat info {};
+    if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        close(fd);
+        Refuse(kNotAFileWarning);
+        return;
+    }
+    const int flags = fd >= 0 ? fcntl(fd, F_GETFL) : -1;
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    file = fd >= 0 ? fdopen(fd, "w+b") : nullptr;
     if (file == nullptr) {
-        warning.Raise(kCreationWarning);
-        usable = false;
+        if (fd >= 0) close(fd);
+        Refuse(kCreationWarning);
         return;
     }
     usable = true;

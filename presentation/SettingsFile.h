@@ -15,11 +15,16 @@
 // a last line without a line break are read without overrunning anything;
 // lines that are not a record, or longer than kLineCapacity, are skipped.
 // A file without TextureName keeps its records and gets the default appended.
+//
+// Whatever the name turns out to be, it is never lost and never hangs the
+// start: a directory, a FIFO or a device under the name, and a file larger
+// than kMaxFileBytes, are left untouched; the file is then not usable, and
+// one warning says why.
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
-// Receives the creation warning (one text, shown once, at construction).
+// Receives the warning (one text, shown once, at construction).
 // Without a handler the warning goes to standard error.
 struct SettingsWarning {
     void (*handler)(void* context, const char* text) = nullptr;
@@ -44,8 +49,18 @@ public:
         "Warning, INI file Creation Error\n"
         "Marrowick probably located in a read only area\n"
         "User settings will not be saved\n";
+    static constexpr const char* kNotAFileWarning =
+        "Warning, INI file is not a regular file\n"
+        "Marrowick.ini is left as it is\n"
+        "User settings will not be saved\n";
+    static constexpr const char* kTooLargeWarning =
+        "Warning, INI file larger than 1 MiB\n"
+        "Marrowick.ini is left as it is\n"
+        "User settings will not be saved\n";
     // Longest line a look-up considers; longer lines are skipped whole.
     static constexpr size_t kLineCapacity = 4096;
+    // Largest file that is read at all (a look-up reads it whole).
+    static constexpr size_t kMaxFileBytes = 1u << 20;
 
     explicit SettingsFile(const char* path = kDefaultPath, SettingsWarning warning = {},
                           SettingsAccess access = SettingsAccess::ReadWrite);
@@ -71,6 +86,8 @@ public:
 
 private:
     bool FindRecord(const char* key, std::string* value);
+    // Not usable, with one warning.
+    void Refuse(const char* text);
 
     std::string path;
     SettingsWarning warning;

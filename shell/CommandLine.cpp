@@ -30,9 +30,37 @@ bool ParseInt(const char* text, int32_t& value) {
     return true;
 }
 
+// The options this parser knows by their bare names; a single-dash word in
+// first place that is none of them carries mode letters ("-s", "-c:1234").
+constexpr const char* kOptionNames[] = {
+    "headless", "help", "h", "version", "window", "root", "window-id", "rate",
+    "render-multi", "no-trails", "no-expert-system", "texture", "screenshot",
+};
+
+// The bare name of an option word, up to a '=' if there is one.
+bool NamesKnownOption(const char* name) {
+    const char* equals = std::strchr(name, '=');
+    const size_t length = equals != nullptr ? static_cast<size_t>(equals - name) : std::strlen(name);
+    for (const char* known : kOptionNames) {
+        if (std::strlen(known) == length && std::strncmp(known, name, length) == 0) return true;
+    }
+    return false;
+}
+
+// Whether the first argument is the screen saver's mode word rather than an
+// option: anything that is no option at all ("/s", "sc"), and a single dash
+// followed by a word that names no option ("-s", "-p", "-c:1234").
+bool IsModeWord(const char* text) {
+    const char* name = OptionName(text);
+    if (name == nullptr) return true;
+    return text[1] != '-' && !NamesKnownOption(name);
+}
+
 bool Fail(CommandLine& out, const char* format, const char* what) {
     out.launch = Launch::Error;
-    std::snprintf(out.error, sizeof out.error, format, what);
+    char printable[CommandLine::kErrorCapacity];
+    PrintableArgument(what, printable, sizeof printable);
+    std::snprintf(out.error, sizeof out.error, format, printable);
     return false;
 }
 
@@ -63,6 +91,24 @@ bool ParseRanged(const char* value, const char* option, int32_t low, int32_t hig
 }
 
 }  // namespace
+
+void PrintableArgument(const char* argument, char* out, size_t capacity) {
+    if (capacity == 0) return;
+    size_t length = 0;
+    for (const char* c = argument; *c != '\0' && length + 1 < capacity; ++c) {
+        const unsigned char byte = static_cast<unsigned char>(*c);
+        out[length++] = byte < 0x20 || byte == 0x7f ? '?' : *c;
+    }
+    out[length] = '\0';
+}
+
+bool IsHeadlessSwitch(const char* argument) {
+    const char* name = OptionName(argument);
+    if (name == nullptr) return false;
+    const size_t length = std::strlen("headless");
+    return std::strncmp(name, "headless", length) == 0 &&
+           (name[length] == '\0' || name[length] == '=');
+}
 
 RunMode ModeFromLetters(const char* argument) {
     RunMode mode = ModeRun;
@@ -118,7 +164,7 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
 
     // Only the first argument carries mode letters, and only when it is no
     // option. A preview started the Windows way names its window next.
-    if (argc > 1 && OptionName(argv[1]) == nullptr) {
+    if (argc > 1 && IsModeWord(argv[1])) {
         out.mode = ModeFromLetters(argv[1]);
         index = 2;
         uint64_t id = 0;
@@ -146,6 +192,18 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
         std::memcpy(bare, name, length);
         if (equals != nullptr) {
             inlineValue = equals + 1;
+        }
+
+        // Switches take no value: "--headless=1" is refused, not read as on.
+        static constexpr const char* kSwitches[] = {"headless", "help", "h", "version", "window",
+                                                    "root", "no-trails", "no-expert-system",
+                                                    "texture"};
+        if (inlineValue != nullptr) {
+            for (const char* flag : kSwitches) {
+                if (std::strcmp(bare, flag) == 0) {
+                    return Fail(out, "option %s takes no value (try --help)", argv[index]);
+                }
+            }
         }
 
         if (std::strcmp(bare, "headless") == 0) {
@@ -236,8 +294,8 @@ const char* UsageText() {
            "An ant colony simulation shown as a screen saver.\n"
            "\n"
            "Modes (the letters of the first argument; the last of c, p, s wins):\n"
-           "  (none), /s          run full screen; any key or mouse movement ends it\n"
-           "  /c                  show the About box\n"
+           "  (none), /s, -s      run full screen; any key or mouse movement ends it\n"
+           "  /c, -c              show the About box\n"
            "  /p [WINDOW]         preview inside WINDOW; without one, end at once\n"
            "  --window            a resizable window with the menu and the keys below\n"
            "  --headless [...]    run without a display, statistics on the terminal\n"

@@ -2,6 +2,7 @@
 // Start-up options: the screen-saver mode letters of the first argument, the
 // xscreensaver conventions (--root, --window-id, XSCREENSAVER_WINDOW) and our
 // own long options. Pure parsing: no window, no simulation.
+#include <cstddef>
 #include <cstdint>
 
 #include "shell/StartSettings.h"
@@ -62,12 +63,22 @@ struct CommandLine {
 // (upper case included) is ignored, and no letter at all means run.
 RunMode ModeFromLetters(const char* argument);
 
+// An argument as it may appear in a one-line message: control characters
+// (a newline, an escape sequence) become '?'. Cut to fit capacity.
+void PrintableArgument(const char* argument, char* out, size_t capacity);
+
+// Whether an argument asks for the terminal runner: "--headless" or
+// "-headless", also with a value ("--headless=1"), which that runner refuses.
+bool IsHeadlessSwitch(const char* argument);
+
 // Parses an X window id: decimal or 0x-prefixed hexadecimal, nothing else.
 bool ParseWindowId(const char* text, uint64_t& id);
 
-// Parses the whole command line. xscreensaverWindow is the value of the
-// XSCREENSAVER_WINDOW environment variable, or null when it is not set; it is
-// honoured in run and preview mode. Returns false (launch Error, error set)
+// Parses the whole command line. The first argument carries the mode letters
+// when it is no option: "/s", "sc", and also "-s", "-c:1234", "-p" (a single
+// dash before a word that names none of our options). xscreensaverWindow is
+// the value of the XSCREENSAVER_WINDOW environment variable, or null when it
+// is not set; it is honoured in run and preview mode. Returns false (launch Error, error set)
 // for an unknown option or a bad value.
 bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensaverWindow,
                       CommandLine& out);

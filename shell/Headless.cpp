@@ -2,6 +2,9 @@
 // live, report. The parts live in shell/headless/.
 #include "shell/Headless.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +12,7 @@
 #include <mutex>
 
 #include "shell/StartSettings.h"
+#include "shell/headless/CsvWriter.h"
 #include "shell/headless/Reporter.h"
 #include "shell/headless/RunLoops.h"
 #include "shell/UserFiles.h"
@@ -21,21 +25,68 @@ constexpr const char* kProgram = "marrowick";
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitSignalBase = 128;  // the shell's status for "ended by signal N"
+
+// While the CSV goes to standard output it owns it: everything else the
+// process prints there (the rule engine's printouts with --verbose, anything
+// a library writes) goes to standard error instead, so the CSV stays clean.
+// The CSV writer has its own descriptor for the real standard output.
+class StandardOutputToError {
+public:
+    StandardOutputToError() {
+        std::fflush(stdout);
+        saved = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+        if (saved >= 0 && dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+            close(saved);
+            saved = -1;
+        }
+    }
+    ~StandardOutputToError() {
+        if (saved < 0) return;
+        std::fflush(stdout);
+        dup2(saved, STDOUT_FILENO);
+        close(saved);
+    }
+    StandardOutputToError(const StandardOutputToError&) = delete;
+    StandardOutputToError& operator=(const StandardOutputToError&) = delete;
+
+private:
+    int saved = -1;
+};
+
+// How far the run came, for the messages: "1234 of 100000 steps" or
+// "1234 steps" for a live run.
+void DescribeProgress(const HeadlessOptions& options, int64_t done, char* out, size_t capacity) {
+    if (options.steps >= 0) {
+        std::snprintf(out, capacity, "%lld of %lld steps", static_cast<long long>(done),
+                      static_cast<long long>(options.steps));
+    } else {
+        std::snprintf(out, capacity, "%lld steps", static_cast<long long>(done));
+    }
+}
 
 }  // namespace
 
+// The outcome, in order of precedence:
+//   a CSV that could not be written            -> 1, says where it stopped
+//   a fixed run cut short by a stop signal     -> 128 + signal, says where
+//   statistics that could not be written       -> 1 (a closed pipe: 0, a note)
+//   otherwise (a live run ended by a signal too) -> 0
 int RunHeadless(const HeadlessOptions& options) {
-    std::FILE* csv = nullptr;
-    const bool csvOnStdout = options.csvPath != nullptr && std::strcmp(options.csvPath, "-") == 0;
-    if (csvOnStdout) {
-        csv = stdout;
-    } else if (options.csvPath != nullptr) {
-        csv = std::fopen(options.csvPath, "w");
-        if (csv == nullptr) {
-            std::fprintf(stderr, "%s: cannot open '%s' for writing: %s\n", kProgram,
-                         options.csvPath, std::strerror(errno));
+    CsvWriter csv;
+    char csvName[600] = "";
+    if (options.csvPath != nullptr) {
+        if (!csv.Open(options.csvPath)) {
+            csv.Describe(csvName, sizeof csvName);
+            std::fprintf(stderr, "%s: cannot open %s for writing: %s\n", kProgram, csvName,
+                         std::strerror(csv.Error()));
             return kExitFailure;
         }
+        csv.Describe(csvName, sizeof csvName);
+    }
+    std::unique_ptr<StandardOutputToError> redirect;
+    if (csv.IsOpen() && csv.OnStandardOutput()) {
+        redirect = std::make_unique<StandardOutputToError>();
     }
 
     InterruptGuard interrupts;
@@ -58,33 +109,62 @@ int RunHeadless(const HeadlessOptions& options) {
         options.prepare(*simulation);
     }
 
-    if (csv != nullptr) {
-        std::fputs(kHeadlessCsvHeader, csv);
-        std::fputc('\n', csv);
+    const bool live = options.steps < 0;
+    Reporter reporter(options, csv.IsOpen() ? &csv : nullptr, live);
+    if (csv.IsOpen()) {
+        csv.WriteRow(kHeadlessCsvHeader, std::strlen(kHeadlessCsvHeader));
+        csv.Flush();  // a file that cannot be written is found before the first step
     }
-    Reporter reporter(options, csv);
     bool ok = true;
-    if (options.steps >= 0) {
-        RunFast(*simulation, reporter, options.steps);
-    } else {
-        ok = RunLive(*simulation, reporter, rate);
+    int64_t done = 0;
+    if (!csv.Failed()) {
+        if (!live) {
+            done = RunFast(*simulation, reporter, options.steps);
+        } else {
+            ok = RunLive(*simulation, reporter, rate);
+        }
     }
+    {
+        std::lock_guard<std::mutex> guard(simulation->stateMutex);
+        done = simulation->totalSteps;
+    }
+
+    // The CSV is complete and closed before anything else is printed: a
+    // reader that quits on the statistics cannot cut it short any more.
+    if (csv.IsOpen()) csv.Close();
+    const bool csvBroken = csv.Failed() && csv.Error() == EPIPE;
+    if (csvBroken) NoteBrokenPipe();
+
     {
         std::lock_guard<std::mutex> guard(simulation->stateMutex);
         reporter.Finish(*simulation);
     }
+    const int statisticsError = reporter.StatisticsError();
+    if (statisticsError == EPIPE) NoteBrokenPipe();
+    redirect.reset();
 
-    if (csv != nullptr) {
-        const bool written = std::fflush(csv) == 0 && std::ferror(csv) == 0;
-        const int writeError = errno;
-        if (!csvOnStdout && std::fclose(csv) != 0) {
-            ok = false;
-        }
-        if (!written) {
-            std::fprintf(stderr, "%s: error writing '%s': %s\n", kProgram, options.csvPath,
-                         std::strerror(writeError));
-            ok = false;
-        }
+    char progress[96];
+    DescribeProgress(options, done, progress, sizeof progress);
+    if (csv.Failed() && !csvBroken) {
+        std::fprintf(stderr, "%s: error writing %s: %s; stopped after %s\n", kProgram, csvName,
+                     std::strerror(csv.Error()), progress);
+        return kExitFailure;
+    }
+    const int signalNumber = InterruptSignal();
+    if (!live && done < options.steps && signalNumber != 0) {
+        std::fprintf(stderr, "%s: stopped by %s after %s\n", kProgram,
+                     StopSignalName(signalNumber), progress);
+        return kExitSignalBase + signalNumber;
+    }
+    if (statisticsError == EPIPE) {
+        // The reader has gone: the run itself is complete (and so is its CSV).
+        std::fprintf(stderr, "%s: standard output was closed; the final statistics were not written\n",
+                     kProgram);
+    } else if (statisticsError != 0) {
+        std::fprintf(stderr, "%s: error writing %s: %s\n", kProgram,
+                     reporter.StatisticsOnStandardOutput() ? "standard output" : "standard error",
+                     std::strerror(statisticsError));
+        ok = false;
     }
     return ok ? kExitOk : kExitFailure;
 }
@@ -102,8 +182,8 @@ int RunHeadless(int argc, char** argv, const StartSettings* settings, RunObserve
             std::printf("%s %s\n", kProgram, MARROWICK_VERSION);
             return kExitOk;
         case HeadlessCommand::Error:
-            std::fprintf(stderr, "%s\n%sTry 'marrowick --headless --help' for more information.\n",
-                         error, kHeadlessUsage);
+            // One line, like every refusal of the program.
+            std::fprintf(stderr, "%s (try 'marrowick --headless --help')\n", error);
             return kExitUsage;
         case HeadlessCommand::Run:
             break;

@@ -31,9 +31,10 @@ int main(int argc, char** argv) {
     }
     argc = static_cast<int>(rest.size()) - 1;
     argv = rest.data();
-    // The terminal runner reads its own options, wherever --headless stands.
+    // The terminal runner reads its own options, wherever --headless stands
+    // (and says what is wrong with "-headless=1" and the like itself).
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--headless") == 0) {
+        if (IsHeadlessSwitch(argv[i])) {
             return RunHeadlessWithOptions(argc, argv, start);
         }
     }

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "simulation/Simulation.h"
 
@@ -35,10 +36,15 @@ public:
             buffer[length] = '\0';
         }
     }
-    // RFC 4180: always quoted, inner quotes doubled.
-    void Quoted(const char* text) {
+    // RFC 4180: always quoted, inner quotes doubled. Blanks at either end
+    // are left out: the overlay pads its action lines to a fixed width, which
+    // means nothing in a data file.
+    void QuotedTrimmed(const char* text) {
+        while (*text == ' ') ++text;
+        const char* end = text + std::strlen(text);
+        while (end > text && end[-1] == ' ') --end;
         Put('"');
-        for (const char* c = text; *c != '\0'; ++c) {
+        for (const char* c = text; c != end; ++c) {
             if (*c == '"') {
                 Put('"');
             }
@@ -75,8 +81,8 @@ size_t FormatCsvRow(const Simulation& simulation, char* buffer, size_t capacity)
                simulation.colonyDeaths, expert.on ? "on" : "off");
     // While the expert system is off its old conclusions are not current: the
     // overlay shows them empty, and so does the row.
-    row.Quoted(expert.on ? expert.populationAction : "");
+    row.QuotedTrimmed(expert.on ? expert.populationAction : "");
     row.Put(',');
-    row.Quoted(expert.on ? expert.foodAction : "");
+    row.QuotedTrimmed(expert.on ? expert.foodAction : "");
     return row.Length();
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "shell/CommandLine.h"
 #include "simulation/SimulationThread.h"
 
 namespace {
@@ -55,14 +56,16 @@ const char kHeadlessHelp[] =
     "Run the ant colony simulation without a window.\n"
     "\n"
     "  --steps N      run N steps as fast as possible, then end; without it the\n"
-    "                 simulation runs at the live pace until Ctrl+C or SIGTERM\n"
+    "                 simulation runs at the live pace until Ctrl+C, SIGTERM,\n"
+    "                 SIGHUP or a closed pipe\n"
     "  --rate R       live pace in steps per second, 5 to 1000 (default 40)\n"
     "  --seed N       initial state of the random source, 0 to 4294967295\n"
     "                 (default 1: every unseeded run is the same)\n"
     "  --csv FILE     write a statistics row every K steps to FILE, with a header\n"
     "                 row; '-' writes to standard output\n"
     "  --every K      steps between CSV rows and terminal refreshes (default 1)\n"
-    "  --verbose      let the rule engine's printouts through\n"
+    "  --verbose      let the rule engine's printouts through (to standard error\n"
+    "                 when the CSV goes to standard output)\n"
     "  --set NAME=VALUE  set a parameter before the first step (repeatable;\n"
     "                 marrowick --list-parameters lists them)\n"
     "  --plot FILE.svg   draw the population, food reserves and food supply\n"
@@ -78,18 +81,27 @@ const char kHeadlessHelp[] =
     "\n"
     "Example: marrowick --headless --steps 100000 --seed 7 --csv run.csv --every 100\n"
     "\n"
-    "Exit status: 0 success, 1 a file could not be written, 2 bad usage.\n";
+    "The CSV holds whole rows only, however the run ends.\n"
+    "\n"
+    "Exit status: 0 success (a live run ended by a signal included), 1 an output\n"
+    "could not be written, 2 bad usage, 128+N a --steps run stopped by signal N\n"
+    "before its last step (standard error says after which step).\n";
 
 HeadlessCommand ParseHeadlessOptions(int argc, char** argv, HeadlessOptions& options,
                                      char* error, size_t errorCapacity) {
     // format: "%s: ... '%s' ...": the program's name, then the argument.
+    char printable[256];
     auto fail = [&](const char* format, const char* arg) {
-        std::snprintf(error, errorCapacity, format, kProgram, arg);
+        PrintableArgument(arg, printable, sizeof printable);
+        std::snprintf(error, errorCapacity, format, kProgram, printable);
         return HeadlessCommand::Error;
     };
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        if (std::strcmp(arg, "--headless") == 0) {
+        if (IsHeadlessSwitch(arg)) {
+            if (std::strchr(arg, '=') != nullptr) {
+                return fail("%s: option '%s' doesn't allow an argument", arg);
+            }
             continue;
         }
         if (std::strcmp(arg, "--help") == 0) {
@@ -147,9 +159,10 @@ HeadlessCommand ParseHeadlessOptions(int argc, char** argv, HeadlessOptions& opt
         }
         uint64_t parsed = 0;
         if (!ParseNumber(value, number->min, number->max, parsed)) {
+            PrintableArgument(value, printable, sizeof printable);
             std::snprintf(error, errorCapacity,
                           "%s: invalid value '%s' for %s (expected a whole number from %llu to %llu)",
-                          kProgram, value, number->name,
+                          kProgram, printable, number->name,
                           static_cast<unsigned long long>(number->min),
                           static_cast<unsigned long long>(number->max));
             return HeadlessCommand::Error;

@@ -37,8 +37,8 @@ struct HeadlessOptions {
 
 enum class HeadlessCommand { Run, Help, Version, Error };
 
-// Reads the arguments after argv[0]; "--headless" itself is skipped wherever
-// it stands. Both "--steps N" and "--steps=N" are accepted. On Error, error
+// Reads the arguments after argv[0]; "--headless" (or "-headless") itself is
+// skipped wherever it stands, and refused with a value ("--headless=1"). Both "--steps N" and "--steps=N" are accepted. On Error, error
 // holds a one-line message (no newline).
 HeadlessCommand ParseHeadlessOptions(int argc, char** argv, HeadlessOptions& options,
                                      char* error, size_t errorCapacity);

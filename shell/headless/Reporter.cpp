@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "shell/headless/CsvRow.h"
 #include "simulation/Simulation.h"
 
@@ -21,10 +23,12 @@ constexpr size_t kCsvRowCapacity = 1024;  // two quoted 99-character texts at wo
 
 }  // namespace
 
-Reporter::Reporter(const HeadlessOptions& options, std::FILE* csv)
-    : csv(csv), observer(options.observer), every(options.every) {
-    const bool csvOnStdout = csv == stdout;
+Reporter::Reporter(const HeadlessOptions& options, CsvWriter* csv, bool liveRows)
+    : csv(csv), liveRows(liveRows), observer(options.observer), every(options.every) {
+    const bool csvOnStdout = csv != nullptr && csv->OnStandardOutput();
     statsOut = csvOnStdout ? stderr : stdout;
+    // Only this run's write errors count (stdio keeps an error flag for good).
+    std::clearerr(statsOut);
     statsTerminal = isatty(fileno(statsOut)) != 0;
     // The rule engine's printouts would tear a block drawn in place.
     liveBlock = statsTerminal && !csvOnStdout && !options.verbose;
@@ -38,11 +42,16 @@ void Reporter::AfterStep(Simulation& simulation) {
     if (simulation.totalSteps % every != 0) {
         return;
     }
+    if (stopped.load()) {
+        return;
+    }
     if (csv != nullptr) {
         char row[kCsvRowCapacity];
-        FormatCsvRow(simulation, row, sizeof row);
-        std::fputs(row, csv);
-        std::fputc('\n', csv);
+        const size_t length = FormatCsvRow(simulation, row, sizeof row);
+        if (!csv->WriteRow(row, length) || (liveRows && !csv->Flush())) {
+            stopped.store(true);
+            return;
+        }
     }
     if (liveBlock) {
         const auto now = std::chrono::steady_clock::now();
@@ -103,10 +112,20 @@ void Reporter::DrawBlock(Simulation& simulation) {
         std::fputs(lines.line[i], statsOut);
         std::fputc('\n', statsOut);
     }
-    std::fflush(statsOut);
+    CheckStatisticsOutput();
     blockOnScreen = inPlace ? kBlockLines : 0;
     if (barShown) {
         std::fprintf(stderr, "%s", barText);
         std::fflush(stderr);
+    }
+}
+
+void Reporter::CheckStatisticsOutput() {
+    // stdio keeps an error once it has one; the first errno is the one to tell.
+    const bool flushed = std::fflush(statsOut) == 0;
+    const int flushError = errno;
+    if ((!flushed || std::ferror(statsOut) != 0) && statisticsError == 0) {
+        statisticsError = flushed ? EIO : flushError;
+        stopped.store(true);
     }
 }

@@ -22,19 +22,33 @@ constexpr int32_t kLiveRestartPauseMs = 100;
 constexpr int32_t kInterruptPollMs = 20;
 constexpr int64_t kProgressCheckSteps = 64;  // steps between clock reads
 
-// The handler only records the signal; the run loops poll it.
+// The handler only records the signal (the first one is the reason the run
+// stopped); the run loops poll it.
 std::atomic<int> interruptSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal flag must be lock-free");
 
+void Record(int signalNumber) {
+    int none = 0;
+    interruptSignal.compare_exchange_strong(none, signalNumber);
+}
+
 // A rule engine pass under way is abandoned too, so the step ends at once.
 void OnInterrupt(int signalNumber) {
-    interruptSignal.store(signalNumber);
+    Record(signalNumber);
     EngineProcess::AbandonWaits();
 }
 
-struct sigaction previousInt {};
-struct sigaction previousTerm {};
-struct sigaction previousHup {};
+struct Handled {
+    int signalNumber;
+    unsigned long flags;  // sa_flags (SA_RESETHAND does not fit an int)
+    struct sigaction previous;
+};
+Handled handled[] = {
+    {SIGINT, SA_RESETHAND, {}},
+    {SIGTERM, SA_RESETHAND, {}},
+    {SIGHUP, SA_RESETHAND, {}},
+    {SIGPIPE, 0, {}},
+};
 
 class LiveObserver final : public HeadlessHost::StepObserver {
 public:
@@ -56,30 +70,43 @@ private:
 
 bool Interrupted() { return interruptSignal.load(std::memory_order_relaxed) != 0; }
 
-// A second Ctrl+C gets the default action, so a run that cannot end still can
-// be ended.
+int InterruptSignal() { return interruptSignal.load(); }
+
+void NoteBrokenPipe() { Record(SIGPIPE); }
+
+const char* StopSignalName(int signalNumber) {
+    switch (signalNumber) {
+        case SIGINT: return "SIGINT";
+        case SIGTERM: return "SIGTERM";
+        case SIGHUP: return "SIGHUP";
+        case SIGPIPE: return "SIGPIPE";
+        default: return "a signal";
+    }
+}
+
 InterruptGuard::InterruptGuard() {
     interruptSignal.store(0);
     EngineProcess::ResumeWaits();
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, &previousInt);
-    sigaction(SIGTERM, &action, &previousTerm);
-    sigaction(SIGHUP, &action, &previousHup);
+    for (Handled& h : handled) {
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = static_cast<int>(h.flags);
+        sigaction(h.signalNumber, &action, &h.previous);
+    }
 }
 
 InterruptGuard::~InterruptGuard() {
     EngineProcess::ResumeWaits();  // the run's engine is gone by now
-    sigaction(SIGINT, &previousInt, nullptr);
-    sigaction(SIGTERM, &previousTerm, nullptr);
-    sigaction(SIGHUP, &previousHup, nullptr);
+    for (Handled& h : handled) {
+        sigaction(h.signalNumber, &h.previous, nullptr);
+    }
 }
 
-void RunFast(Simulation& simulation, Reporter& reporter, int64_t steps) {
+int64_t RunFast(Simulation& simulation, Reporter& reporter, int64_t steps) {
     const auto start = std::chrono::steady_clock::now();
-    for (int64_t done = 0; done < steps && !Interrupted(); ++done) {
+    int64_t done = 0;
+    for (; done < steps && !Interrupted() && !reporter.Stopped(); ++done) {
         {
             std::lock_guard<std::mutex> guard(simulation.stateMutex);
             simulation.Step();
@@ -92,6 +119,7 @@ void RunFast(Simulation& simulation, Reporter& reporter, int64_t steps) {
             reporter.Progress(done + 1, steps, start);
         }
     }
+    return done;
 }
 
 bool RunLive(Simulation& simulation, Reporter& reporter, int32_t rate) {
@@ -104,7 +132,7 @@ bool RunLive(Simulation& simulation, Reporter& reporter, int32_t rate) {
         std::fprintf(stderr, "%s: cannot start the simulation thread\n", kProgram);
         return false;
     }
-    while (!Interrupted()) {
+    while (!Interrupted() && !reporter.Stopped()) {
         if (host.WaitForRestart(kInterruptPollMs)) {
             HandleQueuedRestarts(host, thread, simulation, kLiveRestartPauseMs);
         }

@@ -64,6 +64,16 @@ void ChooseFiles(ViewSettings& settings) {
 }
 
 int RunView(ViewSettings settings) {
+    // A window named on the command line is checked before anything else:
+    // a preview for a window that is not there must not leave a rule base
+    // and a settings file behind.
+    if (settings.kind == ViewKind::Foreign) {
+        std::string problem;
+        if (!CheckX11Window(settings.foreignWindow, problem)) {
+            std::fprintf(stderr, "marrowick: %s\n", problem.c_str());
+            return 1;
+        }
+    }
     // We are the screen saver: the desktop's own blanking may go on.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     // SDL's handlers would turn SIGINT/SIGTERM into SDL_QUIT from inside the
@@ -71,6 +81,11 @@ int RunView(ViewSettings settings) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (settings.kind == ViewKind::Foreign) {
         SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+    }
+    // Before SDL_Init: see ForeignWindowGuard. It outlives SDL.
+    std::unique_ptr<ForeignWindowGuard> foreignGuard;
+    if (settings.kind == ViewKind::Foreign) {
+        foreignGuard = std::make_unique<ForeignWindowGuard>(settings.foreignWindow);
     }
     SdlVideo video;
     if (!video.ok) {
@@ -96,6 +111,12 @@ int RunView(ViewSettings settings) {
     auto view = std::make_unique<MainView>(settings);
     std::string error;
     if (!view->Create(error)) {
+        if (foreignGuard && !X11WindowExists(settings.foreignWindow)) {
+            // It went while we were starting (SDL noticed, not Xlib).
+            std::fprintf(stderr, "marrowick: X window 0x%llx was destroyed; stopping\n",
+                         static_cast<unsigned long long>(settings.foreignWindow));
+            return 0;
+        }
         if (settings.kind == ViewKind::Foreign) {
             // Nobody would see a box there, and it would keep the process
             // alive: xscreensaver keeps standard error.
@@ -105,11 +126,13 @@ int RunView(ViewSettings settings) {
         }
         return 1;
     }
-    // Only now: until the loop runs nothing would poll the flags, and a
-    // warning box during start-up (say, a settings file that cannot be
-    // written) must not keep a SIGTERM from ending the process.
-    InstallSignalHandlers();
-    return view->Run();
+    if (foreignGuard) foreignGuard->Started();
+    const int status = view->Run();
+    if (foreignGuard && foreignGuard->Lost()) {
+        std::fprintf(stderr, "marrowick: X window 0x%llx was destroyed; stopping\n",
+                     static_cast<unsigned long long>(settings.foreignWindow));
+    }
+    return status;
 }
 
 }  // namespace
@@ -119,6 +142,10 @@ void ShowAboutBox() {
 }
 
 int RunApplication(const CommandLine& line) {
+    // From the start: a SIGTERM during start-up is seen by the view's first
+    // loop, and one that arrives while a box is open (the About box, a
+    // warning during start-up) ends the program and the box at once.
+    InstallSignalHandlers();
     switch (line.launch) {
         case Launch::Help:
         case Launch::Version:

@@ -49,6 +49,8 @@ RenderFiles FilesFor(const ViewSettings& settings) {
     // In a window someone else owns, a box would stand in front of that
     // window or keep us alive when we are told to end: standard error only.
     files.warnInBox = settings.kind != ViewKind::Foreign && !settings.root;
+    // Our own boxes go when the program goes (shell/window/MessageBox.h).
+    files.boxWarning = SettingsWarningBox();
     if (!settings.dataFolder.empty()) files.mediaFolders.push_back(settings.dataFolder);
     return files;
 }
@@ -386,7 +388,7 @@ int MainView::Run() {
                 HandleEvent(event, draw);
             }
         }
-        if (TerminationRequested()) closeRequested = true;
+        if (TerminationRequested() || ForeignWindowLost()) closeRequested = true;
         if (closeRequested) break;
         if (listFull.exchange(false)) {
             ShowMessage(ListTemplate<Ant>::kFullWarning, MessageKind::Warning, window);

@@ -1,10 +1,49 @@
 #include "shell/window/MessageBox.h"
 
 #include <SDL.h>
+#include <pthread.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <mutex>
 
 namespace {
+
+// SDL draws an X11 message box in a child process it forks, and waits for
+// that child. Left to itself the child outlives us: a SIGTERM that ends the
+// program leaves the box on the screen, held by an orphan. So every child
+// forked while a box is being shown is tied to us: it gets SIGKILL when the
+// thread that forked it (ours, blocked in the box) goes away.
+std::atomic<bool> boxOpen{false};
+std::atomic<pid_t> forkingProcess{0};
+static_assert(std::atomic<bool>::is_always_lock_free, "read from a signal handler");
+
+// Runs in the forking process just before fork().
+void BeforeFork() { forkingProcess.store(getpid()); }
+
+// Runs in the child just after fork(): async-signal-safe calls only.
+void InChild() {
+    if (!boxOpen.load()) return;
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // We may have gone between fork() and prctl(): then nobody would kill it.
+    if (getppid() != forkingProcess.load()) _exit(1);
+}
+
+void TieBoxesToThisProcess() {
+    static std::once_flag registered;
+    std::call_once(registered, [] { pthread_atfork(BeforeFork, nullptr, InChild); });
+}
+
+class BoxOpenScope {
+public:
+    BoxOpenScope() { boxOpen.store(true); }
+    ~BoxOpenScope() { boxOpen.store(false); }
+    BoxOpenScope(const BoxOpenScope&) = delete;
+    BoxOpenScope& operator=(const BoxOpenScope&) = delete;
+};
 
 Uint32 Flags(MessageKind kind) {
     switch (kind) {
@@ -18,16 +57,27 @@ Uint32 Flags(MessageKind kind) {
     return SDL_MESSAGEBOX_WARNING;
 }
 
+void ShowSettingsWarning(void* parent, const char* text) {
+    ShowMessage(text, MessageKind::Warning, static_cast<SDL_Window*>(parent));
+}
+
 }  // namespace
+
+bool MessageBoxOpen() { return boxOpen.load(); }
 
 void ShowMessageCaptioned(const char* caption, const char* text, MessageKind kind,
                           SDL_Window* parent) {
     std::fprintf(stderr, "%s: %s\n", caption, text);
     std::fflush(stderr);
-    // SDL's box has its own connection to the display and works before and
-    // without SDL_Init; it fails only when there is no display at all.
-    if (SDL_ShowSimpleMessageBox(Flags(kind), caption, text, parent) != 0 && parent != nullptr) {
-        SDL_ShowSimpleMessageBox(Flags(kind), caption, text, nullptr);
+    TieBoxesToThisProcess();
+    {
+        BoxOpenScope open;
+        // SDL's box has its own connection to the display and works before and
+        // without SDL_Init; it fails only when there is no display at all.
+        if (SDL_ShowSimpleMessageBox(Flags(kind), caption, text, parent) != 0 &&
+            parent != nullptr) {
+            SDL_ShowSimpleMessageBox(Flags(kind), caption, text, nullptr);
+        }
     }
     // The box had the keyboard; give it back to the window it came from.
     if (parent != nullptr) {
@@ -39,3 +89,5 @@ void ShowMessageCaptioned(const char* caption, const char* text, MessageKind kin
 void ShowMessage(const char* text, MessageKind kind, SDL_Window* parent) {
     ShowMessageCaptioned(kApplicationTitle, text, kind, parent);
 }
+
+SettingsWarning SettingsWarningBox() { return SettingsWarning{&ShowSettingsWarning, nullptr}; }

@@ -4,7 +4,9 @@
 // with a short time-out, so a flag is seen within that time.
 //
 // SIGTERM (how xscreensaver ends a hack), SIGINT and SIGHUP ask the program to
-// end; SIGUSR1 asks for a screenshot of the next frame (tests).
+// end; SIGUSR1 asks for a screenshot of the next frame (tests). While a
+// message box is open (the loop cannot poll then) they end the process at
+// once, with status 0, and take the box with them.
 void InstallSignalHandlers();
 bool TerminationRequested();
 // True once per SIGUSR1 received (several before a check count as one).

@@ -2,6 +2,7 @@
 // The few X11 calls SDL does not make for us. Kept apart so that Xlib's
 // macros (None, Bool, Status, ...) stay out of every other file.
 #include <cstdint>
+#include <string>
 
 struct SDL_Window;
 
@@ -19,3 +20,43 @@ bool WatchForeignWindow(SDL_Window* window);
 // Whether the X window exists on the default display (asked before SDL
 // touches it, since X reports a missing window as a fatal protocol error).
 bool X11WindowExists(uint64_t id);
+
+// The same with the reason when it does not: no display, or no such window.
+bool CheckX11Window(uint64_t id, std::string& problem);
+
+// A window someone else made (xscreensaver's, a preview's) may be destroyed
+// under us at any moment, and Xlib's default answer to the errors that follow
+// is to end the process with status 1. A guard answers them instead:
+//  - while the program starts (until Started()), an error while the window
+//    is gone ends the process at once with status 0: SDL would go on with
+//    what the failed request did not fill in, and nothing has been drawn or
+//    is lost yet; errors while the window exists are fatal as before;
+//  - from then on every error is only noted, and Lost() tells (from a
+//    DestroyNotify seen on a connection of the guard's own, or after an
+//    error, by asking the server) when the window is gone, so the loop can
+//    stop and the program end cleanly.
+//
+// Create it before SDL_Init and destroy it after SDL_Quit. SDL puts a handler
+// of its own in front and passes every error on to the one that was there
+// before (ours), and puts ours back when it quits: so errors on every
+// connection SDL has (its wake-up messages go through a second one, which is
+// only read when it is closed, at SDL_Quit) reach the guard, to the end.
+class ForeignWindowGuard {
+public:
+    explicit ForeignWindowGuard(uint64_t window);
+    ~ForeignWindowGuard();
+    ForeignWindowGuard(const ForeignWindowGuard&) = delete;
+    ForeignWindowGuard& operator=(const ForeignWindowGuard&) = delete;
+
+    // The view is created and draws: errors are noted from now on.
+    void Started();
+    // Interface thread only.
+    bool Lost();
+
+private:
+    bool errorReported = false;
+};
+
+// True once the living guard's window is gone (there is at most one guard at
+// a time); false without a guard.
+bool ForeignWindowLost();

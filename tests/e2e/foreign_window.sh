@@ -61,6 +61,35 @@ expect_running "/p with a window"
 kill -TERM "$APP_PID"
 expect_exit 1000 "SIGTERM in preview"
 
+# ---- The window destroyed under the program ----
+# Xlib's default answer to the errors that follow is to end the process
+# with status 1; the program stops cleanly instead, whether it was still
+# starting (0.3 s) or drawing (2 s). Destroyed that early, the window may
+# also be gone before the program first looks: then it does not exist.
+for delay in 0.3 2; do
+    "$HOST" 200 150 >gone.txt &
+    gone_host=$!
+    HELPER_PIDS+=("$gone_host")
+    for _ in $(seq 50); do
+        [ -s gone.txt ] && break
+        sleep 0.1
+    done
+    gone_id=$(head -n 1 gone.txt)
+    start_app --window-id "$gone_id" --rate 1000
+    sleep "$delay"
+    kill -TERM "$gone_host"
+    wait_exit 2000 || fail "still running 2 s after its window was destroyed"
+    if [ "$EXIT_STATUS" = 1 ] && [ "$delay" = 0.3 ] && grep -q "does not exist" app.err; then
+        echo "the window was gone before the program started"
+    else
+        [ "$EXIT_STATUS" = 0 ] || fail "the window destroyed after $delay s: exit status $EXIT_STATUS"
+        grep -q "was destroyed; stopping" app.err ||
+            fail "no message for the window destroyed after $delay s"
+    fi
+    ! grep -q "X Error\|Sanitizer" app.err || fail "the window destroyed after $delay s: $(cat app.err)"
+    rm -f gone.txt
+done
+
 # ---- A window that does not exist ----
 status=0
 "$MARROWICK" --window-id 0x7fffff0 2>err.txt || status=$?

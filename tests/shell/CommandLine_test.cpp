@@ -41,6 +41,13 @@ TEST(CommandLineTest, ModeLettersFollowTheScreenSaverTable) {
         {"", ModeRun},
         {"xyz", ModeRun},
         {"/sCp", ModePreview},
+        // A single dash before letters that name no option: the same letters.
+        {"-s", ModeRun},
+        {"-c", ModeConfigure},
+        {"-c:1234", ModeConfigure},
+        {"-p", ModePreview},
+        {"-sc", ModeConfigure},
+        {"-S", ModeRun},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ModeFromLetters(c.argument), c.mode) << c.argument;
@@ -86,6 +93,34 @@ TEST(CommandLineTest, PreviewTakesAWindowNumberAsSecondArgument) {
     Parsed run = Parse({"/s", "1234"});
     EXPECT_TRUE(run.ok);
     EXPECT_FALSE(run.line.hasForeignWindow);
+}
+
+TEST(CommandLineTest, ASingleDashOptionFirstIsStillAnOption) {
+    EXPECT_EQ(Parse({"-h"}).line.launch, Launch::Help);
+    Parsed root = Parse({"-root"}, "0x400001");
+    EXPECT_TRUE(root.ok);
+    EXPECT_TRUE(root.line.root);
+    EXPECT_EQ(root.line.mode, ModeRun);
+    Parsed preview = Parse({"-p", "0x400001"});
+    EXPECT_TRUE(preview.ok);
+    EXPECT_EQ(preview.line.mode, ModePreview);
+    EXPECT_EQ(preview.line.foreignWindow, 0x400001u);
+    // Two dashes are always an option.
+    EXPECT_FALSE(Parse({"--s"}).ok);
+}
+
+TEST(CommandLineTest, HeadlessSwitchInEverySpelling) {
+    struct Case {
+        const char* argument;
+        bool headless;
+    } cases[] = {
+        {"--headless", true}, {"-headless", true},  {"--headless=1", true},
+        {"-headless=", true}, {"--headlessly", false}, {"headless", false},
+        {"/headless", false}, {"--head", false},     {"-", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsHeadlessSwitch(c.argument), c.headless) << c.argument;
+    }
 }
 
 TEST(CommandLineTest, ImmediateLaunchesStopParsing) {
@@ -184,6 +219,14 @@ TEST(CommandLineTest, BadInputIsAnErrorWithAMessage) {
         {{"--frobnicate"}, nullptr, "--frobnicate"},
         {{"/s", "--bogus"}, nullptr, "--bogus"},
         {{"--root"}, "not-a-window", "XSCREENSAVER_WINDOW"},
+        // Switches take no value.
+        {{"--headless=1"}, nullptr, "option --headless=1 takes no value"},
+        {{"--help=yes"}, nullptr, "option --help=yes takes no value"},
+        {{"--texture=0"}, nullptr, "option --texture=0 takes no value"},
+        {{"-root=1"}, nullptr, "option -root=1 takes no value"},
+        // Control characters never reach the terminal: one line, always.
+        {{"--bogus\n\x1b[2J"}, nullptr, "unknown option --bogus??[2J"},
+        {{"--root"}, "12\n34", "\"12?34\""},
     };
     for (const Case& c : cases) {
         Parsed parsed = Parse(c.args, c.env);
@@ -191,6 +234,7 @@ TEST(CommandLineTest, BadInputIsAnErrorWithAMessage) {
         EXPECT_EQ(parsed.line.launch, Launch::Error) << c.mentions;
         EXPECT_NE(std::strstr(parsed.line.error, c.mentions), nullptr)
             << "'" << parsed.line.error << "' should mention " << c.mentions;
+        EXPECT_EQ(std::strchr(parsed.line.error, '\n'), nullptr) << parsed.line.error;
     }
 }
 

@@ -74,6 +74,12 @@ TEST(HeadlessOptions, AcceptedForms) {
     EXPECT_EQ(defaults.every, 1);
     EXPECT_FALSE(defaults.verbose);
 
+    // -headless is the same switch.
+    HeadlessOptions single;
+    Args singleDash({"-headless", "--steps", "3"});
+    ASSERT_EQ(Parse(singleDash, single, error), HeadlessCommand::Run) << error;
+    EXPECT_EQ(single.steps, 3);
+
     // --headless may stand anywhere; --steps 0 is a run of no steps.
     HeadlessOptions zero;
     Args zeroArgs({"--steps=0", "--headless"});
@@ -110,6 +116,11 @@ TEST(HeadlessOptions, RejectedWithAOneLineMessage) {
         {{"--headless", "--every", "0"}, "--every"},
         {{"--headless", "--csv="}, "--csv"},
         {{"--headless", "--verbose=yes"}, "doesn't allow an argument"},
+        {{"--headless=1"}, "option '--headless=1' doesn't allow an argument"},
+        {{"-headless=yes", "--steps", "5"}, "option '-headless=yes' doesn't allow an argument"},
+        // An argument is quoted on one line, whatever it holds.
+        {{"--headless", "two\nlines"}, "unexpected argument 'two?lines'"},
+        {{"--headless", "--steps", "1\n2"}, "invalid value '1?2'"},
     };
     for (const Case& c : cases) {
         HeadlessOptions o;
@@ -269,6 +280,13 @@ TEST(HeadlessCsv, RowFieldsAndQuoting) {
     FormatCsvRow(s, row, sizeof row);
     EXPECT_NE(std::string(row).find(",off,\"\",\"\""), std::string::npos) << row;
     EXPECT_STREQ(e.foodAction, "Plain");
+
+    // The overlay pads its action lines to 28 characters; the CSV does not.
+    e.on = true;
+    std::strcpy(e.populationAction, "                            ");
+    std::strcpy(e.foodAction, "Raise Food Intake           ");
+    FormatCsvRow(s, row, sizeof row);
+    EXPECT_NE(std::string(row).find(",on,\"\",\"Raise Food Intake\""), std::string::npos) << row;
 
     // A buffer too small is cut, never overrun.
     char tiny[16];

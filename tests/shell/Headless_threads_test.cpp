@@ -49,10 +49,11 @@ off_t FileSize(const std::string& path) {
     return stat(path.c_str(), &info) == 0 ? info.st_size : 0;
 }
 
-// A live run at the fastest pace ends cleanly on SIGINT and on SIGTERM: exit
-// status 0 and a CSV of whole rows, one per step in order.
+// A live run at the fastest pace ends cleanly on SIGINT, SIGTERM, SIGHUP and
+// SIGPIPE (a reader that quit): exit status 0 and a CSV of whole rows, one
+// per step in order.
 TEST(HeadlessLive, EndsCleanlyOnASignal) {
-    for (int signalNumber : {SIGINT, SIGTERM}) {
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
         TempFolder folder;
         const std::string csv = folder.File("live.csv");
         const std::string rules = folder.File("Rules.clp");
