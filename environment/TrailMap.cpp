@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -12,7 +13,7 @@ namespace {
 constexpr float kSentinelWeight = 0.001f;
 
 // Distance from (cx, cy) to the reference point: integer differences as
-// floats, the root taken in double and kept as a float.
+// floats, the root taken in double and firstKept as a float.
 float DistanceTo(int32_t referenceX, int32_t referenceY, int32_t cx, int32_t cy) {
     const float dx = static_cast<float>(referenceX - cx);
     const float dy = static_cast<float>(referenceY - cy);
@@ -33,6 +34,7 @@ void TrailMap::SetSize(int32_t newWidth, int32_t newHeight) {
     // finds no stale slots.
     std::fill(std::begin(indexGrid), std::end(indexGrid), -1);
     trailCells.Clear();
+    liveCount = 0;
 }
 
 int32_t TrailMap::Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag) {
@@ -48,6 +50,7 @@ int32_t TrailMap::Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag) {
         cell->y = y;
         cell->slot = slot;
         entry = slot;
+        liveSlots[liveCount++] = slot;  // the newest cell, as in the list
         return tag;
     }
     TrailCell& cell = trailCells.At(entry);
@@ -61,19 +64,26 @@ int32_t TrailMap::IntensityAt(int32_t x, int32_t y) const {
 }
 
 void TrailMap::Evaporate() {
-    // A walk with its own cursor (kept in a register; this loop runs every
-    // step over every trail cell): the next older slot is read before this
-    // cell may be removed.
-    for (int32_t s = trailCells.Newest(); s != -1;) {
-        TrailCell* cell = &trailCells.At(s);
-        const int32_t slot = s;
-        s = trailCells.Older(s);
-        cell->intensity -= 1;
-        if (cell->intensity <= 0) {
-            indexGrid[GridIndex(cell->x, cell->y)] = -1;
-            trailCells.Remove(slot);
+    // Newest first, as the list walks: removals must free their slots in
+    // that order. Survivors are packed toward the end of the array as the
+    // walk goes (the write position never passes the read position), then
+    // moved down in one block.
+    int32_t firstKept = liveCount;
+    for (int32_t i = liveCount - 1; i >= 0; --i) {
+        const int32_t slot = liveSlots[i];
+        TrailCell& cell = trailCells.At(slot);
+        cell.intensity -= 1;
+        liveSlots[firstKept - 1] = slot;  // harmless if the cell goes: that entry is rewritten or dropped
+        if (cell.intensity > 0) {
+            --firstKept;
+            continue;
         }
+        indexGrid[GridIndex(cell.x, cell.y)] = -1;
+        trailCells.Remove(slot);
     }
+    const int32_t survivors = liveCount - firstKept;
+    if (firstKept > 0) std::memmove(liveSlots, liveSlots + firstKept, sizeof(int32_t) * survivors);
+    liveCount = survivors;
 }
 
 bool TrailMap::ChooseStep(int32_t x, int32_t y, int32_t referenceX, int32_t referenceY,

@@ -50,4 +50,14 @@ public:
 
 private:
     RandomSource* random;  // not owned
+
+    // The slots of the live cells in the list's order, oldest first: the
+    // list's own chain, kept as a compact array. Evaporation runs over every
+    // live cell each step; reading this array instead of following the
+    // list's links lets that pass stream. The order is the list's exactly:
+    // evaporation frees slots in walking order, and that order decides which
+    // slot the next new cell takes. At most one cell per grid cell, so
+    // kGridCells entries always suffice.
+    int32_t liveSlots[kGridCells];
+    int32_t liveCount = 0;
 };
