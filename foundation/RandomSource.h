@@ -23,18 +23,35 @@ public:
 
     // 0 .. 32767.
     int32_t Next() {
-        state = state * 214013u + 2531011u;
+        state = state * kMultiplier + kIncrement;
         return static_cast<int32_t>((state >> 16) & 0x7FFFu);
     }
 
     // Advances the sequence as n calls of Next() would, without the results.
+    // n steps of the recurrence compose to one affine map state * a + c (mod
+    // 2^32), built by squaring in log2(n) rounds instead of n dependent
+    // multiplications.
     void Discard(int32_t n) {
-        for (int32_t i = 0; i < n; ++i) state = state * 214013u + 2531011u;
+        uint32_t a = 1u;
+        uint32_t c = 0u;
+        uint32_t stepA = kMultiplier;
+        uint32_t stepC = kIncrement;
+        for (uint32_t left = n > 0 ? static_cast<uint32_t>(n) : 0u; left != 0; left >>= 1) {
+            if ((left & 1u) != 0) {
+                a *= stepA;
+                c = c * stepA + stepC;
+            }
+            stepC = stepC * stepA + stepC;
+            stepA *= stepA;
+        }
+        state = state * a + c;
     }
 
     // Next() / 32767.0 rounded to float: uniform over [0, 1], both ends possible.
     float RandomUnit() { return static_cast<float>(Next() / 32767.0); }
 
 private:
+    static constexpr uint32_t kMultiplier = 214013u;
+    static constexpr uint32_t kIncrement = 2531011u;
     uint32_t state = 1;
 };

@@ -22,6 +22,25 @@ TEST(RandomSource, SeedRestartsTheSequenceAndValuesStayIn15Bits) {
     }
 }
 
+// Discard jumps ahead in one go; it must land exactly where n draws would,
+// whatever the state (wrap-around included) and however large n is.
+TEST(RandomSource, DiscardLandsWhereTheDrawsWould) {
+    const int32_t counts[] = {0, 1, 2, 3, 7, 40, 41, 1000, 65536, 65537, 1 << 20};
+    const uint32_t seeds[] = {1u, 0u, 0xFFFFFFFFu, 2531011u, 987654321u};
+    for (uint32_t seed : seeds) {
+        for (int32_t n : counts) {
+            RandomSource stepped(seed);
+            for (int32_t i = 0; i < n; ++i) stepped.Next();
+            RandomSource jumped(seed);
+            jumped.Discard(n);
+            ASSERT_EQ(jumped.State(), stepped.State()) << "seed " << seed << ", n " << n;
+        }
+    }
+    RandomSource untouched(77u);
+    untouched.Discard(-5);  // nothing to discard
+    EXPECT_EQ(untouched.State(), 77u);
+}
+
 TEST(RandomSource, UnitDrawCoversBothEnds) {
     struct Case {
         int32_t draw;
