@@ -72,9 +72,10 @@ void TrailMap::Evaporate() {
     for (int32_t i = liveCount - 1; i >= 0; --i) {
         const int32_t slot = liveSlots[i];
         TrailCell& cell = trailCells.At(slot);
-        cell.intensity -= 1;
+        const int32_t left = cell.intensity - 1;
+        cell.intensity = left;
         liveSlots[firstKept - 1] = slot;  // harmless if the cell goes: that entry is rewritten or dropped
-        if (cell.intensity > 0) {
+        if (left > 0) {
             --firstKept;
             continue;
         }
