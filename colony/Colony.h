@@ -105,23 +105,38 @@ public:
     ListTemplate<Ant> ants;
 
     // The meander step's cumulative thresholds for an ant at offset (dx, dy)
-    // from the nest: a draw below t1 steps to x - 1, below t2 to x + 1, below
-    // t3 to y + 1, else to y - 1.
+    // from the nest: a unit draw below t1 steps to x - 1, below t2 to x + 1,
+    // below t3 to y + 1, else to y - 1. Computed afresh with the float
+    // arithmetic that defines the step.
     struct MeanderThresholds {
         float t1, t2, t3;
     };
-    MeanderThresholds MeanderThresholdsAt(int32_t dx, int32_t dy);
+    MeanderThresholds MeanderThresholdsAt(int32_t dx, int32_t dy) const;
 
-    // Every ant meanders every step, and the thresholds depend only on its
-    // offset from the nest and on meanderPull; atan2 and the quadrant formulas
+    // The same thresholds as counts of raw draws: a unit draw is
+    // RandomUnitOf(v), which never falls as v rises, so "unit draw below t"
+    // holds exactly for v below the number of draws whose unit value is below
+    // t. The step then compares integers, and with the counts made
+    // cumulative (each at least the one before) the direction is the number
+    // of counts the draw reaches: no float conversion, no division and no
+    // unpredictable branch per ant.
+    struct MeanderCuts {
+        uint16_t cut[3];  // 0 .. 32768
+        uint16_t unused;
+    };
+    MeanderCuts MeanderCutsAt(int32_t dx, int32_t dy);
+
+    // Every ant meanders every step, and the cuts depend only on its offset
+    // from the nest and on meanderPull; atan2 and the quadrant formulas
     // would dominate the step. So they are tabulated for every offset inside
-    // the grid, with the same arithmetic, and refilled if meanderPull changes.
+    // the grid and refilled if meanderPull changes.
     static constexpr int32_t kOffsetSpan = kGridSide - 1;  // |dx|, |dy| at most this
     static constexpr int32_t kOffsetSide = 2 * kOffsetSpan + 1;
 
 private:
-    MeanderThresholds meanderTable[kOffsetSide * kOffsetSide];
+    MeanderCuts meanderTable[kOffsetSide * kOffsetSide];
     float meanderTablePull = -1.0f;  // the meanderPull the table holds; -1: not filled
+    Ant noOccupant;  // MoveAnt's stand-in for the occupant of a free cell; its values never matter
     void SetRole(Ant& ant, int32_t role);  // moves one unit between counters
     void RemoveMeanderers(int32_t k);      // youngest first
     RandomSource* random;                  // not owned
