@@ -53,6 +53,7 @@ void FoodField::Reset() {
     // finds no stale slots outside the old one.
     std::fill(std::begin(indexGrid), std::end(indexGrid), -1);
     std::fill(std::begin(regionFood), std::end(regionFood), 0);
+    std::fill(std::begin(regionRows), std::end(regionRows), 0u);
     foodCells.Clear();
     PlaceFood(initialFood);
 }
@@ -71,7 +72,9 @@ bool FoodField::TakeFood(int32_t x, int32_t y) {
         indexGrid[index] = -1;
         foodCells.Remove(cell.slot);
         foodCount -= 1;
-        regionFood[(x >> kRegionShift) * kRegionsPerSide + (y >> kRegionShift)] -= 1;
+        const int32_t rx = x >> kRegionShift;
+        const int32_t ry = y >> kRegionShift;
+        if (--regionFood[rx * kRegionsPerSide + ry] == 0) regionRows[rx] &= ~(1u << ry);
     }
     return true;
 }
@@ -86,19 +89,26 @@ bool FoodField::FindFoodNear(int32_t x, int32_t y, int32_t radius, GridPoint& po
         random->Discard(2 * kProbes);
         return false;
     }
+    // The probes' draws are read ahead rather than drawn one after another:
+    // each draw would otherwise wait for the one before it, and the twenty
+    // probes can be worked on side by side. Only the draws of the probes
+    // made are then taken from the generator.
+    static_assert(2 * kProbes <= RandomSource::kMaxAhead, "a search reads its draws ahead");
     for (int32_t probe = 0; probe < kProbes; ++probe) {
         // Angle first, then distance: the draw order is part of a run's identity.
-        const ProbeDirection& direction = probeDirections[random->Next()];
+        const ProbeDirection& direction = probeDirections[random->Ahead(2 * probe + 1)];
         // The product is an integer; 64 bits keep a huge radius from overflowing.
-        const int64_t product = static_cast<int64_t>(radius) * random->Next();
+        const int64_t product = static_cast<int64_t>(radius) * random->Ahead(2 * probe + 2);
         const float distance = static_cast<float>(product) / 32767.0f;
         const int32_t px = x + GeometryUtil::RoundDouble(direction.cosine * distance);
         const int32_t py = y + GeometryUtil::RoundDouble(direction.sine * distance);
         if (HasFood(px, py)) {
+            random->Discard(2 * probe + 2);
             point = GridPoint{px, py};
             return true;
         }
     }
+    random->Discard(2 * kProbes);
     return false;
 }
 
@@ -114,7 +124,10 @@ FoodCell* FoodField::AddFoodCell(int32_t x, int32_t y) {
     cell->y = y;
     indexGrid[GridIndex(x, y)] = slot;
     foodCount += 1;
-    regionFood[(x >> kRegionShift) * kRegionsPerSide + (y >> kRegionShift)] += 1;
+    const int32_t rx = x >> kRegionShift;
+    const int32_t ry = y >> kRegionShift;
+    regionFood[rx * kRegionsPerSide + ry] += 1;
+    regionRows[rx] |= 1u << ry;
     return cell;
 }
 
@@ -124,12 +137,12 @@ bool FoodField::MayHoldFood(int32_t x0, int32_t y0, int32_t x1, int32_t y1) cons
     x1 = std::min(x1, width - 1);
     y1 = std::min(y1, height - 1);
     if (x0 > x1 || y0 > y1) return false;
-    for (int32_t rx = x0 >> kRegionShift; rx <= (x1 >> kRegionShift); ++rx) {
-        for (int32_t ry = y0 >> kRegionShift; ry <= (y1 >> kRegionShift); ++ry) {
-            if (regionFood[rx * kRegionsPerSide + ry] != 0) return true;
-        }
-    }
-    return false;
+    const int32_t ry0 = y0 >> kRegionShift;
+    const int32_t ry1 = y1 >> kRegionShift;
+    const uint32_t columns = (2u << ry1) - (1u << ry0);  // bits ry0 .. ry1
+    uint32_t rows = 0;
+    for (int32_t rx = x0 >> kRegionShift; rx <= (x1 >> kRegionShift); ++rx) rows |= regionRows[rx];
+    return (rows & columns) != 0;
 }
 
 void FoodField::AddExclusion(int32_t x, int32_t y) {

@@ -86,9 +86,12 @@ public:
 
     // Food cells per 8 x 8 region of the grid, kept by AddFoodCell and
     // TakeFood: a search whose whole reach holds no food can skip its probes.
+    // regionRows has, per region row rx, bit ry set while region (rx, ry)
+    // holds food, so that a search's test is a few ORs of masks.
     static constexpr int32_t kRegionShift = 3;
     static constexpr int32_t kRegionsPerSide = kGridSide >> kRegionShift;
     int32_t regionFood[kRegionsPerSide * kRegionsPerSide];
+    uint32_t regionRows[kRegionsPerSide];
 
 private:
     // cos and sin of a search probe's angle for each of the 32768 values of

@@ -140,6 +140,54 @@ TEST_F(FoodFieldTest, FindFoodNearIgnoresProbesOutsideTheWorld) {
     }
 }
 
+// The food search skips its probes when MayHoldFood says no, so a "no" for a
+// rectangle that holds food would lose finds. Checked against a scan of the
+// grid while cells come and go (regions emptied and refilled), for
+// rectangles that cross region borders, stick out of the world or are empty.
+TEST_F(FoodFieldTest, MayHoldFoodNeverMissesFoodAndSeesEmptyRegions) {
+    MakeEmpty(100, 90);
+    RandomSource draws(99u);
+    auto anyFood = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+        for (int32_t x = std::max(x0, 0); x <= std::min(x1, field->width - 1); ++x) {
+            for (int32_t y = std::max(y0, 0); y <= std::min(y1, field->height - 1); ++y) {
+                if (field->HasFood(x, y)) return true;
+            }
+        }
+        return false;
+    };
+    for (int32_t round = 0; round < 300; ++round) {
+        for (int32_t i = 0; i < 6; ++i) {
+            const int32_t x = draws.Next() % 100;
+            const int32_t y = draws.Next() % 90;
+            if (field->HasFood(x, y)) {
+                field->TakeFood(x, y);
+            } else {
+                Put(x, y);
+            }
+        }
+        for (int32_t i = 0; i < 20; ++i) {
+            const int32_t x = draws.Next() % 130 - 15;
+            const int32_t y = draws.Next() % 120 - 15;
+            const int32_t reach = draws.Next() % 12;
+            const bool food = anyFood(x - reach, y - reach, x + reach, y + reach);
+            const bool may = field->MayHoldFood(x - reach, y - reach, x + reach, y + reach);
+            if (food) {
+                ASSERT_TRUE(may) << x << "," << y << " reach " << reach;
+            }
+            // A "yes" comes only from an 8 x 8 region that holds food and
+            // overlaps the rectangle.
+            const int32_t r0x = std::max(x - reach, 0) & ~7;
+            const int32_t r0y = std::max(y - reach, 0) & ~7;
+            if (may) {
+                ASSERT_TRUE(anyFood(r0x, r0y, (x + reach) | 7, (y + reach) | 7));
+            }
+        }
+    }
+    EXPECT_FALSE(field->MayHoldFood(-20, -20, -1, -1));   // wholly outside
+    EXPECT_FALSE(field->MayHoldFood(10, 10, 9, 40));       // empty rectangle
+    ExpectConsistent();
+}
+
 TEST_F(FoodFieldTest, SetSizeKeepsFoodInsideAndClampsTheSize) {
     field->SetSize(64, 64);
     EXPECT_EQ(field->FoodCount(), 500);
