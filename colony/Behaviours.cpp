@@ -107,15 +107,20 @@ Colony::MeanderCuts Colony::MeanderCutsAt(int32_t dx, int32_t dy) {
 }
 
 void Colony::Meander(Ant& ant) {
-    if (ant.lastMoved == stepCount) return;  // already swapped this step
+    // An ant already swapped in this step (by another ant's move) neither
+    // draws nor moves. Which ants were swapped is a coin toss for the branch
+    // predictor, so such an ant goes through the same work with the draw
+    // left undone and the move turned into staying.
+    const bool swapped = ant.lastMoved == stepCount;
 
     // Directions in the order of the thresholds: x - 1, x + 1, y + 1, y - 1.
     static constexpr int32_t kStepX[4] = {-1, 1, 0, 0};
     static constexpr int32_t kStepY[4] = {0, 0, 1, -1};
     const MeanderCuts c = MeanderCutsAt(ant.pos.x - home.x, ant.pos.y - home.y);
-    const int32_t v = random->Next();
+    const int32_t v = random->NextIf(!swapped);
     const int32_t direction = (v >= c.cut[0]) + (v >= c.cut[1]) + (v >= c.cut[2]);
-    MoveAnt(ant.pos.x + kStepX[direction], ant.pos.y + kStepY[direction], stepCount, ant);
+    MoveOrStay(swapped, ant.pos.x + kStepX[direction], ant.pos.y + kStepY[direction], stepCount,
+               ant);
 }
 
 void Colony::Wander(Ant& ant) {

@@ -44,46 +44,6 @@ void Colony::ResetShares() {
     wanderingShare = 5.0f;
 }
 
-namespace {
-// keep ? kept : taken, as mask arithmetic: the compiler turns a plain select
-// back into the branch MoveAnt avoids.
-inline int32_t Pick(int32_t keepMask, int32_t kept, int32_t taken) {
-    return (kept & keepMask) | (taken & ~keepMask);
-}
-}  // namespace
-
-bool Colony::MoveAnt(int32_t x, int32_t y, int32_t stamp, Ant& ant) {
-    if (!InWorld(x, y)) return false;
-    // A move onto a free cell, a swap with an occupant that has not moved yet
-    // in this step, or a refusal (an occupant already moved: it is not pushed
-    // around again; this also covers a second move onto the ant's own cell in
-    // one step). In a crowded world the outcome is a coin toss that waits on
-    // a cache miss, so every case makes the same writes, with the values
-    // selected: an absent occupant writes to a record nobody reads, and a
-    // refused move writes back what was there.
-    const int32_t target = GridIndex(x, y);
-    const int32_t from = GridIndex(ant.pos.x, ant.pos.y);
-    const int32_t other = occupancy[target];
-    const bool free = other == -1;
-    Ant& occupant = free ? noOccupant : ants.At(other);
-    const bool refused = !free & (occupant.lastMoved == stamp);
-    const int32_t keep = -static_cast<int32_t>(refused);  // all ones when refused
-    const GridPoint origin = ant.pos;
-
-    // The occupant first: it may be the ant itself (a move onto its own cell).
-    occupant.pos.x = Pick(keep, occupant.pos.x, origin.x);
-    occupant.pos.y = Pick(keep, occupant.pos.y, origin.y);
-    occupant.lastMoved = Pick(keep, occupant.lastMoved, stamp);
-    ant.pos.x = Pick(keep, origin.x, x);
-    ant.pos.y = Pick(keep, origin.y, y);
-    ant.lastMoved = Pick(keep, ant.lastMoved, stamp);
-    ant.blockedSteps = Pick(keep, ant.blockedSteps, 0);
-    // The origin first: it is the target when the ant moves onto its own cell.
-    occupancy[from] = Pick(keep, ant.slot, other);
-    occupancy[target] = Pick(keep, other, ant.slot);
-    return !refused;
-}
-
 float Colony::NestRadius() const {
     return static_cast<float>(std::sqrt(static_cast<double>(meanderers + reproducers + 1)) / kNestPi);
 }
@@ -106,12 +66,12 @@ GridPoint Colony::StepToward(GridPoint from, float dx, float dy) {
     const float ay = GeometryUtil::AbsFloat(dy);
     const float px = ax / (ax + ay);
     const float r = random->RandomUnit();
+    // One step along x with chance px, else along y; the draw decides, so
+    // the step is computed rather than branched on.
+    const int32_t alongX = r < px;
     GridPoint next = from;
-    if (r < px) {
-        next.x += dx > 0.0f ? 1 : -1;
-    } else {
-        next.y += dy > 0.0f ? 1 : -1;
-    }
+    next.x += alongX * (dx > 0.0f ? 1 : -1);
+    next.y += (1 - alongX) * (dy > 0.0f ? 1 : -1);
     return next;
 }
 

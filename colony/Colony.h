@@ -41,7 +41,12 @@ public:
     bool InWorld(int32_t x, int32_t y) const {
         return x >= 0 && x < width && y >= 0 && y < height;
     }
-    bool MoveAnt(int32_t x, int32_t y, int32_t stamp, Ant& ant);
+    // Moves the ant to (x, y) if that cell is in the world and free, or swaps
+    // it with the cell's occupant unless that one already moved with this
+    // stamp. True when the ant moved (or swapped); stamps both ants.
+    bool MoveAnt(int32_t x, int32_t y, int32_t stamp, Ant& ant) {
+        return MoveOrStay(false, x, y, stamp, ant);
+    }
     float NestRadius() const;
     float RolePercent(int32_t count) const;
     GridPoint StepToward(GridPoint from, float dx, float dy);
@@ -137,7 +142,56 @@ private:
     MeanderCuts meanderTable[kOffsetSide * kOffsetSide];
     float meanderTablePull = -1.0f;  // the meanderPull the table holds; -1: not filled
     Ant noOccupant;  // MoveAnt's stand-in for the occupant of a free cell; its values never matter
+    // MoveAnt; with stay set, the ant stays where it is and nothing changes,
+    // at the same cost: a caller whose choice to move is a coin toss for the
+    // branch predictor passes it here instead of branching.
+    bool MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, Ant& ant);
     void SetRole(Ant& ant, int32_t role);  // moves one unit between counters
     void RemoveMeanderers(int32_t k);      // youngest first
     RandomSource* random;                  // not owned
 };
+
+namespace colonydetail {
+// keep ? kept : taken, as mask arithmetic (keep is 0 or all ones): the
+// compiler turns a plain select back into the branch MoveOrStay avoids.
+inline int32_t Pick(int32_t keep, int32_t kept, int32_t taken) {
+    return (kept & keep) | (taken & ~keep);
+}
+}  // namespace colonydetail
+
+// Defined here so that the behaviours, which move an ant every step, inline it.
+inline bool Colony::MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, Ant& ant) {
+    using colonydetail::Pick;
+    if (!InWorld(x, y)) return false;
+    // A move onto a free cell, a swap with an occupant that has not moved yet
+    // in this step, or a refusal (an occupant already moved: it is not pushed
+    // around again; this also covers a second move onto the ant's own cell in
+    // one step). In a crowded world the outcome is a coin toss that waits on
+    // a cache miss, so every case makes the same writes, with the values
+    // selected: an absent occupant writes to a record nobody reads, and a
+    // refused move writes back what was there.
+    const int32_t target = GridIndex(x, y);
+    const int32_t from = GridIndex(ant.pos.x, ant.pos.y);
+    const int32_t other = occupancy[target];
+    const bool free = other == -1;
+    const uintptr_t freeMask = static_cast<uintptr_t>(0) - static_cast<uintptr_t>(free);
+    Ant& occupant = *reinterpret_cast<Ant*>(
+        (reinterpret_cast<uintptr_t>(&noOccupant) & freeMask) |
+        (reinterpret_cast<uintptr_t>(&ants.At(Pick(-static_cast<int32_t>(free), 0, other))) & ~freeMask));
+    const bool refused = stay | (!free & (occupant.lastMoved == stamp));
+    const int32_t keep = -static_cast<int32_t>(refused);  // all ones when refused
+    const GridPoint origin = ant.pos;
+
+    // The occupant first: it may be the ant itself (a move onto its own cell).
+    occupant.pos.x = Pick(keep, occupant.pos.x, origin.x);
+    occupant.pos.y = Pick(keep, occupant.pos.y, origin.y);
+    occupant.lastMoved = Pick(keep, occupant.lastMoved, stamp);
+    ant.pos.x = Pick(keep, origin.x, x);
+    ant.pos.y = Pick(keep, origin.y, y);
+    ant.lastMoved = Pick(keep, ant.lastMoved, stamp);
+    ant.blockedSteps = Pick(keep, ant.blockedSteps, 0);
+    // The origin first: it is the target when the ant moves onto its own cell.
+    occupancy[from] = Pick(keep, ant.slot, other);
+    occupancy[target] = Pick(keep, other, ant.slot);
+    return !refused;
+}

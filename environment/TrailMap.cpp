@@ -96,40 +96,44 @@ bool TrailMap::ChooseStep(int32_t x, int32_t y, int32_t referenceX, int32_t refe
     const GridPoint neighbours[4] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
     const bool outside[4] = {x - 1 < 0, x + 1 >= width, y - 1 < 0, y + 1 >= height};
 
+    // Which neighbours carry trail, and how far out they lead, is what the
+    // ant is looking for: each varies from call to call, so the weights and
+    // the draw are computed with selects rather than branches.
     const float d0 = DistanceTo(referenceX, referenceY, x, y);
     float weights[4];
     for (int32_t i = 0; i < 4; ++i) {
         const GridPoint n = neighbours[i];
         const float distance = DistanceTo(referenceX, referenceY, n.x, n.y);
-        weights[i] = kSentinelWeight;
-        if (outside[i]) continue;
-        const int32_t slot = indexGrid[GridIndex(n.x, n.y)];
-        if (slot == -1) {
-            weights[i] = 0.0f;
-            continue;
-        }
-        anyTrail = true;
+        // An outside neighbour reads the grid at (x, y) instead, never beyond it.
+        const int32_t slot = indexGrid[outside[i] ? GridIndex(x, y) : GridIndex(n.x, n.y)];
+        const int32_t wall = outside[i];
+        const int32_t trail = (1 - wall) & (slot != -1);
+        anyTrail |= trail != 0;
+        const int32_t intensity = trailCells.At(trail * slot).intensity;
         // Only trail leading farther out counts; a step changes the distance
         // by at most one cell, so this weighs between 0 and the intensity.
-        if (distance > d0) {
-            weights[i] = static_cast<float>(trailCells.At(slot).intensity) * (distance - d0);
-        }
+        // The weight is picked by index (a plain select compiles back into
+        // branches): 0 no trail, 1 the sentinel (a wall, or trail that leads
+        // no farther out), 2 the outward trail's weight.
+        const float candidates[3] = {0.0f, kSentinelWeight,
+                                     static_cast<float>(intensity) * (distance - d0)};
+        const int32_t pick = wall + trail * (1 + (distance > d0));
+        weights[i] = candidates[pick];
     }
 
     const float total = weights[0] + weights[1] + weights[2] + weights[3];
     const float r = random->RandomUnit();
 
-    // A total of 0 (no trail, no wall) fails every comparison and falls to N4
-    // without raising weak; IEEE division keeps that well defined.
+    // The first neighbour whose cumulative share exceeds r. A total of 0 (no
+    // trail, no wall) fails every comparison and falls to N4 without raising
+    // weak; IEEE division keeps that well defined.
+    const float cumulative0 = 0.0f + weights[0];
+    const float cumulative1 = cumulative0 + weights[1];
+    const float cumulative2 = cumulative1 + weights[2];
     int32_t chosen = 3;
-    float cumulative = 0.0f;
-    for (int32_t i = 0; i < 3; ++i) {
-        cumulative += weights[i];
-        if (cumulative / total > r) {
-            chosen = i;
-            break;
-        }
-    }
+    chosen = cumulative2 / total > r ? 2 : chosen;
+    chosen = cumulative1 / total > r ? 1 : chosen;
+    chosen = cumulative0 / total > r ? 0 : chosen;
     next = neighbours[chosen];
     weak = (weights[chosen] == kSentinelWeight);
     return anyTrail;
