@@ -17,7 +17,9 @@ constexpr float kSentinelWeight = 0.001f;
 float DistanceTo(int32_t referenceX, int32_t referenceY, int32_t cx, int32_t cy) {
     const float dx = static_cast<float>(referenceX - cx);
     const float dy = static_cast<float>(referenceY - cy);
-    return static_cast<float>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
+    // The float root equals the double root rounded to float: a double holds
+    // more than twice a float's precision, so rounding twice cannot differ.
+    return std::sqrt(dx * dx + dy * dy);
 }
 
 }  // namespace
@@ -34,7 +36,8 @@ void TrailMap::SetSize(int32_t newWidth, int32_t newHeight) {
     // finds no stale slots.
     std::fill(std::begin(indexGrid), std::end(indexGrid), -1);
     trailCells.Clear();
-    liveCount = 0;
+    liveBegin = 0;
+    liveEnd = 0;
 }
 
 int32_t TrailMap::Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag) {
@@ -50,7 +53,12 @@ int32_t TrailMap::Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag) {
         cell->y = y;
         cell->slot = slot;
         entry = slot;
-        liveSlots[liveCount++] = slot;  // the newest cell, as in the list
+        if (liveEnd == kLiveCapacity) {
+            std::memmove(liveSlots, liveSlots + liveBegin, sizeof(int32_t) * (liveEnd - liveBegin));
+            liveEnd -= liveBegin;
+            liveBegin = 0;
+        }
+        liveSlots[liveEnd++] = slot;  // the newest cell, as in the list
         return tag;
     }
     TrailCell& cell = trailCells.At(entry);
@@ -65,26 +73,27 @@ int32_t TrailMap::IntensityAt(int32_t x, int32_t y) const {
 
 void TrailMap::Evaporate() {
     // Newest first, as the list walks: removals must free their slots in
-    // that order. Survivors are packed toward the end of the array as the
-    // walk goes (the write position never passes the read position), then
-    // moved down in one block.
-    int32_t firstKept = liveCount;
-    for (int32_t i = liveCount - 1; i >= 0; --i) {
-        const int32_t slot = liveSlots[i];
-        TrailCell& cell = trailCells.At(slot);
+    // that order. Survivors are packed against the end of the live part as
+    // the walk goes; the write position never passes the read position, and
+    // a removed cell's entry is overwritten by the next survivor or left
+    // below the new beginning.
+    TrailCell* const cells = &trailCells.At(0);
+    int32_t* const first = liveSlots + liveBegin;
+    int32_t* read = liveSlots + liveEnd;
+    int32_t* write = read;
+    while (read != first) {
+        const int32_t slot = *--read;
+        TrailCell& cell = cells[slot];
         const int32_t left = cell.intensity - 1;
         cell.intensity = left;
-        liveSlots[firstKept - 1] = slot;  // harmless if the cell goes: that entry is rewritten or dropped
-        if (left > 0) {
-            --firstKept;
-            continue;
+        write[-1] = slot;
+        write -= left > 0;
+        if (left <= 0) {
+            indexGrid[GridIndex(cell.x, cell.y)] = -1;
+            trailCells.Remove(slot);
         }
-        indexGrid[GridIndex(cell.x, cell.y)] = -1;
-        trailCells.Remove(slot);
     }
-    const int32_t survivors = liveCount - firstKept;
-    if (firstKept > 0) std::memmove(liveSlots, liveSlots + firstKept, sizeof(int32_t) * survivors);
-    liveCount = survivors;
+    liveBegin = static_cast<int32_t>(write - liveSlots);
 }
 
 bool TrailMap::ChooseStep(int32_t x, int32_t y, int32_t referenceX, int32_t referenceY,

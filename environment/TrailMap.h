@@ -56,8 +56,14 @@ private:
     // live cell each step; reading this array instead of following the
     // list's links lets that pass stream. The order is the list's exactly:
     // evaporation frees slots in walking order, and that order decides which
-    // slot the next new cell takes. At most one cell per grid cell, so
-    // kGridCells entries always suffice.
-    int32_t liveSlots[kGridCells];
-    int32_t liveCount = 0;
+    // slot the next new cell takes.
+    // The live part is liveSlots[liveBegin, liveEnd). Evaporation packs the
+    // survivors against liveEnd, so liveBegin moves up; new cells go at
+    // liveEnd, and only when that reaches the end is the live part moved
+    // back to the front. At most one cell per grid cell is alive, so the
+    // array is never more than half full.
+    static constexpr int32_t kLiveCapacity = 2 * kGridCells;
+    int32_t liveSlots[kLiveCapacity];
+    int32_t liveBegin = 0;
+    int32_t liveEnd = 0;
 };

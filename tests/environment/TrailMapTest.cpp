@@ -195,14 +195,18 @@ std::vector<TrailCell> Walk(const ListTemplate<TrailCell>& list) {
 // Churn as a colony makes it: strong and weak deposits, negative ones, cells
 // that expire together and cells laid again right after expiring, over a
 // crowded corner of the grid so that slots are freed and reused all the time.
+// The later rounds lay many short-lived cells over the whole grid: more than
+// the map's order array holds in a row, so it moves its live part back to
+// the front several times.
 TEST_F(TrailMapTest, EvaporationKeepsTheListsOrderAndSlotReuse) {
     auto reference = std::make_unique<LinkedTrails>();
     RandomSource draws(12345u);
-    for (int32_t round = 0; round < 400; ++round) {
-        const int32_t deposits = draws.Next() % 40;
+    for (int32_t round = 0; round < 1000; ++round) {
+        const bool crowded = round < 400;
+        const int32_t deposits = crowded ? draws.Next() % 40 : 150;
         for (int32_t i = 0; i < deposits; ++i) {
-            const int32_t x = draws.Next() % 24;
-            const int32_t y = draws.Next() % 24;
+            const int32_t x = draws.Next() % (crowded ? 24 : 128);
+            const int32_t y = draws.Next() % (crowded ? 24 : 128);
             const int32_t kind = draws.Next() % 4;
             const int32_t amount =
                 kind == 0 ? -70 : 1 + draws.Next() % (kind == 1 ? 3 : 60);
