@@ -116,7 +116,12 @@ void Colony::Meander(Ant& ant) {
     // Directions in the order of the thresholds: x - 1, x + 1, y + 1, y - 1.
     static constexpr int32_t kStepX[4] = {-1, 1, 0, 0};
     static constexpr int32_t kStepY[4] = {0, 0, 1, -1};
-    const MeanderCuts c = MeanderCutsAt(ant.pos.x - home.x, ant.pos.y - home.y);
+    const int32_t dx = ant.pos.x - home.x;
+    const int32_t dy = ant.pos.y - home.y;
+    const bool tabulated = meanderTablePull == meanderPull && dx >= -kOffsetSpan &&
+                           dx <= kOffsetSpan && dy >= -kOffsetSpan && dy <= kOffsetSpan;
+    const MeanderCuts c = tabulated ? meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)]
+                                    : MeanderCutsAt(dx, dy);
     const int32_t v = random->NextIf(!swapped);
     const int32_t direction = (v >= c.cut[0]) + (v >= c.cut[1]) + (v >= c.cut[2]);
     MoveOrStay(swapped, ant.pos.x + kStepX[direction], ant.pos.y + kStepY[direction], stepCount,

@@ -103,7 +103,14 @@ void Colony::Step() {
     float pG = RolePercent(gatherers);
 
     // Behaviours never add or remove ants, so the walk keeps its own cursor.
+    // The records lie scattered in the list and the trail pass has just
+    // pushed them out of the nearest cache: each is fetched two ants ahead.
+    int32_t ahead = ants.Newest() == -1 ? -1 : ants.Older(ants.Newest());
     for (int32_t s = ants.Newest(); s != -1; s = ants.Older(s)) {
+        if (ahead != -1) {
+            ahead = ants.Older(ahead);
+            if (ahead != -1) __builtin_prefetch(&ants.At(ahead));
+        }
         Ant* ant = &ants.At(s);
         if (pM > meanderingShare && ant->role == Meandering) {
             if (DistanceHome(ant->pos) > nestRadius) {
