@@ -112,36 +112,52 @@ void Colony::Step() {
             if (ahead != -1) __builtin_prefetch(&ants.At(ahead));
         }
         Ant* ant = &ants.At(s);
-        if (pM > meanderingShare && ant->role == Meandering) {
-            if (DistanceHome(ant->pos) > nestRadius) {
-                if (trails.IntensityAt(ant->pos.x, ant->pos.y) != 0 && pG < gatheringShare) {
-                    SetRole(*ant, Gathering);
-                    ant->hasFoodTarget = false;
-                }
-                if (pW < wanderingShare) {
-                    SetRole(*ant, Wandering);
-                    ant->returnTimer = returnToBaseTime;
-                }
-                // Refreshed whether or not this ant changed role: the refresh
-                // also picks up role changes made by earlier ants' behaviours.
-                pW = RolePercent(wanderers);
-                pM = RolePercent(meanderers);
-                pR = RolePercent(reproducers);
-                pG = RolePercent(gatherers);
-            } else if (pR < reproducingShare) {
-                SetRole(*ant, Reproducing);
-                pR = RolePercent(reproducers);
-                pM = RolePercent(meanderers);
-            }
-        }
-
+        // One dispatch on the role: roles follow no pattern along the walk,
+        // so every test of the role is a guess for the branch predictor. An
+        // idle meandering ant may first be given another role, and then acts
+        // in that role in this same step.
         switch (ant->role) {
             case Meandering:
-            case Reproducing:
+                if (pM > meanderingShare) {
+                    if (DistanceHome(ant->pos) > nestRadius) {
+                        if (trails.IntensityAt(ant->pos.x, ant->pos.y) != 0 && pG < gatheringShare) {
+                            SetRole(*ant, Gathering);
+                            ant->hasFoodTarget = false;
+                        }
+                        if (pW < wanderingShare) {
+                            SetRole(*ant, Wandering);
+                            ant->returnTimer = returnToBaseTime;
+                        }
+                        // Refreshed whether or not this ant changed role: the
+                        // refresh also picks up role changes made by earlier
+                        // ants' behaviours.
+                        pW = RolePercent(wanderers);
+                        pM = RolePercent(meanderers);
+                        pR = RolePercent(reproducers);
+                        pG = RolePercent(gatherers);
+                        if (ant->role == Wandering) {
+                            Wander(*ant);
+                            break;
+                        }
+                        if (ant->role == Gathering) {
+                            Gather(*ant);
+                            break;
+                        }
+                    } else if (pR < reproducingShare) {
+                        SetRole(*ant, Reproducing);
+                        pR = RolePercent(reproducers);
+                        pM = RolePercent(meanderers);
+                    }
+                }
                 Meander(*ant);
+                // Made reproducing just now, the ant may at once be one too many.
                 if (ant->role == Reproducing && RolePercent(reproducers) > reproducingShare) {
                     SetRole(*ant, Meandering);
                 }
+                break;
+            case Reproducing:
+                Meander(*ant);
+                if (RolePercent(reproducers) > reproducingShare) SetRole(*ant, Meandering);
                 break;
             case Wandering: Wander(*ant); break;
             case Gathering: Gather(*ant); break;
