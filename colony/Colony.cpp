@@ -109,7 +109,11 @@ void Colony::Step() {
     for (int32_t s = ants.Newest(); s != -1; s = ants.Older(s)) {
         if (ahead != -1) {
             ahead = ants.Older(ahead);
-            if (ahead != -1) __builtin_prefetch(&ants.At(ahead));
+            if (ahead != -1) {
+                const char* record = reinterpret_cast<const char*>(&ants.At(ahead));
+                __builtin_prefetch(record);
+                __builtin_prefetch(record + sizeof(Ant) - 1);
+            }
         }
         Ant* ant = &ants.At(s);
         // One dispatch on the role: roles follow no pattern along the walk,
