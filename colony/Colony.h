@@ -141,7 +141,6 @@ public:
 private:
     MeanderCuts meanderTable[kOffsetSide * kOffsetSide];
     float meanderTablePull = -1.0f;  // the meanderPull the table holds; -1: not filled
-    Ant noOccupant;  // MoveAnt's stand-in for the occupant of a free cell; its values never matter
     // MoveAnt; with stay set, the ant stays where it is and nothing changes,
     // at the same cost: a caller whose choice to move is a coin toss for the
     // branch predictor passes it here instead of branching.
@@ -166,23 +165,19 @@ inline bool Colony::MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, A
     // A move onto a free cell, a swap with an occupant that has not moved yet
     // in this step, or a refusal (an occupant already moved: it is not pushed
     // around again; this also covers a second move onto the ant's own cell in
-    // one step). In a crowded world the outcome is a coin toss that waits on
-    // a cache miss, so every case makes the same writes, with the values
-    // selected: an absent occupant writes to a record nobody reads, and a
-    // refused move writes back what was there.
-    const int32_t target = GridIndex(x, y);
-    const int32_t from = GridIndex(ant.pos.x, ant.pos.y);
-    const int32_t other = occupancy[target];
-    const bool free = other == -1;
-    const uintptr_t freeMask = static_cast<uintptr_t>(0) - static_cast<uintptr_t>(free);
-    Ant& occupant = *reinterpret_cast<Ant*>(
-        (reinterpret_cast<uintptr_t>(&noOccupant) & freeMask) |
-        (reinterpret_cast<uintptr_t>(&ants.At(Pick(-static_cast<int32_t>(free), 0, other))) & ~freeMask));
-    const bool refused = stay | (!free & (occupant.lastMoved == stamp));
-    const int32_t keep = -static_cast<int32_t>(refused);  // all ones when refused
+    // one step). In a crowded world the outcome is a coin toss, so every case
+    // makes the same writes with the values selected; a refused move writes
+    // back what was there. A free cell's stand-in occupant is the ant itself:
+    // what is written to it as the occupant is overwritten as the ant.
     const GridPoint origin = ant.pos;
+    const int32_t from = GridIndex(origin.x, origin.y);
+    const int32_t target = GridIndex(x, y);
+    const int32_t other = occupancy[target];
+    const int32_t free = -static_cast<int32_t>(other == -1);  // all ones when free
+    Ant& occupant = ants.At(Pick(free, ant.slot, other));
+    const int32_t keep = -static_cast<int32_t>(stay | (~free & (occupant.lastMoved == stamp)));
 
-    // The occupant first: it may be the ant itself (a move onto its own cell).
+    // The occupant first: it may be the ant itself.
     occupant.pos.x = Pick(keep, occupant.pos.x, origin.x);
     occupant.pos.y = Pick(keep, occupant.pos.y, origin.y);
     occupant.lastMoved = Pick(keep, occupant.lastMoved, stamp);
@@ -193,5 +188,5 @@ inline bool Colony::MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, A
     // The origin first: it is the target when the ant moves onto its own cell.
     occupancy[from] = Pick(keep, ant.slot, other);
     occupancy[target] = Pick(keep, other, ant.slot);
-    return !refused;
+    return keep == 0;
 }
