@@ -54,11 +54,11 @@ int32_t TrailMap::Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag) {
         cell->slot = slot;
         entry = slot;
         if (liveEnd == kLiveCapacity) {
-            std::memmove(liveSlots, liveSlots + liveBegin, sizeof(int32_t) * (liveEnd - liveBegin));
+            std::memmove(liveSlots, liveSlots + liveBegin, sizeof(uint32_t) * (liveEnd - liveBegin));
             liveEnd -= liveBegin;
             liveBegin = 0;
         }
-        liveSlots[liveEnd++] = slot;  // the newest cell, as in the list
+        liveSlots[liveEnd++] = static_cast<uint32_t>(slot);  // the newest cell, as in the list
         return tag;
     }
     TrailCell& cell = trailCells.At(entry);
@@ -77,20 +77,22 @@ void TrailMap::Evaporate() {
     // the walk goes; the write position never passes the read position, and
     // a removed cell's entry is overwritten by the next survivor or left
     // below the new beginning.
+    // Slots are kept unsigned (no sign extension in the address), and the
+    // rare removal is marked unlikely so that the common path runs straight.
     TrailCell* const cells = &trailCells.At(0);
-    int32_t* const first = liveSlots + liveBegin;
-    int32_t* read = liveSlots + liveEnd;
-    int32_t* write = read;
+    uint32_t* const first = liveSlots + liveBegin;
+    uint32_t* read = liveSlots + liveEnd;
+    uint32_t* write = read;
     while (read != first) {
-        const int32_t slot = *--read;
+        const uint32_t slot = *--read;
         TrailCell& cell = cells[slot];
         const int32_t left = cell.intensity - 1;
         cell.intensity = left;
         write[-1] = slot;
         write -= left > 0;
-        if (left <= 0) {
+        if (__builtin_expect(left <= 0, 0)) {
             indexGrid[GridIndex(cell.x, cell.y)] = -1;
-            trailCells.Remove(slot);
+            trailCells.Remove(static_cast<int32_t>(slot));
         }
     }
     liveBegin = static_cast<int32_t>(write - liveSlots);

@@ -63,7 +63,7 @@ private:
     // back to the front. At most one cell per grid cell is alive, so the
     // array is never more than half full.
     static constexpr int32_t kLiveCapacity = 2 * kGridCells;
-    int32_t liveSlots[kLiveCapacity];
+    uint32_t liveSlots[kLiveCapacity];
     int32_t liveBegin = 0;
     int32_t liveEnd = 0;
 };
