@@ -161,7 +161,10 @@ inline int32_t Pick(int32_t keep, int32_t kept, int32_t taken) {
 // Defined here so that the behaviours, which move an ant every step, inline it.
 inline bool Colony::MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, Ant& ant) {
     using colonydetail::Pick;
-    if (!InWorld(x, y)) return false;
+    if ((static_cast<uint32_t>(x) >= static_cast<uint32_t>(width)) |
+        (static_cast<uint32_t>(y) >= static_cast<uint32_t>(height))) {
+        return false;  // outside the world (a negative coordinate is a large unsigned one)
+    }
     // A move onto a free cell, a swap with an occupant that has not moved yet
     // in this step, or a refusal (an occupant already moved: it is not pushed
     // around again; this also covers a second move onto the ant's own cell in
@@ -184,7 +187,7 @@ inline bool Colony::MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, A
     ant.pos.x = Pick(keep, origin.x, x);
     ant.pos.y = Pick(keep, origin.y, y);
     ant.lastMoved = Pick(keep, ant.lastMoved, stamp);
-    ant.blockedSteps = Pick(keep, ant.blockedSteps, 0);
+    ant.blockedSteps &= keep;
     // The origin first: it is the target when the ant moves onto its own cell.
     occupancy[from] = Pick(keep, ant.slot, other);
     occupancy[target] = Pick(keep, other, ant.slot);
