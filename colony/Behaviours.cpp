@@ -2,6 +2,7 @@
 // legs, gathering along trails, and walking home.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "colony/Colony.h"
 
@@ -94,14 +95,16 @@ Colony::MeanderCuts Colony::MeanderCutsAt(int32_t dx, int32_t dy) {
     if (dx < -kOffsetSpan || dx > kOffsetSpan || dy < -kOffsetSpan || dy > kOffsetSpan) {
         return MeanderCutsOf(MeanderThresholdsAt(dx, dy));  // a nest outside the grid
     }
-    if (meanderTablePull != meanderPull) {
+    if (!MeanderTableCurrent()) {
         for (int32_t x = -kOffsetSpan; x <= kOffsetSpan; ++x) {
             for (int32_t y = -kOffsetSpan; y <= kOffsetSpan; ++y) {
                 meanderTable[(x + kOffsetSpan) * kOffsetSide + (y + kOffsetSpan)] =
                     MeanderCutsOf(MeanderThresholdsAt(x, y));
             }
         }
-        meanderTablePull = meanderPull;
+        std::memcpy(&meanderTablePullBits, &meanderPull, sizeof meanderTablePullBits);
+        meanderTableFilled = true;
+        ++meanderTableFills;
     }
     return meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)];
 }
@@ -118,8 +121,8 @@ void Colony::Meander(Ant& ant) {
     static constexpr int32_t kStepY[4] = {0, 0, 1, -1};
     const int32_t dx = ant.pos.x - home.x;
     const int32_t dy = ant.pos.y - home.y;
-    const bool tabulated = meanderTablePull == meanderPull && dx >= -kOffsetSpan &&
-                           dx <= kOffsetSpan && dy >= -kOffsetSpan && dy <= kOffsetSpan;
+    const bool tabulated = MeanderTableCurrent() && dx >= -kOffsetSpan && dx <= kOffsetSpan &&
+                           dy >= -kOffsetSpan && dy <= kOffsetSpan;
     const MeanderCuts c = tabulated ? meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)]
                                     : MeanderCutsAt(dx, dy);
     const int32_t v = random->NextIf(!swapped);

@@ -14,6 +14,7 @@
 // only while holding the simulation's state lock.
 // Large object (about 6 MB): create it on the heap.
 #include <cstdint>
+#include <cstring>
 
 #include "colony/Ant.h"
 #include "foundation/ListTemplate.h"
@@ -137,10 +138,22 @@ public:
     // the grid and refilled if meanderPull changes.
     static constexpr int32_t kOffsetSpan = kGridSide - 1;  // |dx|, |dy| at most this
     static constexpr int32_t kOffsetSide = 2 * kOffsetSpan + 1;
+    // How many times the table has been filled (once per pull in use).
+    int32_t MeanderTableFills() const { return meanderTableFills; }
 
 private:
+    // True when the table is filled for the current meanderPull. Pulls are
+    // compared by their bits: every float value is a valid pull, and a NaN
+    // pull, which equals nothing, still matches the table filled for it.
+    bool MeanderTableCurrent() const {
+        uint32_t bits = 0;
+        std::memcpy(&bits, &meanderPull, sizeof bits);
+        return meanderTableFilled && bits == meanderTablePullBits;
+    }
     MeanderCuts meanderTable[kOffsetSide * kOffsetSide];
-    float meanderTablePull = -1.0f;  // the meanderPull the table holds; -1: not filled
+    bool meanderTableFilled = false;
+    uint32_t meanderTablePullBits = 0;  // the bits of the pull the table holds
+    int32_t meanderTableFills = 0;
     // MoveAnt; with stay set, the ant stays where it is and nothing changes,
     // at the same cost: a caller whose choice to move is a coin toss for the
     // branch predictor passes it here instead of branching.

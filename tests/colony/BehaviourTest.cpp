@@ -302,3 +302,49 @@ TEST_F(ColonyTest, MeanderStepMatchesTheFloatThresholdsForEveryDraw) {
         }
     }
 }
+
+// The meander table is filled once per pull. A pull of -1.0 is a value like
+// any other (it once doubled as the "not filled" mark, so a colony starting
+// with it read an empty table), and a NaN pull, which equals nothing, must not
+// refill the table on every step. With NaN thresholds no comparison holds:
+// every draw steps to y - 1.
+TEST_F(ColonyTest, MeanderTableFilledOncePerPullWhateverThePull) {
+    struct Case {
+        float pull;
+        GridPoint offset;
+    };
+    const Case cases[] = {{-1.0f, {6, 0}}, {-1.0f, {-3, 5}}, {std::nanf(""), {6, 0}}};
+    for (const Case& c : cases) {
+        auto fresh = std::make_unique<Colony>(random);
+        fresh->foodField = food.get();
+        fresh->SetWorldSize(128, 128);
+        fresh->meanderPull = c.pull;
+        fresh->home = GridPoint{64, 64};
+        int32_t slot = 0;
+        Ant& ant = *fresh->ants.Add(slot);
+        ant.slot = slot;
+        ant.role = Meandering;
+        ant.lastMoved = 0;
+        fresh->population = 1;
+        fresh->meanderers = 1;
+        const GridPoint at{64 + c.offset.x, 64 + c.offset.y};
+        const Colony::MeanderThresholds t = fresh->MeanderThresholdsAt(c.offset.x, c.offset.y);
+        const GridPoint steps[4] = {{-1, 0}, {1, 0}, {0, 1}, {0, -1}};
+        for (int32_t v = 0; v <= RandomSource::kMax; v += 1021) {
+            const float r = static_cast<float>(v / 32767.0);
+            const int32_t expected = r < t.t1 ? 0 : (r < t.t2 ? 1 : (r < t.t3 ? 2 : 3));
+            if (std::isnan(c.pull)) {
+                ASSERT_EQ(expected, 3);
+            }
+            fresh->occupancy[GridIndex(ant.pos.x, ant.pos.y)] = -1;
+            ant.pos = at;
+            fresh->occupancy[GridIndex(at.x, at.y)] = slot;
+            ++fresh->stepCount;
+            testrandom::SetNextDraw(random, v);
+            fresh->Meander(ant);
+            ASSERT_EQ(ant.pos, (GridPoint{at.x + steps[expected].x, at.y + steps[expected].y}))
+                << "pull " << c.pull << ", draw " << v;
+        }
+        EXPECT_EQ(fresh->MeanderTableFills(), 1) << "pull " << c.pull;
+    }
+}
