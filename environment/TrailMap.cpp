@@ -1,6 +1,7 @@
 #include "environment/TrailMap.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -20,6 +21,18 @@ float DistanceTo(int32_t referenceX, int32_t referenceY, int32_t cx, int32_t cy)
     // The float root equals the double root rounded to float: a double holds
     // more than twice a float's precision, so rounding twice cannot differ.
     return std::sqrt(dx * dx + dy * dy);
+}
+
+// The cell next to the nest only ever grows: at the dialogs' strongest trails
+// it gains some 26 units a step and would pass the int32 range within a long
+// run (undefined behaviour, and a wrapped cell would turn negative and
+// vanish). Deposits saturate at the type's limits instead; one unit short of
+// the lowest, so that evaporation can always subtract its unit. Everything
+// within the range adds exactly as before.
+constexpr int64_t kLowestIntensity = static_cast<int64_t>(INT32_MIN) + 1;
+constexpr int64_t kHighestIntensity = INT32_MAX;
+int32_t SaturatedIntensity(int64_t value) {
+    return static_cast<int32_t>(std::clamp(value, kLowestIntensity, kHighestIntensity));
 }
 
 }  // namespace
@@ -47,7 +60,7 @@ int32_t TrailMap::Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag) {
         TrailCell* cell = trailCells.Add(slot);
         // Cannot happen: the list holds more cells than the largest world.
         if (cell == nullptr) return tag;
-        cell->intensity = amount;
+        cell->intensity = SaturatedIntensity(amount);
         cell->tag = tag;
         cell->x = x;
         cell->y = y;
@@ -62,7 +75,7 @@ int32_t TrailMap::Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag) {
         return tag;
     }
     TrailCell& cell = trailCells.At(entry);
-    cell.intensity += amount;
+    cell.intensity = SaturatedIntensity(static_cast<int64_t>(cell.intensity) + amount);
     return cell.tag;
 }
 

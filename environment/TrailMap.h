@@ -32,6 +32,7 @@ public:
 
     void SetSize(int32_t newWidth, int32_t newHeight);  // clamped to 1..128; empties the map
     // (x, y) must lie inside the world. Returns the tag stored in the cell.
+    // The intensity saturates at INT32_MAX and at INT32_MIN + 1.
     int32_t Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag);
     // (x, y) must lie inside the world. 0 when the cell has no trail.
     int32_t IntensityAt(int32_t x, int32_t y) const;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <iterator>
 #include <memory>
 #include <vector>
@@ -234,5 +235,40 @@ TEST_F(TrailMapTest, EvaporationKeepsTheListsOrderAndSlotReuse) {
     ASSERT_EQ(Walk(map->trailCells).size(), 1u);
     map->Evaporate();
     EXPECT_EQ(map->trailCells.Count(), 0);
+    ExpectConsistent();
+}
+
+// A cell that only ever grows (the one next to the nest) would pass the int32
+// range in a long run; deposits saturate at the limits instead, and
+// evaporation still lowers a saturated cell by one. Below the limits, sums
+// are exact. (Under the sanitizer build an overflow would stop the test.)
+TEST_F(TrailMapTest, DepositSaturatesAtTheIntensityLimits) {
+    struct Case {
+        int32_t first, second, expected;
+    };
+    const Case cases[] = {
+        {INT32_MAX - 100, 70, INT32_MAX - 30},     // still exact
+        {INT32_MAX - 100, 2000, INT32_MAX},        // saturates
+        {INT32_MAX, INT32_MAX, INT32_MAX},
+        {INT32_MAX, -500, INT32_MAX - 500},        // a weakening deposit still counts
+        {-70, INT32_MIN, INT32_MIN + 1},           // the lowest keeps one unit of room
+        {INT32_MIN, 0, INT32_MIN + 1},             // a new cell saturates too
+    };
+    int32_t x = 0;
+    for (const Case& c : cases) {
+        map->Deposit(x, 7, c.first, 3);
+        EXPECT_EQ(map->Deposit(x, 7, c.second, 9), 3);
+        EXPECT_EQ(map->IntensityAt(x, 7), c.expected) << c.first << " + " << c.second;
+        ++x;
+    }
+    // A long run at the strongest deposit stays at the top, and evaporation
+    // still takes its unit from a saturated cell.
+    map->Deposit(20, 20, INT32_MAX - 10, 1);
+    for (int32_t i = 0; i < 100; ++i) map->Deposit(20, 20, 2000, 1);
+    EXPECT_EQ(map->IntensityAt(20, 20), INT32_MAX);
+    map->Evaporate();
+    EXPECT_EQ(map->IntensityAt(20, 20), INT32_MAX - 1);
+    EXPECT_EQ(map->IntensityAt(0, 7), INT32_MAX - 31);
+    EXPECT_EQ(map->IntensityAt(4, 7), 0);  // negative cells are gone
     ExpectConsistent();
 }
