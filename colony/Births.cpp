@@ -5,7 +5,7 @@
 #include "colony/Colony.h"
 
 namespace {
-constexpr float kPlacementPi = 3.1415927f;
+constexpr double kPlacementPi = 3.1415927;  // in double, as the food field's placement
 constexpr float kPlacementGrowth = 3.0f;   // the disk widens by this after a run of misses
 constexpr int32_t kFoundingTries = 30;     // misses per radius when founding a colony
 constexpr int32_t kBirthTries = 10;        // misses per radius for newborns
@@ -27,7 +27,7 @@ int32_t Colony::PlaceAnts(int32_t n, float startRadius, int32_t tries) {
         while (misses < tries && placed < n) {
             const float d = static_cast<float>(random->Next() * r / 32767.0);
             const float a = static_cast<float>(random->Next() * 360.0 / 32767.0);
-            const double radians = a * kPlacementPi / 180.0;
+            const double radians = static_cast<double>(a) * kPlacementPi / 180.0;
             const int32_t x = GeometryUtil::RoundDouble(std::cos(radians) * d + home.x);
             const int32_t y = GeometryUtil::RoundDouble(std::sin(radians) * d + home.y);
             if (InWorld(x, y) && occupancy[GridIndex(x, y)] == -1) {

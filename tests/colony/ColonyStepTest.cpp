@@ -5,7 +5,7 @@
 
 #include "ColonyFixture.h"
 #include "tests/colony/ColonyInvariants.h"
-
+#include "tests/foundation/TestRandom.h"
 
 TEST_F(ColonyTest, AllocationIsStrictAtTheMeanderingShare) {
     // 6 of 10 ants meandering = 60 %: not above the share, nobody is sent out.
@@ -172,5 +172,24 @@ TEST_F(ColonyTest, PlacementStopsWhenTheWorldIsFull) {
             colony->Step();
         }
         EXPECT_EQ(BrokenInvariant(*colony), "") << c.side << " after steps";
+    }
+}
+
+// The placement angle is a x 3.1415927 / 180.0 in double. In float
+// arithmetic about one candidate in two million lands on a neighbouring cell;
+// these draws (distance first, then angle, disk radius 20 around (64, 64))
+// are such candidates, and each must land where the double arithmetic puts it.
+TEST_F(ColonyTest, PlacementAngleInDoubleArithmetic) {
+    const struct {
+        int32_t distanceDraw, angleDraw;
+        GridPoint cell;  // float arithmetic would give the cell next to it
+    } cases[] = {{29908, 429, {82, 65}}, {25937, 827, {80, 66}}, {11702, 2229, {71, 67}}};
+    for (const auto& c : cases) {
+        colony->SetWorldSize(128, 128);
+        colony->home = GridPoint{64, 64};
+        ASSERT_TRUE(testrandom::SetNextDraws(random, c.distanceDraw, c.angleDraw, c.angleDraw));
+        ASSERT_EQ(colony->PlaceAnts(1, 20.0f, 10), 1);
+        EXPECT_EQ(colony->ants.At(colony->ants.Newest()).pos, c.cell)
+            << "draws " << c.distanceDraw << ", " << c.angleDraw;
     }
 }
