@@ -66,4 +66,28 @@ void BM_FoodPlaceCluster(benchmark::State& state) {
 }
 BENCHMARK(BM_FoodPlaceCluster);
 
+// A gatherer's search where food lies in reach but the probes miss: food on
+// every fourth cell of a band next to the searching ant. Items are probes.
+void BM_FoodSearchMisses(benchmark::State& state) {
+    RandomSource random;
+    auto field = std::make_unique<FoodField>(random);
+    field->initialFood = 0;
+    field->minFood = 0;
+    field->Reset();
+    for (int32_t x = 70; x < 74; ++x) {
+        for (int32_t y = 40; y < 88; y += 4) field->AddFoodCell(x, y);
+    }
+    int64_t probes = 0;
+    int32_t found = 0;
+    for (auto _ : state) {
+        GridPoint point;
+        const uint32_t before = random.State();
+        found += field->FindFoodNear(60, 64, 10, point);
+        probes += before == random.State() ? 0 : 20;
+    }
+    benchmark::DoNotOptimize(found);
+    state.SetItemsProcessed(probes);
+}
+BENCHMARK(BM_FoodSearchMisses);
+
 }  // namespace

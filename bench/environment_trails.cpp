@@ -48,6 +48,36 @@ void BM_TrailEvaporateAndRelay(benchmark::State& state) {
 }
 BENCHMARK(BM_TrailEvaporateAndRelay);
 
+// A colony's churn: every round, evaporation, then a few new cells at
+// scattered places, so that live slots and the list's order are shuffled as
+// in a long run. About 2000 cells stay alive (the default colony keeps about
+// as many); items are the live cells evaporated.
+void BM_TrailEvaporateChurn(benchmark::State& state) {
+    RandomSource random;
+    RandomSource places(7u);
+    auto map = std::make_unique<TrailMap>(random);
+    auto layNewCells = [&]() {
+        for (int32_t i = 0; i < 4; ++i) {
+            const int32_t x = places.Next() % 128;
+            const int32_t y = places.Next() % 128;
+            map->Deposit(x, y, 1 + places.Next() % 1000, 0);
+        }
+    };
+    for (int32_t round = 0; round < 2000; ++round) {
+        map->Evaporate();
+        layNewCells();
+    }
+    int64_t cells = 0;
+    for (auto _ : state) {
+        cells += map->trailCells.Count();
+        map->Evaporate();
+        layNewCells();
+    }
+    state.counters["cells"] = static_cast<double>(map->trailCells.Count());
+    state.SetItemsProcessed(cells);
+}
+BENCHMARK(BM_TrailEvaporateChurn);
+
 void BM_TrailChooseStep(benchmark::State& state) {
     RandomSource random;
     auto map = std::make_unique<TrailMap>(random);

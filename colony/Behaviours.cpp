@@ -1,6 +1,8 @@
 // The ants' behaviours: meandering around the nest, wandering in straight
 // legs, gathering along trails, and walking home.
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "colony/Colony.h"
 
@@ -54,40 +56,79 @@ Colony::MeanderThresholds ComputeMeanderThresholds(int32_t dx, int32_t dy, float
     }
     return t;
 }
+
+// The number of draws v (0 .. 32767) whose unit value lies below t. Unit
+// values never fall as v rises, so those draws are exactly v = 0 .. count - 1.
+// A NaN threshold is reached by no draw.
+uint16_t DrawsBelow(float t) {
+    auto unit = [](int32_t v) { return static_cast<float>(v / 32767.0); };
+    if (!(t > unit(0))) return 0;
+    if (t > unit(RandomSource::kMax)) return RandomSource::kMax + 1;
+    // t * 32767 lands within a draw or two of the answer.
+    int32_t count = static_cast<int32_t>(static_cast<double>(t) * 32767.0);
+    if (count < 1) count = 1;
+    if (count > RandomSource::kMax) count = RandomSource::kMax;
+    while (count > 1 && !(unit(count - 1) < t)) --count;
+    while (unit(count) < t) ++count;  // stops by 32767: unit(32767) is not below t
+    return static_cast<uint16_t>(count);
+}
+
+Colony::MeanderCuts MeanderCutsOf(const Colony::MeanderThresholds& t) {
+    // The step compares in turn, so a draw reaches a direction only after
+    // failing every earlier threshold. With each count raised to at least the
+    // one before, the direction is simply how many counts the draw reaches.
+    Colony::MeanderCuts c;
+    c.cut[0] = DrawsBelow(t.t1);
+    c.cut[1] = std::max(c.cut[0], DrawsBelow(t.t2));
+    c.cut[2] = std::max(c.cut[1], DrawsBelow(t.t3));
+    c.unused = 0;
+    return c;
+}
+
 }  // namespace
 
-Colony::MeanderThresholds Colony::MeanderThresholdsAt(int32_t dx, int32_t dy) {
+Colony::MeanderThresholds Colony::MeanderThresholdsAt(int32_t dx, int32_t dy) const {
+    return ComputeMeanderThresholds(dx, dy, meanderPull);
+}
+
+Colony::MeanderCuts Colony::MeanderCutsAt(int32_t dx, int32_t dy) {
     if (dx < -kOffsetSpan || dx > kOffsetSpan || dy < -kOffsetSpan || dy > kOffsetSpan) {
-        return ComputeMeanderThresholds(dx, dy, meanderPull);  // a nest outside the grid
+        return MeanderCutsOf(MeanderThresholdsAt(dx, dy));  // a nest outside the grid
     }
-    if (meanderTablePull != meanderPull) {
+    if (!MeanderTableCurrent()) {
         for (int32_t x = -kOffsetSpan; x <= kOffsetSpan; ++x) {
             for (int32_t y = -kOffsetSpan; y <= kOffsetSpan; ++y) {
                 meanderTable[(x + kOffsetSpan) * kOffsetSide + (y + kOffsetSpan)] =
-                    ComputeMeanderThresholds(x, y, meanderPull);
+                    MeanderCutsOf(MeanderThresholdsAt(x, y));
             }
         }
-        meanderTablePull = meanderPull;
+        std::memcpy(&meanderTablePullBits, &meanderPull, sizeof meanderTablePullBits);
+        meanderTableFilled = true;
+        ++meanderTableFills;
     }
     return meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)];
 }
 
 void Colony::Meander(Ant& ant) {
-    if (ant.lastMoved == stepCount) return;  // already swapped this step
+    // An ant already swapped in this step (by another ant's move) neither
+    // draws nor moves. Which ants were swapped is a coin toss for the branch
+    // predictor, so such an ant goes through the same work with the draw
+    // left undone and the move turned into staying.
+    const bool swapped = ant.lastMoved == stepCount;
 
-    const MeanderThresholds t = MeanderThresholdsAt(ant.pos.x - home.x, ant.pos.y - home.y);
-    const float r = random->RandomUnit();
-    GridPoint next = ant.pos;
-    if (r < t.t1) {
-        --next.x;
-    } else if (r < t.t2) {
-        ++next.x;
-    } else if (r < t.t3) {
-        ++next.y;
-    } else {
-        --next.y;
-    }
-    MoveAnt(next.x, next.y, stepCount, ant);
+    // Directions in the order of the thresholds: x - 1, x + 1, y + 1, y - 1.
+    static constexpr int32_t kStepX[4] = {-1, 1, 0, 0};
+    static constexpr int32_t kStepY[4] = {0, 0, 1, -1};
+    const int32_t dx = ant.pos.x - home.x;
+    const int32_t dy = ant.pos.y - home.y;
+    const bool tabulated = MeanderTableCurrent() && dx >= -kOffsetSpan && dx <= kOffsetSpan &&
+                           dy >= -kOffsetSpan && dy <= kOffsetSpan;
+    const MeanderCuts c = tabulated ? meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)]
+                                    : MeanderCutsAt(dx, dy);
+    const int32_t v = random->NextIf(!swapped);
+    const int32_t direction = (v >= c.cut[0]) + (v >= c.cut[1]) + (v >= c.cut[2]);
+    MoveOrStay(swapped, ant.pos.x + kStepX[direction], ant.pos.y + kStepY[direction], stepCount,
+               ant);
 }
 
 void Colony::Wander(Ant& ant) {

@@ -1,33 +1,47 @@
 // Feeding, starvation, births, natural deaths, and the placement of new ants
 // around the nest.
+#include <algorithm>
 #include <cmath>
 
 #include "colony/Colony.h"
 
 namespace {
-constexpr float kPlacementPi = 3.1415927f;
+constexpr double kPlacementPi = 3.1415927;  // in double, as the food field's placement
 constexpr float kPlacementGrowth = 3.0f;   // the disk widens by this after a run of misses
 constexpr int32_t kFoundingTries = 30;     // misses per radius when founding a colony
 constexpr int32_t kBirthTries = 10;        // misses per radius for newborns
+// Far beyond the world's 182-cell diagonal.
+constexpr float kMaxPlacementRadius = 1024.0f;
 }  // namespace
 
 int32_t Colony::PlaceAnts(int32_t n, float startRadius, int32_t tries) {
-    // Placement can only finish while free cells remain. Once the disk covers
-    // the whole world it stops growing, so a free cell keeps a fixed chance of
-    // being drawn; with no free cell left, placement ends early.
+    // The disk widens by 3 cells after every run of misses, also beyond the
+    // world, for as long as free cells remain, and placement ends once the
+    // world is full. But in a nearly full world the chance that a candidate
+    // hits one of the few free cells falls as the disk grows (and past some
+    // 32767 cells the distance draw skips whole cells), so the widening
+    // search would practically never end. A disk that has widened past
+    // kMaxPlacementRadius therefore shrinks back to the smallest disk that
+    // covers the world and stays there: every free cell keeps a fixed chance,
+    // and the last ones are found. Ordinary placements never get that far.
     const int32_t worldCells = width * height;
-    const float farX = static_cast<float>(home.x > width - home.x ? home.x : width - home.x);
-    const float farY = static_cast<float>(home.y > height - home.y ? home.y : height - home.y);
+    const float farX = static_cast<float>(std::max(home.x, width - home.x));
+    const float farY = static_cast<float>(std::max(home.y, height - home.y));
     const float coveringRadius = std::sqrt(farX * farX + farY * farY) + kPlacementGrowth;
+    bool widening = true;
 
     int32_t placed = 0;
     float r = startRadius;
     while (placed < n && ants.Count() < worldCells) {
+        if (widening && r > kMaxPlacementRadius) {
+            widening = false;
+            r = coveringRadius;
+        }
         int32_t misses = 0;
         while (misses < tries && placed < n) {
             const float d = static_cast<float>(random->Next() * r / 32767.0);
             const float a = static_cast<float>(random->Next() * 360.0 / 32767.0);
-            const double radians = a * kPlacementPi / 180.0;
+            const double radians = static_cast<double>(a) * kPlacementPi / 180.0;
             const int32_t x = GeometryUtil::RoundDouble(std::cos(radians) * d + home.x);
             const int32_t y = GeometryUtil::RoundDouble(std::sin(radians) * d + home.y);
             if (InWorld(x, y) && occupancy[GridIndex(x, y)] == -1) {
@@ -47,7 +61,7 @@ int32_t Colony::PlaceAnts(int32_t n, float startRadius, int32_t tries) {
                 ++misses;
             }
         }
-        if (r < coveringRadius) r += kPlacementGrowth;
+        if (widening) r += kPlacementGrowth;
     }
     return placed;
 }

@@ -44,33 +44,6 @@ void Colony::ResetShares() {
     wanderingShare = 5.0f;
 }
 
-bool Colony::MoveAnt(int32_t x, int32_t y, int32_t stamp, Ant& ant) {
-    if (!InWorld(x, y)) return false;
-    const int32_t target = GridIndex(x, y);
-    const int32_t other = occupancy[target];
-    if (other == -1) {
-        occupancy[GridIndex(ant.pos.x, ant.pos.y)] = -1;
-        ant.pos = GridPoint{x, y};
-        occupancy[target] = ant.slot;
-        ant.lastMoved = stamp;
-        ant.blockedSteps = 0;
-        return true;
-    }
-    // An ant that already moved this step is not pushed around again. This
-    // also covers a move onto the ant's own cell a second time in one step.
-    Ant& occupant = ants.At(other);
-    if (occupant.lastMoved == stamp) return false;
-    ant.lastMoved = stamp;
-    occupant.lastMoved = stamp;
-    const GridPoint from = ant.pos;
-    ant.pos = occupant.pos;
-    occupant.pos = from;
-    occupancy[GridIndex(ant.pos.x, ant.pos.y)] = ant.slot;
-    occupancy[GridIndex(occupant.pos.x, occupant.pos.y)] = occupant.slot;
-    ant.blockedSteps = 0;
-    return true;
-}
-
 float Colony::NestRadius() const {
     return static_cast<float>(std::sqrt(static_cast<double>(meanderers + reproducers + 1)) / kNestPi);
 }
@@ -93,12 +66,12 @@ GridPoint Colony::StepToward(GridPoint from, float dx, float dy) {
     const float ay = GeometryUtil::AbsFloat(dy);
     const float px = ax / (ax + ay);
     const float r = random->RandomUnit();
+    // One step along x with chance px, else along y; the draw decides, so
+    // the step is computed rather than branched on.
+    const int32_t alongX = r < px;
     GridPoint next = from;
-    if (r < px) {
-        next.x += dx > 0.0f ? 1 : -1;
-    } else {
-        next.y += dy > 0.0f ? 1 : -1;
-    }
+    next.x += alongX * (dx > 0.0f ? 1 : -1);
+    next.y += (1 - alongX) * (dy > 0.0f ? 1 : -1);
     return next;
 }
 
@@ -130,38 +103,65 @@ void Colony::Step() {
     float pG = RolePercent(gatherers);
 
     // Behaviours never add or remove ants, so the walk keeps its own cursor.
+    // The records lie scattered in the list and the trail pass has just
+    // pushed them out of the nearest cache: each is fetched two ants ahead.
+    int32_t ahead = ants.Newest() == -1 ? -1 : ants.Older(ants.Newest());
     for (int32_t s = ants.Newest(); s != -1; s = ants.Older(s)) {
-        Ant* ant = &ants.At(s);
-        if (pM > meanderingShare && ant->role == Meandering) {
-            if (DistanceHome(ant->pos) > nestRadius) {
-                if (trails.IntensityAt(ant->pos.x, ant->pos.y) != 0 && pG < gatheringShare) {
-                    SetRole(*ant, Gathering);
-                    ant->hasFoodTarget = false;
-                }
-                if (pW < wanderingShare) {
-                    SetRole(*ant, Wandering);
-                    ant->returnTimer = returnToBaseTime;
-                }
-                // Refreshed whether or not this ant changed role: the refresh
-                // also picks up role changes made by earlier ants' behaviours.
-                pW = RolePercent(wanderers);
-                pM = RolePercent(meanderers);
-                pR = RolePercent(reproducers);
-                pG = RolePercent(gatherers);
-            } else if (pR < reproducingShare) {
-                SetRole(*ant, Reproducing);
-                pR = RolePercent(reproducers);
-                pM = RolePercent(meanderers);
+        if (ahead != -1) {
+            ahead = ants.Older(ahead);
+            if (ahead != -1) {
+                const char* record = reinterpret_cast<const char*>(&ants.At(ahead));
+                __builtin_prefetch(record);
+                __builtin_prefetch(record + sizeof(Ant) - 1);
             }
         }
-
+        Ant* ant = &ants.At(s);
+        // One dispatch on the role: roles follow no pattern along the walk,
+        // so every test of the role is a guess for the branch predictor. An
+        // idle meandering ant may first be given another role, and then acts
+        // in that role in this same step.
         switch (ant->role) {
             case Meandering:
-            case Reproducing:
+                if (pM > meanderingShare) {
+                    if (DistanceHome(ant->pos) > nestRadius) {
+                        if (trails.IntensityAt(ant->pos.x, ant->pos.y) != 0 && pG < gatheringShare) {
+                            SetRole(*ant, Gathering);
+                            ant->hasFoodTarget = false;
+                        }
+                        if (pW < wanderingShare) {
+                            SetRole(*ant, Wandering);
+                            ant->returnTimer = returnToBaseTime;
+                        }
+                        // Refreshed whether or not this ant changed role: the
+                        // refresh also picks up role changes made by earlier
+                        // ants' behaviours.
+                        pW = RolePercent(wanderers);
+                        pM = RolePercent(meanderers);
+                        pR = RolePercent(reproducers);
+                        pG = RolePercent(gatherers);
+                        if (ant->role == Wandering) {
+                            Wander(*ant);
+                            break;
+                        }
+                        if (ant->role == Gathering) {
+                            Gather(*ant);
+                            break;
+                        }
+                    } else if (pR < reproducingShare) {
+                        SetRole(*ant, Reproducing);
+                        pR = RolePercent(reproducers);
+                        pM = RolePercent(meanderers);
+                    }
+                }
                 Meander(*ant);
+                // Made reproducing just now, the ant may at once be one too many.
                 if (ant->role == Reproducing && RolePercent(reproducers) > reproducingShare) {
                     SetRole(*ant, Meandering);
                 }
+                break;
+            case Reproducing:
+                Meander(*ant);
+                if (RolePercent(reproducers) > reproducingShare) SetRole(*ant, Meandering);
                 break;
             case Wandering: Wander(*ant); break;
             case Gathering: Gather(*ant); break;

@@ -14,6 +14,7 @@
 // only while holding the simulation's state lock.
 // Large object (about 6 MB): create it on the heap.
 #include <cstdint>
+#include <cstring>
 
 #include "colony/Ant.h"
 #include "foundation/ListTemplate.h"
@@ -41,7 +42,12 @@ public:
     bool InWorld(int32_t x, int32_t y) const {
         return x >= 0 && x < width && y >= 0 && y < height;
     }
-    bool MoveAnt(int32_t x, int32_t y, int32_t stamp, Ant& ant);
+    // Moves the ant to (x, y) if that cell is in the world and free, or swaps
+    // it with the cell's occupant unless that one already moved with this
+    // stamp. True when the ant moved (or swapped); stamps both ants.
+    bool MoveAnt(int32_t x, int32_t y, int32_t stamp, Ant& ant) {
+        return MoveOrStay(false, x, y, stamp, ant);
+    }
     float NestRadius() const;
     float RolePercent(int32_t count) const;
     GridPoint StepToward(GridPoint from, float dx, float dy);
@@ -105,24 +111,98 @@ public:
     ListTemplate<Ant> ants;
 
     // The meander step's cumulative thresholds for an ant at offset (dx, dy)
-    // from the nest: a draw below t1 steps to x - 1, below t2 to x + 1, below
-    // t3 to y + 1, else to y - 1.
+    // from the nest: a unit draw below t1 steps to x - 1, below t2 to x + 1,
+    // below t3 to y + 1, else to y - 1. Computed afresh with the float
+    // arithmetic that defines the step.
     struct MeanderThresholds {
         float t1, t2, t3;
     };
-    MeanderThresholds MeanderThresholdsAt(int32_t dx, int32_t dy);
+    MeanderThresholds MeanderThresholdsAt(int32_t dx, int32_t dy) const;
 
-    // Every ant meanders every step, and the thresholds depend only on its
-    // offset from the nest and on meanderPull; atan2 and the quadrant formulas
+    // The same thresholds as counts of raw draws: a unit draw is
+    // RandomUnitOf(v), which never falls as v rises, so "unit draw below t"
+    // holds exactly for v below the number of draws whose unit value is below
+    // t. The step then compares integers, and with the counts made
+    // cumulative (each at least the one before) the direction is the number
+    // of counts the draw reaches: no float conversion, no division and no
+    // unpredictable branch per ant.
+    struct MeanderCuts {
+        uint16_t cut[3];  // 0 .. 32768
+        uint16_t unused;
+    };
+    MeanderCuts MeanderCutsAt(int32_t dx, int32_t dy);
+
+    // Every ant meanders every step, and the cuts depend only on its offset
+    // from the nest and on meanderPull; atan2 and the quadrant formulas
     // would dominate the step. So they are tabulated for every offset inside
-    // the grid, with the same arithmetic, and refilled if meanderPull changes.
+    // the grid and refilled if meanderPull changes.
     static constexpr int32_t kOffsetSpan = kGridSide - 1;  // |dx|, |dy| at most this
     static constexpr int32_t kOffsetSide = 2 * kOffsetSpan + 1;
+    // How many times the table has been filled (once per pull in use).
+    int32_t MeanderTableFills() const { return meanderTableFills; }
 
 private:
-    MeanderThresholds meanderTable[kOffsetSide * kOffsetSide];
-    float meanderTablePull = -1.0f;  // the meanderPull the table holds; -1: not filled
+    // True when the table is filled for the current meanderPull. Pulls are
+    // compared by their bits: every float value is a valid pull, and a NaN
+    // pull, which equals nothing, still matches the table filled for it.
+    bool MeanderTableCurrent() const {
+        uint32_t bits = 0;
+        std::memcpy(&bits, &meanderPull, sizeof bits);
+        return meanderTableFilled && bits == meanderTablePullBits;
+    }
+    MeanderCuts meanderTable[kOffsetSide * kOffsetSide];
+    bool meanderTableFilled = false;
+    uint32_t meanderTablePullBits = 0;  // the bits of the pull the table holds
+    int32_t meanderTableFills = 0;
+    // MoveAnt; with stay set, the ant stays where it is and nothing changes,
+    // at the same cost: a caller whose choice to move is a coin toss for the
+    // branch predictor passes it here instead of branching.
+    bool MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, Ant& ant);
     void SetRole(Ant& ant, int32_t role);  // moves one unit between counters
     void RemoveMeanderers(int32_t k);      // youngest first
     RandomSource* random;                  // not owned
 };
+
+namespace colonydetail {
+// keep ? kept : taken, as mask arithmetic (keep is 0 or all ones): the
+// compiler turns a plain select back into the branch MoveOrStay avoids.
+inline int32_t Pick(int32_t keep, int32_t kept, int32_t taken) {
+    return (kept & keep) | (taken & ~keep);
+}
+}  // namespace colonydetail
+
+// Defined here so that the behaviours, which move an ant every step, inline it.
+inline bool Colony::MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, Ant& ant) {
+    using colonydetail::Pick;
+    if ((static_cast<uint32_t>(x) >= static_cast<uint32_t>(width)) |
+        (static_cast<uint32_t>(y) >= static_cast<uint32_t>(height))) {
+        return false;  // outside the world (a negative coordinate is a large unsigned one)
+    }
+    // A move onto a free cell, a swap with an occupant that has not moved yet
+    // in this step, or a refusal (an occupant already moved: it is not pushed
+    // around again; this also covers a second move onto the ant's own cell in
+    // one step). In a crowded world the outcome is a coin toss, so every case
+    // makes the same writes with the values selected; a refused move writes
+    // back what was there. A free cell's stand-in occupant is the ant itself:
+    // what is written to it as the occupant is overwritten as the ant.
+    const GridPoint origin = ant.pos;
+    const int32_t from = GridIndex(origin.x, origin.y);
+    const int32_t target = GridIndex(x, y);
+    const int32_t other = occupancy[target];
+    const int32_t free = -static_cast<int32_t>(other == -1);  // all ones when free
+    Ant& occupant = ants.At(Pick(free, ant.slot, other));
+    const int32_t keep = -static_cast<int32_t>(stay | (~free & (occupant.lastMoved == stamp)));
+
+    // The occupant first: it may be the ant itself.
+    occupant.pos.x = Pick(keep, occupant.pos.x, origin.x);
+    occupant.pos.y = Pick(keep, occupant.pos.y, origin.y);
+    occupant.lastMoved = Pick(keep, occupant.lastMoved, stamp);
+    ant.pos.x = Pick(keep, origin.x, x);
+    ant.pos.y = Pick(keep, origin.y, y);
+    ant.lastMoved = Pick(keep, ant.lastMoved, stamp);
+    ant.blockedSteps &= keep;
+    // The origin first: it is the target when the ant moves onto its own cell.
+    occupancy[from] = Pick(keep, ant.slot, other);
+    occupancy[target] = Pick(keep, other, ant.slot);
+    return keep == 0;
+}

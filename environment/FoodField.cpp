@@ -33,11 +33,7 @@ int32_t ScaledClusterSize(float u, int32_t base) {
 }  // namespace
 
 FoodField::FoodField(RandomSource& randomSource) : random(&randomSource) {
-    for (int32_t v = 0; v <= RandomSource::kMax; ++v) {
-        const float angle = static_cast<float>(v) * 6.2831855f / 32767.0f;
-        probeDirections[v] = ProbeDirection{std::cos(static_cast<double>(angle)),
-                                            std::sin(static_cast<double>(angle))};
-    }
+    FillProbeDirections();
     Reset();  // also sets every grid entry to -1
 }
 
@@ -53,13 +49,9 @@ void FoodField::Reset() {
     // finds no stale slots outside the old one.
     std::fill(std::begin(indexGrid), std::end(indexGrid), -1);
     std::fill(std::begin(regionFood), std::end(regionFood), 0);
+    std::fill(std::begin(regionRows), std::end(regionRows), 0u);
     foodCells.Clear();
     PlaceFood(initialFood);
-}
-
-bool FoodField::HasFood(int32_t x, int32_t y) const {
-    if (x < 0 || y < 0 || x >= width || y >= height) return false;
-    return indexGrid[GridIndex(x, y)] != -1;
 }
 
 bool FoodField::TakeFood(int32_t x, int32_t y) {
@@ -71,35 +63,11 @@ bool FoodField::TakeFood(int32_t x, int32_t y) {
         indexGrid[index] = -1;
         foodCells.Remove(cell.slot);
         foodCount -= 1;
-        regionFood[(x >> kRegionShift) * kRegionsPerSide + (y >> kRegionShift)] -= 1;
+        const int32_t rx = x >> kRegionShift;
+        const int32_t ry = y >> kRegionShift;
+        if (--regionFood[rx * kRegionsPerSide + ry] == 0) regionRows[rx] &= ~(1u << ry);
     }
     return true;
-}
-
-bool FoodField::FindFoodNear(int32_t x, int32_t y, int32_t radius, GridPoint& point) {
-    constexpr int32_t kProbes = 20;
-    // Every probe lands within the radius in both axes. With no food there the
-    // probes cannot succeed: skip their arithmetic but keep their draws.
-    const int64_t reach = std::min<int64_t>(std::llabs(static_cast<int64_t>(radius)), 2 * kGridSide);
-    const int32_t r = static_cast<int32_t>(reach);
-    if (!MayHoldFood(x - r, y - r, x + r, y + r)) {
-        random->Discard(2 * kProbes);
-        return false;
-    }
-    for (int32_t probe = 0; probe < kProbes; ++probe) {
-        // Angle first, then distance: the draw order is part of a run's identity.
-        const ProbeDirection& direction = probeDirections[random->Next()];
-        // The product is an integer; 64 bits keep a huge radius from overflowing.
-        const int64_t product = static_cast<int64_t>(radius) * random->Next();
-        const float distance = static_cast<float>(product) / 32767.0f;
-        const int32_t px = x + GeometryUtil::RoundDouble(direction.cosine * distance);
-        const int32_t py = y + GeometryUtil::RoundDouble(direction.sine * distance);
-        if (HasFood(px, py)) {
-            point = GridPoint{px, py};
-            return true;
-        }
-    }
-    return false;
 }
 
 FoodCell* FoodField::AddFoodCell(int32_t x, int32_t y) {
@@ -114,22 +82,11 @@ FoodCell* FoodField::AddFoodCell(int32_t x, int32_t y) {
     cell->y = y;
     indexGrid[GridIndex(x, y)] = slot;
     foodCount += 1;
-    regionFood[(x >> kRegionShift) * kRegionsPerSide + (y >> kRegionShift)] += 1;
+    const int32_t rx = x >> kRegionShift;
+    const int32_t ry = y >> kRegionShift;
+    regionFood[rx * kRegionsPerSide + ry] += 1;
+    regionRows[rx] |= 1u << ry;
     return cell;
-}
-
-bool FoodField::MayHoldFood(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const {
-    x0 = std::max(x0, 0);
-    y0 = std::max(y0, 0);
-    x1 = std::min(x1, width - 1);
-    y1 = std::min(y1, height - 1);
-    if (x0 > x1 || y0 > y1) return false;
-    for (int32_t rx = x0 >> kRegionShift; rx <= (x1 >> kRegionShift); ++rx) {
-        for (int32_t ry = y0 >> kRegionShift; ry <= (y1 >> kRegionShift); ++ry) {
-            if (regionFood[rx * kRegionsPerSide + ry] != 0) return true;
-        }
-    }
-    return false;
 }
 
 void FoodField::AddExclusion(int32_t x, int32_t y) {

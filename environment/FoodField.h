@@ -43,9 +43,15 @@ public:
 
     void SetSize(int32_t newWidth, int32_t newHeight);  // clamped to 1..128, then Reset
     void Reset();
-    bool HasFood(int32_t x, int32_t y) const;
+    bool HasFood(int32_t x, int32_t y) const {
+        if (x < 0 || y < 0 || x >= width || y >= height) return false;
+        return indexGrid[GridIndex(x, y)] != -1;
+    }
     bool TakeFood(int32_t x, int32_t y);
     bool FindFoodNear(int32_t x, int32_t y, int32_t radius, GridPoint& point);
+    // Where one search probe lands, relative to the search's centre, for its
+    // angle draw and distance draw (each 0 .. 32767).
+    GridPoint ProbeOffset(int32_t angleDraw, int32_t distanceDraw, int32_t radius) const;
     void ClearExclusions() { exclusionCount = 0; }
     void AddExclusion(int32_t x, int32_t y);
     int32_t FoodCount() const { return foodCount; }
@@ -86,18 +92,23 @@ public:
 
     // Food cells per 8 x 8 region of the grid, kept by AddFoodCell and
     // TakeFood: a search whose whole reach holds no food can skip its probes.
+    // regionRows has, per region row rx, bit ry set while region (rx, ry)
+    // holds food, so that a search's test is a few ORs of masks.
     static constexpr int32_t kRegionShift = 3;
     static constexpr int32_t kRegionsPerSide = kGridSide >> kRegionShift;
     int32_t regionFood[kRegionsPerSide * kRegionsPerSide];
+    uint32_t regionRows[kRegionsPerSide];
 
 private:
     // cos and sin of a search probe's angle for each of the 32768 values of
-    // the draw that picks it, filled once with the probe's own arithmetic:
-    // gatherers search every step, and the trigonometry dominated the step.
+    // the draw that picks it, filled once with the probe's own arithmetic
+    // (FoodSearch.cpp): gatherers search every step, and the trigonometry
+    // dominated the step.
     struct ProbeDirection {
         double cosine;
         double sine;
     };
+    void FillProbeDirections();
     ProbeDirection probeDirections[RandomSource::kMax + 1];
     RandomSource* random;  // not owned
 };

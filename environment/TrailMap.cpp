@@ -1,7 +1,9 @@
 #include "environment/TrailMap.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -12,11 +14,25 @@ namespace {
 constexpr float kSentinelWeight = 0.001f;
 
 // Distance from (cx, cy) to the reference point: integer differences as
-// floats, the root taken in double and kept as a float.
+// floats, the root taken in double and firstKept as a float.
 float DistanceTo(int32_t referenceX, int32_t referenceY, int32_t cx, int32_t cy) {
     const float dx = static_cast<float>(referenceX - cx);
     const float dy = static_cast<float>(referenceY - cy);
-    return static_cast<float>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
+    // The float root equals the double root rounded to float: a double holds
+    // more than twice a float's precision, so rounding twice cannot differ.
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+// The cell next to the nest only ever grows: at the dialogs' strongest trails
+// it gains some 26 units a step and would pass the int32 range within a long
+// run (undefined behaviour, and a wrapped cell would turn negative and
+// vanish). Deposits saturate at the type's limits instead; one unit short of
+// the lowest, so that evaporation can always subtract its unit. Everything
+// within the range adds exactly as before.
+constexpr int64_t kLowestIntensity = static_cast<int64_t>(INT32_MIN) + 1;
+constexpr int64_t kHighestIntensity = INT32_MAX;
+int32_t SaturatedIntensity(int64_t value) {
+    return static_cast<int32_t>(std::clamp(value, kLowestIntensity, kHighestIntensity));
 }
 
 }  // namespace
@@ -33,6 +49,8 @@ void TrailMap::SetSize(int32_t newWidth, int32_t newHeight) {
     // finds no stale slots.
     std::fill(std::begin(indexGrid), std::end(indexGrid), -1);
     trailCells.Clear();
+    liveBegin = 0;
+    liveEnd = 0;
 }
 
 int32_t TrailMap::Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag) {
@@ -42,16 +60,22 @@ int32_t TrailMap::Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag) {
         TrailCell* cell = trailCells.Add(slot);
         // Cannot happen: the list holds more cells than the largest world.
         if (cell == nullptr) return tag;
-        cell->intensity = amount;
+        cell->intensity = SaturatedIntensity(amount);
         cell->tag = tag;
         cell->x = x;
         cell->y = y;
         cell->slot = slot;
         entry = slot;
+        if (liveEnd == kLiveCapacity) {
+            std::memmove(liveSlots, liveSlots + liveBegin, sizeof(uint32_t) * (liveEnd - liveBegin));
+            liveEnd -= liveBegin;
+            liveBegin = 0;
+        }
+        liveSlots[liveEnd++] = static_cast<uint32_t>(slot);  // the newest cell, as in the list
         return tag;
     }
     TrailCell& cell = trailCells.At(entry);
-    cell.intensity += amount;
+    cell.intensity = SaturatedIntensity(static_cast<int64_t>(cell.intensity) + amount);
     return cell.tag;
 }
 
@@ -61,19 +85,30 @@ int32_t TrailMap::IntensityAt(int32_t x, int32_t y) const {
 }
 
 void TrailMap::Evaporate() {
-    // A walk with its own cursor (kept in a register; this loop runs every
-    // step over every trail cell): the next older slot is read before this
-    // cell may be removed.
-    for (int32_t s = trailCells.Newest(); s != -1;) {
-        TrailCell* cell = &trailCells.At(s);
-        const int32_t slot = s;
-        s = trailCells.Older(s);
-        cell->intensity -= 1;
-        if (cell->intensity <= 0) {
-            indexGrid[GridIndex(cell->x, cell->y)] = -1;
-            trailCells.Remove(slot);
+    // Newest first, as the list walks: removals must free their slots in
+    // that order. Survivors are packed against the end of the live part as
+    // the walk goes; the write position never passes the read position, and
+    // a removed cell's entry is overwritten by the next survivor or left
+    // below the new beginning.
+    // Slots are kept unsigned (no sign extension in the address), and the
+    // rare removal is marked unlikely so that the common path runs straight.
+    TrailCell* const cells = &trailCells.At(0);
+    uint32_t* const first = liveSlots + liveBegin;
+    uint32_t* read = liveSlots + liveEnd;
+    uint32_t* write = read;
+    while (read != first) {
+        const uint32_t slot = *--read;
+        TrailCell& cell = cells[slot];
+        const int32_t left = cell.intensity - 1;
+        cell.intensity = left;
+        write[-1] = slot;
+        write -= left > 0;
+        if (__builtin_expect(left <= 0, 0)) {
+            indexGrid[GridIndex(cell.x, cell.y)] = -1;
+            trailCells.Remove(static_cast<int32_t>(slot));
         }
     }
+    liveBegin = static_cast<int32_t>(write - liveSlots);
 }
 
 bool TrailMap::ChooseStep(int32_t x, int32_t y, int32_t referenceX, int32_t referenceY,
@@ -85,40 +120,44 @@ bool TrailMap::ChooseStep(int32_t x, int32_t y, int32_t referenceX, int32_t refe
     const GridPoint neighbours[4] = {{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}};
     const bool outside[4] = {x - 1 < 0, x + 1 >= width, y - 1 < 0, y + 1 >= height};
 
+    // Which neighbours carry trail, and how far out they lead, is what the
+    // ant is looking for: each varies from call to call, so the weights and
+    // the draw are computed with selects rather than branches.
     const float d0 = DistanceTo(referenceX, referenceY, x, y);
     float weights[4];
     for (int32_t i = 0; i < 4; ++i) {
         const GridPoint n = neighbours[i];
         const float distance = DistanceTo(referenceX, referenceY, n.x, n.y);
-        weights[i] = kSentinelWeight;
-        if (outside[i]) continue;
-        const int32_t slot = indexGrid[GridIndex(n.x, n.y)];
-        if (slot == -1) {
-            weights[i] = 0.0f;
-            continue;
-        }
-        anyTrail = true;
+        // An outside neighbour reads the grid at (x, y) instead, never beyond it.
+        const int32_t slot = indexGrid[outside[i] ? GridIndex(x, y) : GridIndex(n.x, n.y)];
+        const int32_t wall = outside[i];
+        const int32_t trail = (1 - wall) & (slot != -1);
+        anyTrail |= trail != 0;
+        const int32_t intensity = trailCells.At(trail * slot).intensity;
         // Only trail leading farther out counts; a step changes the distance
         // by at most one cell, so this weighs between 0 and the intensity.
-        if (distance > d0) {
-            weights[i] = static_cast<float>(trailCells.At(slot).intensity) * (distance - d0);
-        }
+        // The weight is picked by index (a plain select compiles back into
+        // branches): 0 no trail, 1 the sentinel (a wall, or trail that leads
+        // no farther out), 2 the outward trail's weight.
+        const float candidates[3] = {0.0f, kSentinelWeight,
+                                     static_cast<float>(intensity) * (distance - d0)};
+        const int32_t pick = wall + trail * (1 + (distance > d0));
+        weights[i] = candidates[pick];
     }
 
     const float total = weights[0] + weights[1] + weights[2] + weights[3];
     const float r = random->RandomUnit();
 
-    // A total of 0 (no trail, no wall) fails every comparison and falls to N4
-    // without raising weak; IEEE division keeps that well defined.
+    // The first neighbour whose cumulative share exceeds r. A total of 0 (no
+    // trail, no wall) fails every comparison and falls to N4 without raising
+    // weak; IEEE division keeps that well defined.
+    const float cumulative0 = 0.0f + weights[0];
+    const float cumulative1 = cumulative0 + weights[1];
+    const float cumulative2 = cumulative1 + weights[2];
     int32_t chosen = 3;
-    float cumulative = 0.0f;
-    for (int32_t i = 0; i < 3; ++i) {
-        cumulative += weights[i];
-        if (cumulative / total > r) {
-            chosen = i;
-            break;
-        }
-    }
+    chosen = cumulative2 / total > r ? 2 : chosen;
+    chosen = cumulative1 / total > r ? 1 : chosen;
+    chosen = cumulative0 / total > r ? 0 : chosen;
     next = neighbours[chosen];
     weak = (weights[chosen] == kSentinelWeight);
     return anyTrail;

@@ -32,6 +32,7 @@ public:
 
     void SetSize(int32_t newWidth, int32_t newHeight);  // clamped to 1..128; empties the map
     // (x, y) must lie inside the world. Returns the tag stored in the cell.
+    // The intensity saturates at INT32_MAX and at INT32_MIN + 1.
     int32_t Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag);
     // (x, y) must lie inside the world. 0 when the cell has no trail.
     int32_t IntensityAt(int32_t x, int32_t y) const;
@@ -50,4 +51,20 @@ public:
 
 private:
     RandomSource* random;  // not owned
+
+    // The slots of the live cells in the list's order, oldest first: the
+    // list's own chain, kept as a compact array. Evaporation runs over every
+    // live cell each step; reading this array instead of following the
+    // list's links lets that pass stream. The order is the list's exactly:
+    // evaporation frees slots in walking order, and that order decides which
+    // slot the next new cell takes.
+    // The live part is liveSlots[liveBegin, liveEnd). Evaporation packs the
+    // survivors against liveEnd, so liveBegin moves up; new cells go at
+    // liveEnd, and only when that reaches the end is the live part moved
+    // back to the front. At most one cell per grid cell is alive, so the
+    // array is never more than half full.
+    static constexpr int32_t kLiveCapacity = 2 * kGridCells;
+    uint32_t liveSlots[kLiveCapacity];
+    int32_t liveBegin = 0;
+    int32_t liveEnd = 0;
 };

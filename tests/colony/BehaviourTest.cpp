@@ -1,5 +1,8 @@
 // One ant at a time: meandering, wandering, gathering and walking home.
+#include <vector>
+
 #include "ColonyFixture.h"
+#include "tests/foundation/TestRandom.h"
 
 TEST_F(ColonyTest, MeanderEastOfTheNestFollowsTheThresholds) {
     // theta = 0 with pull 0.6: thresholds 0.3, 0.5, 0.7.
@@ -249,4 +252,99 @@ TEST_F(ColonyTest, MeanderFollowsAChangedPull) {
     random.Seed(seed);
     colony->Meander(ant);
     EXPECT_EQ(ant.pos, (GridPoint{69, 64}));
+}
+
+// The step compares raw draws with tabulated counts instead of unit draws
+// with float thresholds. For every kind of offset (each quadrant, the axes
+// where the formulas jump, the nest itself, the far corners) and pulls that
+// make the thresholds coincide, fall out of order or leave [0, 1], each
+// draw near a threshold and a spread of others must pick the direction the
+// float comparisons pick.
+TEST_F(ColonyTest, MeanderStepMatchesTheFloatThresholdsForEveryDraw) {
+    const GridPoint offsets[] = {{0, 0},  {6, 0},   {5, 3},     {0, 7},    {-4, 9},
+                                 {-8, 0}, {-3, -3}, {0, -5},    {7, -2},   {1, 1},
+                                 {63, 63}, {-64, -64}, {126, 0}, {0, -126}, {-126, 126},
+                                 {140, -3}, {-5, -150}};  // the last two: a nest off the grid
+    const float pulls[] = {0.6f, 0.0f, 1.0f, 0.37f, 1.8f, -0.5f};
+    const GridPoint steps[4] = {{-1, 0}, {1, 0}, {0, 1}, {0, -1}};
+    colony->home = GridPoint{0, 0};
+    Ant& ant = PutAnt(0, 0, Meandering);
+    int32_t stamp = 0;
+    for (float pull : pulls) {
+        colony->meanderPull = pull;
+        for (GridPoint offset : offsets) {
+            // The ant stands one cell in from a wall, so each step stays in the
+            // world; home lies at the offset from it.
+            const GridPoint at{offset.x >= 0 ? 126 : 1, offset.y >= 0 ? 126 : 1};
+            colony->home = GridPoint{at.x - offset.x, at.y - offset.y};
+            const Colony::MeanderThresholds t = colony->MeanderThresholdsAt(offset.x, offset.y);
+            std::vector<int32_t> draws;
+            for (float threshold : {t.t1, t.t2, t.t3}) {
+                const int32_t near = static_cast<int32_t>(threshold * 32767.0f);
+                for (int32_t v = near - 3; v <= near + 3; ++v) draws.push_back(v);
+            }
+            for (int32_t v = 0; v <= RandomSource::kMax; v += 97) draws.push_back(v);
+            draws.push_back(RandomSource::kMax);
+            for (int32_t v : draws) {
+                if (v < 0 || v > RandomSource::kMax) continue;
+                const float r = static_cast<float>(v / 32767.0);
+                const int32_t expected = r < t.t1 ? 0 : (r < t.t2 ? 1 : (r < t.t3 ? 2 : 3));
+                colony->occupancy[GridIndex(ant.pos.x, ant.pos.y)] = -1;
+                ant.pos = at;
+                colony->occupancy[GridIndex(at.x, at.y)] = ant.slot;
+                colony->stepCount = ++stamp;
+                testrandom::SetNextDraw(random, v);
+                colony->Meander(ant);
+                const GridPoint want{at.x + steps[expected].x, at.y + steps[expected].y};
+                ASSERT_EQ(ant.pos, want) << "pull " << pull << ", offset (" << offset.x << ", "
+                                         << offset.y << "), draw " << v;
+            }
+        }
+    }
+}
+
+// The meander table is filled once per pull. A pull of -1.0 is a value like
+// any other (it once doubled as the "not filled" mark, so a colony starting
+// with it read an empty table), and a NaN pull, which equals nothing, must not
+// refill the table on every step. With NaN thresholds no comparison holds:
+// every draw steps to y - 1.
+TEST_F(ColonyTest, MeanderTableFilledOncePerPullWhateverThePull) {
+    struct Case {
+        float pull;
+        GridPoint offset;
+    };
+    const Case cases[] = {{-1.0f, {6, 0}}, {-1.0f, {-3, 5}}, {std::nanf(""), {6, 0}}};
+    for (const Case& c : cases) {
+        auto fresh = std::make_unique<Colony>(random);
+        fresh->foodField = food.get();
+        fresh->SetWorldSize(128, 128);
+        fresh->meanderPull = c.pull;
+        fresh->home = GridPoint{64, 64};
+        int32_t slot = 0;
+        Ant& ant = *fresh->ants.Add(slot);
+        ant.slot = slot;
+        ant.role = Meandering;
+        ant.lastMoved = 0;
+        fresh->population = 1;
+        fresh->meanderers = 1;
+        const GridPoint at{64 + c.offset.x, 64 + c.offset.y};
+        const Colony::MeanderThresholds t = fresh->MeanderThresholdsAt(c.offset.x, c.offset.y);
+        const GridPoint steps[4] = {{-1, 0}, {1, 0}, {0, 1}, {0, -1}};
+        for (int32_t v = 0; v <= RandomSource::kMax; v += 1021) {
+            const float r = static_cast<float>(v / 32767.0);
+            const int32_t expected = r < t.t1 ? 0 : (r < t.t2 ? 1 : (r < t.t3 ? 2 : 3));
+            if (std::isnan(c.pull)) {
+                ASSERT_EQ(expected, 3);
+            }
+            fresh->occupancy[GridIndex(ant.pos.x, ant.pos.y)] = -1;
+            ant.pos = at;
+            fresh->occupancy[GridIndex(at.x, at.y)] = slot;
+            ++fresh->stepCount;
+            testrandom::SetNextDraw(random, v);
+            fresh->Meander(ant);
+            ASSERT_EQ(ant.pos, (GridPoint{at.x + steps[expected].x, at.y + steps[expected].y}))
+                << "pull " << c.pull << ", draw " << v;
+        }
+        EXPECT_EQ(fresh->MeanderTableFills(), 1) << "pull " << c.pull;
+    }
 }

@@ -2,10 +2,11 @@
 // (Long runs with the expert system and the golden state hash are the
 // simulation's tests.)
 #include <cmath>
+#include <vector>
 
 #include "ColonyFixture.h"
 #include "tests/colony/ColonyInvariants.h"
-
+#include "tests/foundation/TestRandom.h"
 
 TEST_F(ColonyTest, AllocationIsStrictAtTheMeanderingShare) {
     // 6 of 10 ants meandering = 60 %: not above the share, nobody is sent out.
@@ -160,8 +161,64 @@ TEST_F(ColonyTest, CreateAntsSeatsTheFirstOnHomeAndTheNextNearby) {
     EXPECT_LE(colony->DistanceHome(second.pos), 3.5f);
 }
 
-TEST_F(ColonyTest, PlacementStopsWhenTheWorldIsFull) {
-    const struct { int32_t side, ants, expected; } cases[] = {{1, 400, 1}, {10, 400, 100}, {20, 400, 400}};
+namespace {
+
+// The placement rule as described: candidates at distance draw x r / 32767
+// and angle draw x 360 / 32767 degrees (in double), the disk widening by 3
+// after every run of `tries` misses. Returns the cells taken, oldest first.
+std::vector<GridPoint> DescribedPlacement(RandomSource& random, int32_t side, GridPoint home,
+                                          int32_t n, float r, int32_t tries) {
+    std::vector<bool> taken(static_cast<size_t>(side * side), false);
+    std::vector<GridPoint> cells;
+    while (static_cast<int32_t>(cells.size()) < n) {
+        int32_t misses = 0;
+        while (misses < tries && static_cast<int32_t>(cells.size()) < n) {
+            const float d = static_cast<float>(random.Next() * r / 32767.0);
+            const float a = static_cast<float>(random.Next() * 360.0 / 32767.0);
+            const double radians = static_cast<double>(a) * 3.1415927 / 180.0;
+            const int32_t x = GeometryUtil::RoundDouble(std::cos(radians) * d + home.x);
+            const int32_t y = GeometryUtil::RoundDouble(std::sin(radians) * d + home.y);
+            const size_t cell = static_cast<size_t>(x * side + y);
+            if (x >= 0 && y >= 0 && x < side && y < side && !taken[cell]) {
+                taken[cell] = true;
+                cells.push_back(GridPoint{x, y});
+            } else {
+                ++misses;
+            }
+        }
+        r += 3.0f;
+    }
+    return cells;
+}
+
+}  // namespace
+
+// Placement follows the described draws while free cells remain: the disk
+// keeps widening past the world (it used to stop once it covered the world,
+// so a 30 x 30 world with 400 ants already differed).
+TEST_F(ColonyTest, PlacementFollowsTheDescribedDraws) {
+    for (int32_t side : {30, 40, 128}) {
+        colony->SetWorldSize(side, side);
+        const GridPoint home{side / 2, side / 2};
+        RandomSource copy = random;
+        const std::vector<GridPoint> expected = DescribedPlacement(copy, side, home, 400, 0.0f, 30);
+        colony->CreateAnts(home, 400);
+        ASSERT_EQ(colony->population, 400) << side;
+        EXPECT_EQ(random.State(), copy.State()) << side << ": the same draws";
+        size_t i = expected.size();
+        for (int32_t s = colony->ants.Newest(); s != -1; s = colony->ants.Older(s)) {
+            ASSERT_EQ(colony->ants.At(s).pos, expected[--i]) << side;
+        }
+    }
+}
+
+// The stops: a full world ends placement at once. In a nearly full world the
+// widening disk would practically never hit the last free cells; past 1024
+// cells it shrinks back to cover just the world, and every ant finds a cell.
+TEST_F(ColonyTest, PlacementStopsWhenTheWorldIsFullAndFindsTheLastFreeCells) {
+    const struct {
+        int32_t side, ants, expected;
+    } cases[] = {{1, 400, 1}, {10, 400, 100}, {20, 400, 400}, {64, 4000, 4000}};
     for (const auto& c : cases) {
         colony->SetWorldSize(c.side, c.side);
         colony->CreateAnts(GridPoint{c.side / 2, c.side / 2}, c.ants);
@@ -172,5 +229,24 @@ TEST_F(ColonyTest, PlacementStopsWhenTheWorldIsFull) {
             colony->Step();
         }
         EXPECT_EQ(BrokenInvariant(*colony), "") << c.side << " after steps";
+    }
+}
+
+// The placement angle is a x 3.1415927 / 180.0 in double. In float
+// arithmetic about one candidate in two million lands on a neighbouring cell;
+// these draws (distance first, then angle, disk radius 20 around (64, 64))
+// are such candidates, and each must land where the double arithmetic puts it.
+TEST_F(ColonyTest, PlacementAngleInDoubleArithmetic) {
+    const struct {
+        int32_t distanceDraw, angleDraw;
+        GridPoint cell;  // float arithmetic would give the cell next to it
+    } cases[] = {{29908, 429, {82, 65}}, {25937, 827, {80, 66}}, {11702, 2229, {71, 67}}};
+    for (const auto& c : cases) {
+        colony->SetWorldSize(128, 128);
+        colony->home = GridPoint{64, 64};
+        ASSERT_TRUE(testrandom::SetNextDraws(random, c.distanceDraw, c.angleDraw, c.angleDraw));
+        ASSERT_EQ(colony->PlaceAnts(1, 20.0f, 10), 1);
+        EXPECT_EQ(colony->ants.At(colony->ants.Newest()).pos, c.cell)
+            << "draws " << c.distanceDraw << ", " << c.angleDraw;
     }
 }

@@ -123,6 +123,62 @@ TEST_F(FoodFieldTest, FindFoodNearProbesInDrawOrderAndStopsAtTheFirstHit) {
     EXPECT_EQ(DrawsSince(before), 2 * (hit + 1));
 }
 
+// The search reads its draws ahead, tabulates the trigonometry and skips the
+// probes of a reach without food; its finds and draws must still be those of
+// the plain probe arithmetic (Probe) over many searches: radii from 0 to far
+// beyond the world, a negative one, centres off the world (whose reach still
+// covers part of it), and food on about one cell in seven.
+TEST_F(FoodFieldTest, FindFoodNearLandsEveryProbeWhereTheArithmeticDoes) {
+    MakeEmpty();
+    RandomSource layout(321u);
+    for (int32_t x = 0; x < 128; ++x) {
+        for (int32_t y = 0; y < 128; ++y) {
+            if (layout.Next() % 7 == 0) Put(x, y);
+        }
+    }
+    struct Centre {
+        int32_t x, y, radius;
+    };
+    const Centre centres[] = {{60, 60, 10}, {3, 120, 10},  {64, 64, 0},   {20, 30, 1},
+                              {90, 10, 25}, {64, 64, 100}, {50, 70, -7},  {-300, 64, 400},
+                              {64, -40, 60}, {0, 0, 3000}};
+    for (const Centre& c : centres) {
+        for (uint32_t seed = 1; seed <= 300; ++seed) {
+            random.Seed(seed * 2654435761u);
+            RandomSource copy = random;
+            GridPoint expected{-1, -1};
+            int32_t draws = 40;
+            for (int32_t probe = 0; probe < 20; ++probe) {
+                const GridPoint p = Probe(copy, c.x, c.y, c.radius);
+                if (field->HasFood(p.x, p.y)) {
+                    expected = p;
+                    draws = 2 * (probe + 1);
+                    break;
+                }
+            }
+            const uint32_t before = random.State();
+            GridPoint point{-1, -1};
+            const bool found = field->FindFoodNear(c.x, c.y, c.radius, point);
+            ASSERT_EQ(found, expected.x != -1) << c.x << "," << c.y << " r " << c.radius;
+            ASSERT_EQ(point, expected) << c.x << "," << c.y << " r " << c.radius;
+            ASSERT_EQ(DrawsSince(before), draws);
+        }
+    }
+}
+
+// A probe at angle 0 whose distance is exactly half a cell past a whole one
+// (548.5) sits on the rounding boundary: it rounds up, to the farther cell.
+// Its centre lies far off the world, 549 cells from the food it finds.
+TEST_F(FoodFieldTest, FindFoodNearRoundsAProbeOnTheHalfUp) {
+    MakeEmpty();
+    ASSERT_EQ(static_cast<float>(556 * 32325) / 32767.0f, 548.5f);
+    Put(49, 60);
+    ASSERT_TRUE(testrandom::SetNextDraws(random, 0, 32325, 32325));
+    GridPoint point;
+    EXPECT_TRUE(field->FindFoodNear(-500, 60, 556, point));
+    EXPECT_EQ(point, (GridPoint{49, 60}));
+}
+
 TEST_F(FoodFieldTest, FindFoodNearIgnoresProbesOutsideTheWorld) {
     MakeEmpty(8, 8);
     // Every in-world cell but the corner holds food; probes from the corner
@@ -138,6 +194,54 @@ TEST_F(FoodFieldTest, FindFoodNearIgnoresProbesOutsideTheWorld) {
             EXPECT_TRUE(field->HasFood(point.x, point.y));
         }
     }
+}
+
+// The food search skips its probes when MayHoldFood says no, so a "no" for a
+// rectangle that holds food would lose finds. Checked against a scan of the
+// grid while cells come and go (regions emptied and refilled), for
+// rectangles that cross region borders, stick out of the world or are empty.
+TEST_F(FoodFieldTest, MayHoldFoodNeverMissesFoodAndSeesEmptyRegions) {
+    MakeEmpty(100, 90);
+    RandomSource draws(99u);
+    auto anyFood = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+        for (int32_t x = std::max(x0, 0); x <= std::min(x1, field->width - 1); ++x) {
+            for (int32_t y = std::max(y0, 0); y <= std::min(y1, field->height - 1); ++y) {
+                if (field->HasFood(x, y)) return true;
+            }
+        }
+        return false;
+    };
+    for (int32_t round = 0; round < 300; ++round) {
+        for (int32_t i = 0; i < 6; ++i) {
+            const int32_t x = draws.Next() % 100;
+            const int32_t y = draws.Next() % 90;
+            if (field->HasFood(x, y)) {
+                field->TakeFood(x, y);
+            } else {
+                Put(x, y);
+            }
+        }
+        for (int32_t i = 0; i < 20; ++i) {
+            const int32_t x = draws.Next() % 130 - 15;
+            const int32_t y = draws.Next() % 120 - 15;
+            const int32_t reach = draws.Next() % 12;
+            const bool food = anyFood(x - reach, y - reach, x + reach, y + reach);
+            const bool may = field->MayHoldFood(x - reach, y - reach, x + reach, y + reach);
+            if (food) {
+                ASSERT_TRUE(may) << x << "," << y << " reach " << reach;
+            }
+            // A "yes" comes only from an 8 x 8 region that holds food and
+            // overlaps the rectangle.
+            const int32_t r0x = std::max(x - reach, 0) & ~7;
+            const int32_t r0y = std::max(y - reach, 0) & ~7;
+            if (may) {
+                ASSERT_TRUE(anyFood(r0x, r0y, (x + reach) | 7, (y + reach) | 7));
+            }
+        }
+    }
+    EXPECT_FALSE(field->MayHoldFood(-20, -20, -1, -1));   // wholly outside
+    EXPECT_FALSE(field->MayHoldFood(10, 10, 9, 40));       // empty rectangle
+    ExpectConsistent();
 }
 
 TEST_F(FoodFieldTest, SetSizeKeepsFoodInsideAndClampsTheSize) {

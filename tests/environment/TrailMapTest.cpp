@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -143,5 +146,129 @@ TEST_F(TrailMapTest, SetSizeEmptiesAndClamps) {
     // Growing back finds no stale cells.
     map->SetSize(128, 128);
     EXPECT_EQ(map->IntensityAt(100, 100), 0);
+    ExpectConsistent();
+}
+
+namespace {
+
+// The trail layer as first written: evaporation follows the list's own links,
+// newest first. The map must keep every observable of it: intensities, the
+// list's order and, through the order in which evaporation frees slots, the
+// slot each new cell takes.
+struct LinkedTrails {
+    ListTemplate<TrailCell> cells;
+    int32_t grid[kGridCells];
+
+    LinkedTrails() { std::fill(std::begin(grid), std::end(grid), -1); }
+
+    void Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag) {
+        int32_t& entry = grid[GridIndex(x, y)];
+        if (entry != -1) {
+            cells.At(entry).intensity += amount;
+            return;
+        }
+        int32_t slot = 0;
+        TrailCell* cell = cells.Add(slot);
+        *cell = TrailCell{amount, tag, x, y, slot};
+        entry = slot;
+    }
+    void Evaporate() {
+        for (int32_t s = cells.Newest(); s != -1;) {
+            TrailCell& cell = cells.At(s);
+            const int32_t slot = s;
+            s = cells.Older(s);
+            if (--cell.intensity <= 0) {
+                grid[GridIndex(cell.x, cell.y)] = -1;
+                cells.Remove(slot);
+            }
+        }
+    }
+};
+
+std::vector<TrailCell> Walk(const ListTemplate<TrailCell>& list) {
+    std::vector<TrailCell> cells;
+    for (int32_t s = list.Newest(); s != -1; s = list.Older(s)) cells.push_back(list.At(s));
+    return cells;
+}
+
+}  // namespace
+
+// Churn as a colony makes it: strong and weak deposits, negative ones, cells
+// that expire together and cells laid again right after expiring, over a
+// crowded corner of the grid so that slots are freed and reused all the time.
+// The later rounds lay many short-lived cells over the whole grid: more than
+// the map's order array holds in a row, so it moves its live part back to
+// the front several times.
+TEST_F(TrailMapTest, EvaporationKeepsTheListsOrderAndSlotReuse) {
+    auto reference = std::make_unique<LinkedTrails>();
+    RandomSource draws(12345u);
+    for (int32_t round = 0; round < 1000; ++round) {
+        const bool crowded = round < 400;
+        const int32_t deposits = crowded ? draws.Next() % 40 : 150;
+        for (int32_t i = 0; i < deposits; ++i) {
+            const int32_t x = draws.Next() % (crowded ? 24 : 128);
+            const int32_t y = draws.Next() % (crowded ? 24 : 128);
+            const int32_t kind = draws.Next() % 4;
+            const int32_t amount =
+                kind == 0 ? -70 : 1 + draws.Next() % (kind == 1 ? 3 : 60);
+            map->Deposit(x, y, amount, round);
+            reference->Deposit(x, y, amount, round);
+        }
+        map->Evaporate();
+        reference->Evaporate();
+        const std::vector<TrailCell> got = Walk(map->trailCells);
+        const std::vector<TrailCell> want = Walk(reference->cells);
+        ASSERT_EQ(got.size(), want.size()) << "round " << round;
+        for (size_t i = 0; i < got.size(); ++i) {
+            ASSERT_EQ(got[i].slot, want[i].slot) << "round " << round << " cell " << i;
+            ASSERT_EQ(got[i].intensity, want[i].intensity) << "round " << round << " cell " << i;
+            ASSERT_EQ(got[i].x, want[i].x);
+            ASSERT_EQ(got[i].y, want[i].y);
+            ASSERT_EQ(got[i].tag, want[i].tag);
+        }
+    }
+    ExpectConsistent();
+    // A resize empties the order as well: what is laid next walks alone.
+    map->SetSize(32, 32);
+    map->Deposit(3, 3, 2, 9);
+    map->Evaporate();
+    ASSERT_EQ(Walk(map->trailCells).size(), 1u);
+    map->Evaporate();
+    EXPECT_EQ(map->trailCells.Count(), 0);
+    ExpectConsistent();
+}
+
+// A cell that only ever grows (the one next to the nest) would pass the int32
+// range in a long run; deposits saturate at the limits instead, and
+// evaporation still lowers a saturated cell by one. Below the limits, sums
+// are exact. (Under the sanitizer build an overflow would stop the test.)
+TEST_F(TrailMapTest, DepositSaturatesAtTheIntensityLimits) {
+    struct Case {
+        int32_t first, second, expected;
+    };
+    const Case cases[] = {
+        {INT32_MAX - 100, 70, INT32_MAX - 30},     // still exact
+        {INT32_MAX - 100, 2000, INT32_MAX},        // saturates
+        {INT32_MAX, INT32_MAX, INT32_MAX},
+        {INT32_MAX, -500, INT32_MAX - 500},        // a weakening deposit still counts
+        {-70, INT32_MIN, INT32_MIN + 1},           // the lowest keeps one unit of room
+        {INT32_MIN, 0, INT32_MIN + 1},             // a new cell saturates too
+    };
+    int32_t x = 0;
+    for (const Case& c : cases) {
+        map->Deposit(x, 7, c.first, 3);
+        EXPECT_EQ(map->Deposit(x, 7, c.second, 9), 3);
+        EXPECT_EQ(map->IntensityAt(x, 7), c.expected) << c.first << " + " << c.second;
+        ++x;
+    }
+    // A long run at the strongest deposit stays at the top, and evaporation
+    // still takes its unit from a saturated cell.
+    map->Deposit(20, 20, INT32_MAX - 10, 1);
+    for (int32_t i = 0; i < 100; ++i) map->Deposit(20, 20, 2000, 1);
+    EXPECT_EQ(map->IntensityAt(20, 20), INT32_MAX);
+    map->Evaporate();
+    EXPECT_EQ(map->IntensityAt(20, 20), INT32_MAX - 1);
+    EXPECT_EQ(map->IntensityAt(0, 7), INT32_MAX - 31);
+    EXPECT_EQ(map->IntensityAt(4, 7), 0);  // negative cells are gone
     ExpectConsistent();
 }

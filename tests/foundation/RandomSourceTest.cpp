@@ -22,6 +22,43 @@ TEST(RandomSource, SeedRestartsTheSequenceAndValuesStayIn15Bits) {
     }
 }
 
+// Discard jumps ahead in one go; it must land exactly where n draws would,
+// whatever the state (wrap-around included) and however large n is.
+TEST(RandomSource, DiscardLandsWhereTheDrawsWould) {
+    const int32_t counts[] = {0, 1, 2, 3, 7, 40, 41, 1000, 65536, 65537, 1 << 20};
+    const uint32_t seeds[] = {1u, 0u, 0xFFFFFFFFu, 2531011u, 987654321u};
+    for (uint32_t seed : seeds) {
+        for (int32_t n : counts) {
+            RandomSource stepped(seed);
+            for (int32_t i = 0; i < n; ++i) stepped.Next();
+            RandomSource jumped(seed);
+            jumped.Discard(n);
+            ASSERT_EQ(jumped.State(), stepped.State()) << "seed " << seed << ", n " << n;
+        }
+    }
+    RandomSource untouched(77u);
+    untouched.Discard(-5);  // nothing to discard
+    EXPECT_EQ(untouched.State(), 77u);
+}
+
+TEST(RandomSource, NextIfDrawsOnlyWhenAsked) {
+    RandomSource drawn(4242u);
+    RandomSource reference(4242u);
+    for (int i = 0; i < 1000; ++i) {
+        const bool draw = (i % 3) != 1;
+        const uint32_t before = drawn.State();
+        RandomSource peek(before);
+        const int32_t value = drawn.NextIf(draw);
+        EXPECT_EQ(value, peek.Next()) << "the value the next draw gives, drawn or not";
+        if (draw) {
+            ASSERT_EQ(value, reference.Next());
+        } else {
+            ASSERT_EQ(drawn.State(), before) << "no draw made";
+        }
+    }
+    EXPECT_EQ(drawn.State(), reference.State());
+}
+
 TEST(RandomSource, UnitDrawCoversBothEnds) {
     struct Case {
         int32_t draw;
