@@ -2,7 +2,9 @@
 // digest (64-bit FNV-1a of the whole file) and the file's length. A seeded
 // fast run is meant to repeat exactly on every build and after every speed-up;
 // a change that alters the simulation or the CSV on purpose updates these
-// figures and says why.
+// figures and says why. (They changed once: the two action columns are
+// written trimmed; every row was checked equal to the earlier run's with its
+// padding taken off.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -37,11 +39,11 @@ uint64_t Fnv1a(const std::string& bytes) {
 }
 
 const CsvRun kRuns[] = {
-    {"Seed1", 1u, 2000, 1, 263761614966685985ull, 216818},
-    {"Seed7", 7u, 2000, 1, 17238792414753136534ull, 233617},
-    {"Seed42", 42u, 2000, 1, 4768490108542098109ull, 214969},
-    {"Seed4000000000", 4000000000u, 2000, 1, 16755340572254461333ull, 239347},
-    {"Seed3Every5", 3u, 12000, 5, 14934658280888507390ull, 270355},
+    {"Seed1", 1u, 2000, 1, 22698729550678337ull, 174594},
+    {"Seed7", 7u, 2000, 1, 16994736444034969750ull, 149225},
+    {"Seed42", 42u, 2000, 1, 14667482184146142349ull, 174957},
+    {"Seed4000000000", 4000000000u, 2000, 1, 6897580937736395813ull, 143307},
+    {"Seed3Every5", 3u, 12000, 5, 14107992114360335294ull, 207131},
 };
 
 class HeadlessCsvDigest : public ::testing::TestWithParam<CsvRun> {};
