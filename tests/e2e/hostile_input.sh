@@ -73,8 +73,14 @@ grep -q '"Rules.clp" is a directory, not a rule base file' rules.err || fail "$(
 mkdir rulesfifo && (cd rulesfifo && mkfifo Rules.clp &&
     timeout 20 "$MARROWICK" --headless --steps 1 >/dev/null 2>../fifo.err) || fail "a Rules.clp FIFO hangs"
 grep -q '"Rules.clp" is a FIFO, not a rule base file' fifo.err || fail "$(cat fifo.err)"
+# A working directory that is gone: the user's copy serves; with no user
+# folder either (no usable home), the run says what is missing.
 mkdir gone && (cd gone && rmdir ../gone &&
     "$MARROWICK" --headless --steps 1 >/dev/null 2>../gone.err) || fail "no working directory"
+[ -f "$XDG_CONFIG_HOME/marrowick/Rules.clp" ] || fail "no user copy: $(cat gone.err)"
+mkdir gone && (cd gone && rmdir ../gone &&
+    HOME=/proc XDG_CONFIG_HOME= "$MARROWICK" --headless --steps 1 >/dev/null 2>../gone.err) ||
+    fail "no working directory and no home"
 grep -q '"Rules.clp" is missing and could not be written here' gone.err || fail "$(cat gone.err)"
 echo "rule base names: ok"
 
