@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "policy/EngineLauncher.h"
 #include "policy/EngineSandbox.h"
@@ -43,6 +44,19 @@ void EndingDetail(int status, char* text, size_t capacity) {
     } else if (WIFEXITED(status)) {
         std::snprintf(text, capacity, " (exit status %d)", WEXITSTATUS(status));
     }
+}
+
+// Reads past the load messages of a restart's answer (the first load kept
+// them already).
+bool SkipDiagnostics(FrameReader& reader, LoadDiagnostic& scratch) {
+    const uint32_t count = reader.Word();
+    reader.Word();
+    for (uint32_t i = 0; i < count && reader.Ok(); ++i) {
+        reader.Word();
+        reader.Word();
+        reader.Text(scratch.text, sizeof scratch.text);
+    }
+    return reader.Ok();
 }
 
 }  // namespace
@@ -97,6 +111,15 @@ bool EngineProcess::ReadRuleBase(const char* path) {
     return ok;
 }
 
+void EngineProcess::ClearLoadReport() {
+    diagnosticCount = 0;
+    diagnosticsDropped = 0;
+    loadErrors.Clear();
+    worldReport = TemplateReport{};
+    colonyReport = TemplateReport{};
+    ruleNames.Clear();
+}
+
 LoadResult EngineProcess::Load(const char* path) {
     channel.End(true);
     engineLoaded = false;
@@ -105,7 +128,62 @@ LoadResult EngineProcess::Load(const char* path) {
     rulesPath = path;
     ruleBaseText.clear();
     ClearListing();
+    ClearLoadReport();
     if (!ReadRuleBase(path)) return LoadResult::CannotRead;
+    return LoadReadText();
+}
+
+LoadResult EngineProcess::LoadText(const char* name, const char* text, size_t length) {
+    channel.End(true);
+    engineLoaded = false;
+    ready = false;
+    problem[0] = '\0';
+    rulesPath = name;
+    ClearListing();
+    ClearLoadReport();
+    if (length > kMaxRuleBaseBytes) {
+        std::snprintf(problem, sizeof problem, "the rule base \"%s\" is larger than %zu MiB", name,
+                      kMaxRuleBaseBytes >> 20);
+        return LoadResult::CannotRead;
+    }
+    ruleBaseText.assign(text, length);
+    return LoadReadText();
+}
+
+void EngineProcess::FirstLoadError(char* text, size_t capacity) const {
+    if (capacity == 0) return;
+    for (size_t i = 0; i < diagnosticCount; ++i) {
+        if (diagnostics[i].warning) continue;
+        const char* message = diagnostics[i].text;
+        const char* end = std::strchr(message, '\n');
+        const int length = static_cast<int>(end != nullptr ? end - message : std::strlen(message));
+        std::snprintf(text, capacity, "%s:%d: %.*s", rulesPath.c_str(), diagnostics[i].line, length,
+                      message);
+        return;
+    }
+    std::snprintf(text, capacity, "%s", problem[0] != '\0' ? problem : "the rule base did not load");
+}
+
+void EngineProcess::Swap(EngineProcess& other) noexcept {
+    channel.Swap(other.channel);
+    rulesPath.swap(other.rulesPath);
+    ruleBaseText.swap(other.ruleBaseText);
+    std::swap(program, other.program);
+    std::swap(engineLoaded, other.engineLoaded);
+    std::swap(ready, other.ready);
+    std::swap(problem, other.problem);
+    std::swap(diagnostics, other.diagnostics);
+    std::swap(diagnosticCount, other.diagnosticCount);
+    std::swap(diagnosticsDropped, other.diagnosticsDropped);
+    std::swap(loadErrors, other.loadErrors);
+    std::swap(worldReport, other.worldReport);
+    std::swap(colonyReport, other.colonyReport);
+    std::swap(ruleNames, other.ruleNames);
+    ClearListing();
+    other.ClearListing();
+}
+
+LoadResult EngineProcess::LoadReadText() {
     char reason[512];
     if (!FindEngineProgram(program, sizeof program, reason, sizeof reason)) {
         std::snprintf(problem, sizeof problem, "the rule engine could not be started: %s", reason);
@@ -168,13 +246,32 @@ LoadResult EngineProcess::LoadInEngine(bool first) {
     reader.Bytes(errors, errorsLength);
     TemplateReport world;
     TemplateReport colony;
-    const bool reports = ReadTemplateReport(reader, world, kWorldSlotCount) &&
-                         ReadTemplateReport(reader, colony, kColonySlotCount);
+    const char* names = nullptr;
+    size_t namesLength = 0;
+    LoadDiagnostic* const kept = first ? diagnostics : nullptr;
+    size_t keptCount = 0;
+    size_t dropped = 0;
+    LoadDiagnostic scratch[1];
+    const bool reports =
+        ReadTemplateReport(reader, world, kWorldSlotCount) &&
+        ReadTemplateReport(reader, colony, kColonySlotCount) &&
+        (kept != nullptr ? ReadDiagnostics(reader, kept, RuleEngine::kMaxDiagnostics, keptCount,
+                                           dropped)
+                         : SkipDiagnostics(reader, scratch[0])) &&
+        reader.Bytes(names, namesLength);
     if (!reports || !reader.AtEnd() || status > kLoadedWithErrors) {
         Failed(Outcome::Garbled, Stage::Load);
         return LoadResult::EngineFailed;
     }
-    if (first && errorsLength > 0) {
+    if (first) {
+        diagnosticCount = keptCount;
+        diagnosticsDropped = dropped;
+        loadErrors.Append(errors, errorsLength);
+        worldReport = world;
+        colonyReport = colony;
+        ruleNames.Append(names, namesLength);
+    }
+    if (first && errorsLength > 0 && showLoadErrors) {
         std::fwrite(errors, 1, errorsLength, stderr);
         std::fflush(stderr);
     }
