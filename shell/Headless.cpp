@@ -7,11 +7,13 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "shell/StartSettings.h"
 #include "shell/headless/Reporter.h"
 #include "shell/headless/RunLoops.h"
 #include "shell/UserFiles.h"
+#include "shell/rules/RuleTrace.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationThread.h"
 
@@ -24,7 +26,24 @@ constexpr int kExitUsage = 2;
 
 }  // namespace
 
-int RunHeadless(const HeadlessOptions& options) {
+int RunHeadless(const HeadlessOptions& given) {
+    // The rule trace sees every step first and hands it on to the given observer.
+    HeadlessOptions options = given;
+    RuleTraceWriter trace;
+    if (given.traceRulesPath != nullptr) {
+        std::string error;
+        if (given.csvPath != nullptr && std::strcmp(given.csvPath, "-") == 0 &&
+            std::strcmp(given.traceRulesPath, "-") == 0) {
+            std::fprintf(stderr, "%s: --csv and --trace-rules cannot both write to standard output\n",
+                         kProgram);
+            return kExitUsage;
+        }
+        if (!trace.Open(given.traceRulesPath, given.observer, error)) {
+            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            return kExitFailure;
+        }
+        options.observer = &trace;
+    }
     std::FILE* csv = nullptr;
     const bool csvOnStdout = options.csvPath != nullptr && std::strcmp(options.csvPath, "-") == 0;
     if (csvOnStdout) {
@@ -54,6 +73,7 @@ int RunHeadless(const HeadlessOptions& options) {
     }
     const int32_t rate = static_cast<int32_t>(pacing.simsPerSecond.load());
     simulation->expertSystem.engine.SetEcho(options.verbose);
+    simulation->expertSystem.engine.SetTraceRules(trace.IsOpen());
     if (options.prepare != nullptr) {
         options.prepare(*simulation);
     }
@@ -85,6 +105,11 @@ int RunHeadless(const HeadlessOptions& options) {
                          std::strerror(writeError));
             ok = false;
         }
+    }
+    std::string traceError;
+    if (!trace.Close(traceError)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, traceError.c_str());
+        ok = false;
     }
     return ok ? kExitOk : kExitFailure;
 }
