@@ -279,7 +279,11 @@ LoadResult EngineProcess::LoadInEngine(bool first) {
     ready = CheckTemplates(world, colony);
     if (!ready) channel.End(true);  // nothing will ever run on it
     if (status == kLoadedWithErrors) {
-        std::snprintf(problem, sizeof problem, "the rule base \"%s\" has errors", rulesPath.c_str());
+        // Templates that do not fit say more than "has errors".
+        if (ready) {
+            std::snprintf(problem, sizeof problem, "the rule base \"%s\" has errors",
+                          rulesPath.c_str());
+        }
         return LoadResult::HasErrors;
     }
     return ready ? LoadResult::Loaded : LoadResult::LacksTemplates;

@@ -26,7 +26,7 @@ bool ReloadRuleBase(Simulation& simulation) {
         if (!taken) std::snprintf(problem, sizeof problem, "%s", simulation.expertSystem.loadProblem);
     }
     if (!taken) {
-        std::fprintf(stderr, "marrowick: %s; the rules loaded before keep running\n", problem);
+        std::fprintf(stderr, "marrowick: the rule base was not reloaded, the rules loaded before keep running: %s\n", problem);
     }
     // The engine that is not used ends here, outside the lock.
     return taken;

@@ -214,16 +214,17 @@ void WriteCheckSummary(const RuleCheckReport& report, std::FILE* out) {
     for (const std::string& rule : report.rules) ruleCounts[rule] = {0, 0};
     for (const CheckRow& row : report.rows) {
         if (row.result == PassResult::CutOff) cutOff.push_back(&row);
-        if (row.result != PassResult::Listed) {
-            if (row.result != PassResult::CutOff) ++failed;
-            continue;
+        if (row.result == PassResult::Listed) {
+            ++complete;
+            if (row.conclusions.empty()) silent.push_back(&row);
+            if (Fights(row)) fighting.push_back(&row);
+            for (size_t c = 0; c < kConclusionCount; ++c) {
+                if (Has(row, static_cast<Conclusion>(c))) ++conclusionPasses[c];
+            }
+        } else if (row.result != PassResult::CutOff) {
+            ++failed;
         }
-        ++complete;
-        if (row.conclusions.empty()) silent.push_back(&row);
-        if (Fights(row)) fighting.push_back(&row);
-        for (size_t c = 0; c < kConclusionCount; ++c) {
-            if (Has(row, static_cast<Conclusion>(c))) ++conclusionPasses[c];
-        }
+        // A cut-off pass fired its rules too (the first kMaxFiredKept are known).
         std::map<std::string, bool> seen;
         for (const std::string& rule : row.fired) {
             auto& counts = ruleCounts[rule];
@@ -243,7 +244,8 @@ void WriteCheckSummary(const RuleCheckReport& report, std::FILE* out) {
     for (size_t c = 0; c < kConclusionCount; ++c) {
         std::fprintf(out, "  %-22s %4zu\n", kConclusionNames[c], conclusionPasses[c]);
     }
-    std::fprintf(out, "rules (passes that fired each, firings):\n");
+    std::fprintf(out, "rules (passes that fired each, firings; of a cut-off pass the first %zu):\n",
+                 RuleCheckReport::kMaxFiredKept);
     // Defined rules in their order, then any fired rule the list lacks.
     std::vector<std::string> order = report.rules;
     for (const auto& entry : ruleCounts) {

@@ -51,6 +51,8 @@ void RunPasses(EngineProcess& engine, RuleCheckReport& report) {
         } else {
             failuresInARow = 0;
             ReadPass(engine, row);
+            // The engine stopped it at the limit; its list of names is bounded.
+            if (row.result == PassResult::CutOff) row.firings = RuleEngine::kMaxRuleFirings;
         }
         report.rows.push_back(std::move(row));
     }
