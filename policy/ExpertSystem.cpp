@@ -90,11 +90,13 @@ void ExpertSystem::Init(const char* rulesPath) {
     failedPasses = 0;
     runawayReported = false;
     reloadFailed = false;
+    loadFailed = false;
     loadProblem[0] = '\0';
     ProvideRuleBase(rulesPath);
     if (engine.Load(rulesPath) != LoadResult::Loaded) {
         on = false;
         offByFailure = true;
+        loadFailed = true;
         engine.FirstLoadError(loadProblem, sizeof loadProblem);
         // Ending anyway (a signal during the load): nothing worth saying.
         if (!EngineProcess::WaitsAbandoned()) {
@@ -284,6 +286,7 @@ bool ExpertSystem::TakeReload(EngineProcess& candidate, LoadResult result) {
     candidate.SetTraceRules(engine.TraceRules());
     engine.Swap(candidate);
     reloadFailed = false;
+    loadFailed = false;
     loadProblem[0] = '\0';
     failedPasses = 0;
     runawayReported = false;
@@ -296,7 +299,7 @@ bool ExpertSystem::TakeReload(EngineProcess& candidate, LoadResult result) {
 }
 
 RuleBaseState ExpertSystem::State() const {
-    if (!engine.Ready()) return RuleBaseState::Failed;
+    if (loadFailed || !engine.Ready()) return RuleBaseState::Failed;
     if (!on) return RuleBaseState::Off;
     if (journal.passes > 0 && journal.Back(0).outcome == PassOutcome::CutOff) {
         return RuleBaseState::CutOff;

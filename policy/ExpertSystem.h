@@ -81,6 +81,9 @@ public:
     // loaded before it still run.
     char loadProblem[EngineProcess::kProblemCapacity] = {};
     bool reloadFailed = false;
+    // The rules in place came from a load that failed (at start-up): the
+    // panel says Failed even when the engine kept enough to run passes.
+    bool loadFailed = false;
     int32_t reloads = 0;  // reloads taken since start-up
     PassJournal journal;
 

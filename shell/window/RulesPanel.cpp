@@ -83,7 +83,7 @@ void RulesPanel::DrawState() const {
             ImGui::TextColored(kQuiet, "  F5 reloads the file");
             break;
         case RuleBaseState::Failed:
-            ImGui::TextColored(kBad, "Failed to load:");
+            ImGui::TextColored(kBad, "Failed to load (F5 reloads the file):");
             ImGui::PushTextWrapPos(0.0f);
             ImGui::TextUnformatted(loadProblem);
             ImGui::PopTextWrapPos();
