@@ -1,5 +1,7 @@
 #include "shell/headless/Reporter.h"
 
+#include <cstring>
+
 #include <unistd.h>
 
 #include "shell/headless/CsvRow.h"
@@ -23,7 +25,10 @@ constexpr size_t kCsvRowCapacity = 1024;  // two quoted 99-character texts at wo
 
 Reporter::Reporter(const HeadlessOptions& options, std::FILE* csv)
     : csv(csv), observer(options.observer), every(options.every) {
-    const bool csvOnStdout = csv == stdout;
+    // The CSV or the rule trace may have standard output to itself.
+    const bool csvOnStdout =
+        csv == stdout ||
+        (options.traceRulesPath != nullptr && std::strcmp(options.traceRulesPath, "-") == 0);
     statsOut = csvOnStdout ? stderr : stdout;
     statsTerminal = isatty(fileno(statsOut)) != 0;
     // The rule engine's printouts would tear a block drawn in place.
