@@ -100,7 +100,9 @@ TEST(RuleTrace, OneLinePerPassThatAgreesWithTheCheckTable) {
         for (const char* slot : kSymbolSlots) key += f[slot] + " ";
         ASSERT_EQ(expected.count(key), 1u) << lines[i];
         EXPECT_EQ(f["conclusions"], expected[key]) << lines[i];
-        if (f["conclusions"] != "-") EXPECT_NE(f["fired"], "-") << "a conclusion needs a rule";
+        if (f["conclusions"] != "-") {
+            EXPECT_NE(f["fired"], "-") << "a conclusion needs a rule";
+        }
         // The shares before a pass are those after the one before it.
         std::string before;
         std::string after;
@@ -138,7 +140,9 @@ TEST(RuleTrace, AnEditedRuleShowsInTheTrace) {
     for (const std::string& line : Lines(run.trace)) {
         std::map<std::string, std::string> f = Fields(line);
         const bool raised = f["conclusions"].find("raise_population") != std::string::npos;
-        if (f["population"] != "stable") EXPECT_FALSE(raised) << line;
+        if (f["population"] != "stable") {
+            EXPECT_FALSE(raised) << line;
+        }
         EXPECT_EQ(raised, f["fired"].find("raise_population") != std::string::npos) << line;
     }
 }
