@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <utility>
 
 #include "policy/EngineLauncher.h"
 #include "policy/EngineSandbox.h"
@@ -111,15 +110,6 @@ bool EngineProcess::ReadRuleBase(const char* path) {
     return ok;
 }
 
-void EngineProcess::ClearLoadReport() {
-    diagnosticCount = 0;
-    diagnosticsDropped = 0;
-    loadErrors.Clear();
-    worldReport = TemplateReport{};
-    colonyReport = TemplateReport{};
-    ruleNames.Clear();
-}
-
 LoadResult EngineProcess::Load(const char* path) {
     channel.End(true);
     engineLoaded = false;
@@ -131,56 +121,6 @@ LoadResult EngineProcess::Load(const char* path) {
     ClearLoadReport();
     if (!ReadRuleBase(path)) return LoadResult::CannotRead;
     return LoadReadText();
-}
-
-LoadResult EngineProcess::LoadText(const char* name, const char* text, size_t length) {
-    channel.End(true);
-    engineLoaded = false;
-    ready = false;
-    problem[0] = '\0';
-    rulesPath = name;
-    ClearListing();
-    ClearLoadReport();
-    if (length > kMaxRuleBaseBytes) {
-        std::snprintf(problem, sizeof problem, "the rule base \"%s\" is larger than %zu MiB", name,
-                      kMaxRuleBaseBytes >> 20);
-        return LoadResult::CannotRead;
-    }
-    ruleBaseText.assign(text, length);
-    return LoadReadText();
-}
-
-void EngineProcess::FirstLoadError(char* text, size_t capacity) const {
-    if (capacity == 0) return;
-    for (size_t i = 0; i < diagnosticCount; ++i) {
-        if (diagnostics[i].warning) continue;
-        const char* message = diagnostics[i].text;
-        const char* end = std::strchr(message, '\n');
-        const int length = static_cast<int>(end != nullptr ? end - message : std::strlen(message));
-        std::snprintf(text, capacity, "%s:%d: %.*s", rulesPath.c_str(), diagnostics[i].line, length,
-                      message);
-        return;
-    }
-    std::snprintf(text, capacity, "%s", problem[0] != '\0' ? problem : "the rule base did not load");
-}
-
-void EngineProcess::Swap(EngineProcess& other) noexcept {
-    channel.Swap(other.channel);
-    rulesPath.swap(other.rulesPath);
-    ruleBaseText.swap(other.ruleBaseText);
-    std::swap(program, other.program);
-    std::swap(engineLoaded, other.engineLoaded);
-    std::swap(ready, other.ready);
-    std::swap(problem, other.problem);
-    std::swap(diagnostics, other.diagnostics);
-    std::swap(diagnosticCount, other.diagnosticCount);
-    std::swap(diagnosticsDropped, other.diagnosticsDropped);
-    std::swap(loadErrors, other.loadErrors);
-    std::swap(worldReport, other.worldReport);
-    std::swap(colonyReport, other.colonyReport);
-    std::swap(ruleNames, other.ruleNames);
-    ClearListing();
-    other.ClearListing();
 }
 
 LoadResult EngineProcess::LoadReadText() {
