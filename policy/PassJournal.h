@@ -7,6 +7,7 @@
 // simulation's state lock.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "policy/RuleEngine.h"
 
@@ -25,8 +26,29 @@ constexpr size_t kConclusionCount = 6;
 constexpr const char* kConclusionNames[kConclusionCount] = {
     "raise_population", "raise_food_intake", "lower_population",
     "lower_food_intake", "over_using_food",  "use_everyone_for_food"};
-// The word is one of the six conclusion names.
-bool ConclusionFromWord(const char* word, Conclusion& conclusion);
+// The word is one of the six conclusion names. Inline, with the names as
+// literals: every word of every listing comes through here, and compared
+// with literals the compiler makes a few word compares of each strcmp.
+inline bool ConclusionFromWord(const char* word, Conclusion& conclusion) {
+    Conclusion found;
+    if (std::strcmp(word, "raise_population") == 0) {
+        found = Conclusion::RaisePopulation;
+    } else if (std::strcmp(word, "raise_food_intake") == 0) {
+        found = Conclusion::RaiseFoodIntake;
+    } else if (std::strcmp(word, "lower_population") == 0) {
+        found = Conclusion::LowerPopulation;
+    } else if (std::strcmp(word, "lower_food_intake") == 0) {
+        found = Conclusion::LowerFoodIntake;
+    } else if (std::strcmp(word, "over_using_food") == 0) {
+        found = Conclusion::OverUsingFood;
+    } else if (std::strcmp(word, "use_everyone_for_food") == 0) {
+        found = Conclusion::UseEveryoneForFood;
+    } else {
+        return false;
+    }
+    conclusion = found;
+    return true;
+}
 const char* ConclusionName(Conclusion conclusion);
 
 // The slots of the six symbols a pass asserts, in the order it asserts them.
