@@ -1,5 +1,7 @@
 #include "policy/EngineChannel.h"
 
+#include <utility>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -260,4 +262,12 @@ EngineChannel::Outcome EngineChannel::Receive(EngineMessage expected, const Budg
     Watch watch;
     watch.start = NowNs();
     return Read(expected, budget, watch, kind, payload);
+}
+
+void EngineChannel::Swap(EngineChannel& other) noexcept {
+    // The answer buffers hold nothing between exchanges.
+    std::swap(fd, other.fd);
+    std::swap(pid, other.pid);
+    std::swap(cpuClock, other.cpuClock);
+    std::swap(hasCpuClock, other.hasCpuClock);
 }

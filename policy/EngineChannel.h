@@ -46,6 +46,8 @@ public:
     // the reason in error.
     bool Start(const char* program, char* error, size_t capacity);
     bool Running() const { return pid >= 0; }
+    // Trades engines (process and socket) with other.
+    void Swap(EngineChannel& other) noexcept;
     pid_t Pid() const { return pid; }
 
     // Sends head and body as the bytes of one frame, then reads the answer,

@@ -45,6 +45,19 @@ void EndingDetail(int status, char* text, size_t capacity) {
     }
 }
 
+// Reads past the load messages of a restart's answer (the first load kept
+// them already).
+bool SkipDiagnostics(FrameReader& reader, LoadDiagnostic& scratch) {
+    const uint32_t count = reader.Word();
+    reader.Word();
+    for (uint32_t i = 0; i < count && reader.Ok(); ++i) {
+        reader.Word();
+        reader.Word();
+        reader.Text(scratch.text, sizeof scratch.text);
+    }
+    return reader.Ok();
+}
+
 }  // namespace
 
 void EngineProcess::ClearListing() {
@@ -105,7 +118,12 @@ LoadResult EngineProcess::Load(const char* path) {
     rulesPath = path;
     ruleBaseText.clear();
     ClearListing();
+    ClearLoadReport();
     if (!ReadRuleBase(path)) return LoadResult::CannotRead;
+    return LoadReadText();
+}
+
+LoadResult EngineProcess::LoadReadText() {
     char reason[512];
     if (!FindEngineProgram(program, sizeof program, reason, sizeof reason)) {
         std::snprintf(problem, sizeof problem, "the rule engine could not be started: %s", reason);
@@ -168,13 +186,32 @@ LoadResult EngineProcess::LoadInEngine(bool first) {
     reader.Bytes(errors, errorsLength);
     TemplateReport world;
     TemplateReport colony;
-    const bool reports = ReadTemplateReport(reader, world, kWorldSlotCount) &&
-                         ReadTemplateReport(reader, colony, kColonySlotCount);
+    const char* names = nullptr;
+    size_t namesLength = 0;
+    LoadDiagnostic* const kept = first ? diagnostics : nullptr;
+    size_t keptCount = 0;
+    size_t dropped = 0;
+    LoadDiagnostic scratch[1];
+    const bool reports =
+        ReadTemplateReport(reader, world, kWorldSlotCount) &&
+        ReadTemplateReport(reader, colony, kColonySlotCount) &&
+        (kept != nullptr ? ReadDiagnostics(reader, kept, RuleEngine::kMaxDiagnostics, keptCount,
+                                           dropped)
+                         : SkipDiagnostics(reader, scratch[0])) &&
+        reader.Bytes(names, namesLength);
     if (!reports || !reader.AtEnd() || status > kLoadedWithErrors) {
         Failed(Outcome::Garbled, Stage::Load);
         return LoadResult::EngineFailed;
     }
-    if (first && errorsLength > 0) {
+    if (first) {
+        diagnosticCount = keptCount;
+        diagnosticsDropped = dropped;
+        loadErrors.Append(errors, errorsLength);
+        worldReport = world;
+        colonyReport = colony;
+        ruleNames.Append(names, namesLength);
+    }
+    if (first && errorsLength > 0 && showLoadErrors) {
         std::fwrite(errors, 1, errorsLength, stderr);
         std::fflush(stderr);
     }
@@ -182,7 +219,11 @@ LoadResult EngineProcess::LoadInEngine(bool first) {
     ready = CheckTemplates(world, colony);
     if (!ready) channel.End(true);  // nothing will ever run on it
     if (status == kLoadedWithErrors) {
-        std::snprintf(problem, sizeof problem, "the rule base \"%s\" has errors", rulesPath.c_str());
+        // Templates that do not fit say more than "has errors".
+        if (ready) {
+            std::snprintf(problem, sizeof problem, "the rule base \"%s\" has errors",
+                          rulesPath.c_str());
+        }
         return LoadResult::HasErrors;
     }
     return ready ? LoadResult::Loaded : LoadResult::LacksTemplates;

@@ -59,6 +59,15 @@ public:
     // to standard error. A rule base with errors whose templates still fit
     // stays usable, as the engine keeps what loaded before the error.
     LoadResult Load(const char* path);
+    // The same for a rule base held in memory; name stands for its file in
+    // messages.
+    LoadResult LoadText(const char* name, const char* text, size_t length);
+    // Trades engines with other, rule base and state included, so that a
+    // rule base loaded beside a running one takes its place in one step
+    // (policy/ExpertSystem.h reloads so). Settings (echo, trace, quiet) stay.
+    void Swap(EngineProcess& other) noexcept;
+    // The file the rule base came from.
+    const char* RulesPath() const { return rulesPath.c_str(); }
     // Passes can run: the templates fit.
     bool Ready() const { return ready; }
     // One pass: the six symbols in, the fact listing back into factListing.
@@ -72,7 +81,15 @@ public:
     void SetTraceRules(bool on) { traceRules = on; }
     bool TraceRules() const { return traceRules; }
 
+    // Off: a load's errors stay in loadErrors instead of reaching standard
+    // error (whoever loads shows them in its own way).
+    void SetShowLoadErrors(bool on) { showLoadErrors = on; }
+
     const char* Problem() const { return problem; }
+    // One line for a person: the engine's first message on the last load
+    // with its file and line ("Rules.clp:12: [PRNTUTIL2] Syntax Error..."),
+    // or Problem() when the engine gave none.
+    void FirstLoadError(char* text, size_t capacity) const;
     // The engine process, -1 while none runs (tests).
     pid_t EnginePid() const { return channel.Pid(); }
 
@@ -89,11 +106,23 @@ public:
     bool listingOverflow = false;
     BoundedText<RuleEngine::kTraceCapacity> firedRules;
 
+    // What the last load reported: the engine's messages with their lines,
+    // its error text as a whole, the templates found, the rules defined.
+    LoadDiagnostic diagnostics[RuleEngine::kMaxDiagnostics];
+    size_t diagnosticCount = 0;
+    size_t diagnosticsDropped = 0;
+    BoundedText<RuleEngine::kCaptureCapacity> loadErrors;
+    TemplateReport worldReport;
+    TemplateReport colonyReport;
+    BoundedText<RuleEngine::kRuleNamesCapacity> ruleNames;
+
 private:
     using Outcome = EngineChannel::Outcome;
     enum class Stage { Start, Load, Pass };
 
     bool ReadRuleBase(const char* path);
+    LoadResult LoadReadText();
+    void ClearLoadReport();
     bool Start();
     LoadResult LoadInEngine(bool first);
     bool CheckTemplates(const TemplateReport& world, const TemplateReport& colony);
@@ -109,6 +138,7 @@ private:
     bool ready = false;
     bool echo = false;
     bool traceRules = false;
+    bool showLoadErrors = true;
     char problem[kProblemCapacity] = {};
     char request[256] = {};
 };

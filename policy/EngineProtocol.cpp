@@ -1,5 +1,6 @@
 #include "policy/EngineProtocol.h"
 
+#include <cstdint>
 #include <cstring>
 
 FrameWriter::FrameWriter(char* buffer, size_t capacity, EngineMessage kind)
@@ -104,6 +105,35 @@ bool ReadTemplateReport(FrameReader& reader, TemplateReport& report, size_t slot
         const uint32_t kind = reader.Word();
         if (kind > static_cast<uint32_t>(SlotKind::Multi)) return false;
         report.slots[i] = static_cast<SlotKind>(kind);
+    }
+    return reader.Ok();
+}
+
+void WriteDiagnostics(FrameWriter& writer, const LoadDiagnostic* diagnostics, size_t count,
+                      size_t dropped) {
+    writer.Word(static_cast<uint32_t>(count));
+    writer.Word(static_cast<uint32_t>(dropped));
+    for (size_t i = 0; i < count; ++i) {
+        writer.Word(static_cast<uint32_t>(diagnostics[i].line));
+        writer.Word(diagnostics[i].warning ? 1u : 0u);
+        writer.Text(diagnostics[i].text);
+    }
+}
+
+bool ReadDiagnostics(FrameReader& reader, LoadDiagnostic* diagnostics, size_t capacity,
+                     size_t& count, size_t& dropped) {
+    count = 0;
+    const uint32_t kept = reader.Word();
+    dropped = reader.Word();
+    if (!reader.Ok() || kept > capacity) return false;
+    for (uint32_t i = 0; i < kept; ++i) {
+        LoadDiagnostic& d = diagnostics[i];
+        const uint32_t line = reader.Word();
+        const uint32_t warning = reader.Word();
+        if (line > INT32_MAX || warning > 1 || !reader.Text(d.text, sizeof d.text)) return false;
+        d.line = static_cast<int32_t>(line);
+        d.warning = warning == 1;
+        count = i + 1;
     }
     return reader.Ok();
 }

@@ -36,6 +36,10 @@ constexpr size_t kMaxAnswerBytes = 64u << 10;
 static_assert(RuleEngine::kListingCapacity + 2 * RuleEngine::kCaptureCapacity +
                       RuleEngine::kTraceCapacity + 256 <= kMaxAnswerBytes,
               "an answer fits its frame");
+static_assert(RuleEngine::kCaptureCapacity + RuleEngine::kRuleNamesCapacity +
+                      RuleEngine::kMaxDiagnostics * (LoadDiagnostic::kTextCapacity + 12) + 512 <=
+                  kMaxAnswerBytes,
+              "a load answer fits its frame");
 // A symbol the expert system sends (the classified words are short).
 constexpr size_t kMaxSymbolBytes = 32;
 
@@ -91,6 +95,15 @@ private:
 // The header of a frame at data (kFrameHeaderSize bytes).
 void ReadFrameHeader(const char* data, uint32_t& kind, uint32_t& length);
 
+// The Loaded answer: status, the engine's error text, the two template
+// reports, the load messages with their lines, the names of the rules.
 // Template reports travel in the Loaded answer.
 void WriteTemplateReport(FrameWriter& writer, const TemplateReport& report, size_t slots);
 bool ReadTemplateReport(FrameReader& reader, TemplateReport& report, size_t slots);
+
+// Load messages travel in the Loaded answer: the count kept, the count
+// dropped, then line, kind and text of each.
+void WriteDiagnostics(FrameWriter& writer, const LoadDiagnostic* diagnostics, size_t count,
+                      size_t dropped);
+bool ReadDiagnostics(FrameReader& reader, LoadDiagnostic* diagnostics, size_t capacity,
+                     size_t& count, size_t& dropped);

@@ -109,6 +109,8 @@ void AnswerLoad(RuleEngine& engine, FrameReader& reader, bool& loaded) {
     writer.Bytes(engine.errorText.text, engine.errorText.length);
     WriteTemplateReport(writer, engine.WorldReport(), kWorldSlotCount);
     WriteTemplateReport(writer, engine.ColonyReport(), kColonySlotCount);
+    WriteDiagnostics(writer, engine.diagnostics, engine.diagnosticCount, engine.diagnosticsDropped);
+    writer.Bytes(engine.ruleNames.text, engine.ruleNames.length);
     Send(writer);
 }
 

@@ -72,6 +72,15 @@ const char* Level(int64_t value, int64_t top, int64_t middle, const char* topWor
     return value > top ? topWord : value > middle ? middleWord : bottomWord;
 }
 
+ShareSet SharesOf(const Colony& colony) {
+    ShareSet shares;
+    shares.gathering = colony.gatheringShare;
+    shares.meandering = colony.meanderingShare;
+    shares.wandering = colony.wanderingShare;
+    shares.reproducing = colony.reproducingShare;
+    return shares;
+}
+
 }  // namespace
 
 void ExpertSystem::Init(const char* rulesPath) {
@@ -80,18 +89,27 @@ void ExpertSystem::Init(const char* rulesPath) {
     foodAction[0] = '\0';
     failedPasses = 0;
     runawayReported = false;
+    reloadFailed = false;
+    loadFailed = false;
+    loadProblem[0] = '\0';
     // What is wrong with the file itself is said precisely here (a
     // directory, a FIFO, a folder where it cannot be written); the engine
     // says what is wrong with what it holds.
     char fileProblem[160];
     if (!PrepareRuleBase(rulesPath, fileProblem, sizeof fileProblem)) {
         on = false;
-        std::fprintf(stderr, "marrowick: the rule base \"%s\" %s; the expert system is off\n",
-                     rulesPath, fileProblem);
+        offByFailure = true;
+        loadFailed = true;
+        std::snprintf(loadProblem, sizeof loadProblem, "the rule base \"%s\" %s", rulesPath,
+                      fileProblem);
+        std::fprintf(stderr, "marrowick: %s; the expert system is off\n", loadProblem);
         return;
     }
     if (engine.Load(rulesPath) != LoadResult::Loaded) {
         on = false;
+        offByFailure = true;
+        loadFailed = true;
+        engine.FirstLoadError(loadProblem, sizeof loadProblem);
         // Ending anyway (a signal during the load): nothing worth saying.
         if (!EngineProcess::WaitsAbandoned()) {
             std::fprintf(stderr, "marrowick: %s; the expert system is off\n", engine.Problem());
@@ -99,7 +117,7 @@ void ExpertSystem::Init(const char* rulesPath) {
     }
 }
 
-void ExpertSystem::Run(Colony& colony) {
+void ExpertSystem::Run(Colony& colony, int64_t step) {
     // Switched on after a failed load: there is nothing to run the facts against.
     if (!engine.Ready()) return;
 
@@ -124,10 +142,15 @@ void ExpertSystem::Run(Colony& colony) {
     facts.gatherers =
         Level(colony.gatherers, kGatherersHigh, kGatherersNormal, "high", "normal", "low");
 
+    const PassResult result = engine.Pass(facts);
+    // Nothing ran (the program is ending, or no facts could be made): no record.
+    if (result == PassResult::Failed || result == PassResult::Abandoned) return;
+    PassRecord& record = StartRecord(facts, colony, step);
+
     // A rule base that keeps firing (an edited one can) is cut off; its
     // conclusions are not trusted, so the shares and lines stay as they were.
     // So does a pass the engine failed.
-    switch (engine.Pass(facts)) {
+    switch (result) {
         case PassResult::Listed:
             failedPasses = 0;
             break;
@@ -135,6 +158,7 @@ void ExpertSystem::Run(Colony& colony) {
         case PassResult::Abandoned:
             return;
         case PassResult::CutOff:
+            record.outcome = PassOutcome::CutOff;
             ++cutOffPasses;
             failedPasses = 0;
             if (!runawayReported) {
@@ -146,12 +170,14 @@ void ExpertSystem::Run(Colony& colony) {
             }
             return;
         case PassResult::EngineFailed:
+            record.outcome = PassOutcome::EngineFailed;
             ++failedPasses;
             std::fprintf(stderr, "marrowick: %s; the role shares are left unchanged\n",
                          engine.Problem());
             if (failedPasses >= kMaxFailedPasses) {
                 failedPasses = 0;
                 on = false;
+                offByFailure = true;
                 std::fprintf(stderr,
                              "marrowick: the rule engine failed %d passes in a row; "
                              "the expert system is off\n",
@@ -168,33 +194,79 @@ void ExpertSystem::Run(Colony& colony) {
     char token[kTokenTextCapacity];
     for (TokenKind kind = NextToken(cursor, token); kind != TokenEnd;
          kind = NextToken(cursor, token)) {
-        if (kind != TokenWord) continue;
-        if (std::strcmp(token, "raise_population") == 0) {
-            CopyAction(populationAction, "Raise Population");
-            colony.reproducingShare += kReproducingStep;
-            if (colony.reproducingShare > kReproducingMax) colony.reproducingShare = kReproducingMax;
-        } else if (std::strcmp(token, "raise_food_intake") == 0) {
-            CopyAction(foodAction, "Raise Food Intake");
-            colony.gatheringShare += kGatheringStep;
-            if (colony.gatheringShare > kGatheringMax) colony.gatheringShare = kGatheringMax;
-        } else if (std::strcmp(token, "lower_population") == 0) {
-            CopyAction(populationAction, "Lower Population");
-            colony.reproducingShare -= kReproducingStep;
-            if (colony.reproducingShare < kReproducingMin) colony.reproducingShare = kReproducingMin;
-        } else if (std::strcmp(token, "lower_food_intake") == 0) {
-            CopyAction(foodAction, "Lower Food Intake");
-            colony.gatheringShare -= kGatheringStep;
-            if (colony.gatheringShare < kGatheringMin) colony.gatheringShare = kGatheringMin;
-        } else if (std::strcmp(token, "over_using_food") == 0) {
-            CopyAction(populationAction, "Over Using Food");
-            colony.gatheringShare = 0.0f;
-            colony.reproducingShare = 0.0f;
-        } else if (std::strcmp(token, "use_everyone_for_food") == 0) {
-            CopyAction(populationAction, "Use Everyone for food");
-            colony.gatheringShare = kEveryoneGathering;
+        Conclusion conclusion;
+        if (kind != TokenWord || !ConclusionFromWord(token, conclusion)) continue;
+        if (record.conclusionCount < static_cast<int32_t>(PassRecord::kMaxConclusions)) {
+            record.conclusions[record.conclusionCount] = conclusion;
+        }
+        if (record.conclusionCount < INT32_MAX) ++record.conclusionCount;
+        switch (conclusion) {
+            case Conclusion::RaisePopulation:
+                CopyAction(populationAction, "Raise Population");
+                colony.reproducingShare += kReproducingStep;
+                if (colony.reproducingShare > kReproducingMax) colony.reproducingShare = kReproducingMax;
+                break;
+            case Conclusion::RaiseFoodIntake:
+                CopyAction(foodAction, "Raise Food Intake");
+                colony.gatheringShare += kGatheringStep;
+                if (colony.gatheringShare > kGatheringMax) colony.gatheringShare = kGatheringMax;
+                break;
+            case Conclusion::LowerPopulation:
+                CopyAction(populationAction, "Lower Population");
+                colony.reproducingShare -= kReproducingStep;
+                if (colony.reproducingShare < kReproducingMin) colony.reproducingShare = kReproducingMin;
+                break;
+            case Conclusion::LowerFoodIntake:
+                CopyAction(foodAction, "Lower Food Intake");
+                colony.gatheringShare -= kGatheringStep;
+                if (colony.gatheringShare < kGatheringMin) colony.gatheringShare = kGatheringMin;
+                break;
+            case Conclusion::OverUsingFood:
+                CopyAction(populationAction, "Over Using Food");
+                colony.gatheringShare = 0.0f;
+                colony.reproducingShare = 0.0f;
+                break;
+            case Conclusion::UseEveryoneForFood:
+                CopyAction(populationAction, "Use Everyone for food");
+                colony.gatheringShare = kEveryoneGathering;
+                break;
         }
     }
+    Rescale(colony);
+    record.after = SharesOf(colony);
+}
 
+PassRecord& ExpertSystem::StartRecord(const PassFacts& facts, const Colony& colony, int64_t step) {
+    PassRecord& record = journal.Next();
+    record.step = step;
+    record.outcome = PassOutcome::Listed;
+    const char* const symbols[kSymbolCount] = {facts.foodSupply,  facts.foodSupplyChange,
+                                               facts.foodReserves, facts.population,
+                                               facts.foodReservesChange, facts.gatherers};
+    for (size_t i = 0; i < kSymbolCount; ++i) record.symbols[i] = symbols[i];
+    record.conclusionCount = 0;
+    record.before = SharesOf(colony);
+    record.after = record.before;
+    record.traced = engine.TraceRules();
+    record.firings = 0;
+    record.fired.Clear();
+    if (record.traced) {
+        // "name\n" per firing, into blank-separated names.
+        const char* name = engine.firedRules.text;
+        while (*name != '\0') {
+            const char* end = std::strchr(name, '\n');
+            const size_t length = end != nullptr ? static_cast<size_t>(end - name) : std::strlen(name);
+            if (record.fired.length > 0) record.fired.Append(" ", 1);
+            record.fired.Append(name, length);
+            ++record.firings;
+            if (end == nullptr) break;
+            name = end + 1;
+        }
+    }
+    return record;
+}
+
+void ExpertSystem::Rescale(Colony& colony) {
     // Rescale to a total of 100 in single precision. With nothing to scale
     // (all four shares 0, or a total that is not finite) the shares stay as
     // they are rather than turning into NaN or infinity.
@@ -213,4 +285,36 @@ void ExpertSystem::Run(Colony& colony) {
     colony.meanderingShare = meandering;
     colony.wanderingShare = wandering;
     colony.reproducingShare = reproducing;
+}
+
+bool ExpertSystem::TakeReload(EngineProcess& candidate, LoadResult result) {
+    if (result != LoadResult::Loaded || !candidate.Ready()) {
+        reloadFailed = true;
+        candidate.FirstLoadError(loadProblem, sizeof loadProblem);
+        return false;
+    }
+    // The new engine takes the settings of the one it replaces.
+    candidate.SetEcho(engine.Echo());
+    candidate.SetTraceRules(engine.TraceRules());
+    engine.Swap(candidate);
+    reloadFailed = false;
+    loadFailed = false;
+    loadProblem[0] = '\0';
+    failedPasses = 0;
+    runawayReported = false;
+    ++reloads;
+    if (offByFailure) {
+        offByFailure = false;
+        on = true;
+    }
+    return true;
+}
+
+RuleBaseState ExpertSystem::State() const {
+    if (loadFailed || !engine.Ready()) return RuleBaseState::Failed;
+    if (!on) return RuleBaseState::Off;
+    if (journal.passes > 0 && journal.Back(0).outcome == PassOutcome::CutOff) {
+        return RuleBaseState::CutOff;
+    }
+    return RuleBaseState::Loaded;
 }

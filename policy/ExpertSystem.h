@@ -16,8 +16,17 @@
 #include <cstdint>
 
 #include "policy/EngineProcess.h"
+#include "policy/PassJournal.h"
 
 class Colony;
+
+// What the rule base is doing, as the rules panel shows it.
+enum class RuleBaseState {
+    Loaded,  // passes run on it
+    Failed,  // it never loaded (loadProblem says why): nothing runs
+    CutOff,  // loaded, but its last pass was still firing at the limit
+    Off,     // loaded, and the expert system is switched off
+};
 
 class ExpertSystem {
 public:
@@ -38,7 +47,18 @@ public:
     // (the switch may be turned on after a failed load). A pass the engine
     // fails leaves the shares and action lines as they were and says why on
     // standard error.
-    void Run(Colony& colony);
+    // step is what the journal records the pass under.
+    void Run(Colony& colony, int64_t step = 0);
+
+    // Puts a rule base loaded beside this one (candidate, with the result of
+    // its Load) in place of the running one when it loaded cleanly and fits;
+    // otherwise the running rules stay and loadProblem says why. Either way
+    // candidate is left holding the engine that is not used, to be destroyed
+    // outside the state lock. Baselines and the journal carry on; an expert
+    // system that a failure had switched off is switched on again.
+    bool TakeReload(EngineProcess& candidate, LoadResult result);
+
+    RuleBaseState State() const;
 
     // ---- Fields ----
     bool on = true;  // "Expert System Actions is On"
@@ -53,4 +73,21 @@ public:
     int32_t cutOffPasses = 0;
     int32_t failedPasses = 0;      // in a row; a listed pass starts the count again
     bool runawayReported = false;  // the 10,000-firing cut-off is reported once
+    // Off because the rule base failed (to load, or three passes in a row),
+    // not because the user switched it off: a good reload switches it on.
+    bool offByFailure = false;
+    // The first error of the last load that failed (start-up or reload),
+    // empty while none did; reloadFailed: that was a reload, and the rules
+    // loaded before it still run.
+    char loadProblem[EngineProcess::kProblemCapacity] = {};
+    bool reloadFailed = false;
+    // The rules in place came from a load that failed (at start-up): the
+    // panel says Failed even when the engine kept enough to run passes.
+    bool loadFailed = false;
+    int32_t reloads = 0;  // reloads taken since start-up
+    PassJournal journal;
+
+private:
+    PassRecord& StartRecord(const PassFacts& facts, const Colony& colony, int64_t step);
+    static void Rescale(Colony& colony);
 };

@@ -83,6 +83,30 @@ int ConsoleRouterPrint(void* environment, const char* logicalName, const char* t
     return 1;
 }
 
+// The parser's report of a construct that had errors or warnings; file is
+// the name LoadText gave (only one source is ever parsed at a time).
+void ParserMessage(void* environment, const char*, const char* warning, const char* error,
+                   long line) noexcept {
+    RuleEngine* engine = static_cast<RuleEngine*>(GetEnvironmentContext(environment));
+    if (engine == nullptr) return;
+    if (warning != nullptr && *warning != '\0') engine->AddDiagnostic(line, warning, true);
+    if (error != nullptr && *error != '\0') engine->AddDiagnostic(line, error, false);
+}
+
+// The engine counts every CR and every LF as a line end, so in a file with
+// CR LF line ends its count runs at twice the editor's. Returns the editor's
+// line of the position where the engine's count (1-based) was reached.
+int32_t EditorLine(const char* text, size_t length, long engineLine) {
+    long ends = 0;  // line-end characters the engine has seen
+    int32_t line = 1;
+    for (size_t i = 0; i < length && ends < engineLine - 1; ++i) {
+        const char c = text[i];
+        if (c == '\n' || c == '\r') ++ends;
+        if (c == '\n' || (c == '\r' && (i + 1 >= length || text[i + 1] != '\n'))) ++line;
+    }
+    return line;
+}
+
 // Called before every rule firing with the activation about to fire.
 void TraceFiring(void* environment, void* activation) noexcept {
     RuleEngine* engine = static_cast<RuleEngine*>(GetEnvironmentCallbackContext(environment));
@@ -167,7 +191,24 @@ RuleEngine::RuleEngine() {
     if (!routed) {
         DestroyEnvironment(environment);
         environment = nullptr;
+        return;
     }
+    SetEnvironmentContext(environment, this);
+    EnvSetParserErrorCallback(environment, ParserMessage);
+}
+
+void RuleEngine::AddDiagnostic(long engineLine, const char* text, bool warning) noexcept {
+    if (diagnosticCount >= kMaxDiagnostics) {
+        ++diagnosticsDropped;
+        return;
+    }
+    LoadDiagnostic& d = diagnostics[diagnosticCount++];
+    d.line = loadingText != nullptr ? EditorLine(loadingText, loadingLength, engineLine)
+                                    : static_cast<int32_t>(engineLine);
+    d.warning = warning;
+    // The engine starts each message with a blank line: not part of it.
+    while (*text == '\n' || *text == '\r') ++text;
+    std::snprintf(d.text, sizeof d.text, "%s", text);
 }
 
 RuleEngine::~RuleEngine() {
@@ -212,17 +253,25 @@ LoadResult RuleEngine::LoadText(const char* name, const char* text, size_t lengt
     // The string source reads up to a NUL; a text with one inside it ends
     // there, as a C string would.
     const std::string source(text, length);
+    diagnosticCount = 0;
+    diagnosticsDropped = 0;
+    ruleNames.Clear();
     if (!OpenStringSource(environment, kSourceName, source.c_str(), 0)) {
         return LoadResult::CannotRead;
     }
+    loadingText = source.c_str();
+    loadingLength = source.size();
     char* const previousName = EnvGetParsingFileName(environment);
     std::string previous = previousName != nullptr ? previousName : "";
     EnvSetParsingFileName(environment, name);
     const int noErrors = LoadConstructsFromLogicalName(environment, kSourceName);
     EnvSetParsingFileName(environment, previousName != nullptr ? previous.c_str() : nullptr);
     CloseStringSource(environment, kSourceName);
+    loadingText = nullptr;
+    loadingLength = 0;
 
     FindTemplates();
+    ListRules();
     if (!noErrors) return LoadResult::HasErrors;
     if (!Ready()) return LoadResult::LacksTemplates;
     return LoadResult::Loaded;
@@ -234,6 +283,21 @@ void RuleEngine::FindTemplates() {
     Describe(environment, worldTemplate, worldModule, kWorldSlots, kWorldSlotCount, worldReport);
     Describe(environment, colonyTemplate, colonyModule, kColonySlots, kColonySlotCount,
              colonyReport);
+}
+
+void RuleEngine::ListRules() {
+    void* const current = EnvGetCurrentModule(environment);
+    for (void* m = EnvGetNextDefmodule(environment, nullptr); m != nullptr;
+         m = EnvGetNextDefmodule(environment, m)) {
+        EnvSetCurrentModule(environment, m);
+        for (void* r = EnvGetNextDefrule(environment, nullptr); r != nullptr;
+             r = EnvGetNextDefrule(environment, r)) {
+            const char* name = EnvGetDefruleName(environment, r);
+            ruleNames.Append(name, std::strlen(name));
+            ruleNames.Append("\n", 1);
+        }
+    }
+    if (current != nullptr) EnvSetCurrentModule(environment, current);
 }
 
 bool RuleEngine::Ready() const {

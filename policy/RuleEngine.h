@@ -90,6 +90,16 @@ struct BoundedText {
     }
 };
 
+// One message the engine gave while loading a rule base, with the line of
+// the source it stood at (counted the way an editor counts: CR LF, CR and LF
+// each end one line).
+struct LoadDiagnostic {
+    static constexpr size_t kTextCapacity = 768;  // longer messages are cut
+    int32_t line = 0;
+    bool warning = false;
+    char text[kTextCapacity] = {};
+};
+
 class RuleEngine {
 public:
     static constexpr size_t kListingCapacity = 10000;  // factListing, NUL included
@@ -99,6 +109,10 @@ public:
     static constexpr size_t kCaptureCapacity = 4096;
     // Names of fired rules kept per pass while the trace is on, one a line.
     static constexpr size_t kTraceCapacity = 32768;
+    // Load messages kept with their lines; the rest are only counted.
+    static constexpr size_t kMaxDiagnostics = 24;
+    // Names of the rules a rule base defines, one a line.
+    static constexpr size_t kRuleNamesCapacity = 8192;
 
     RuleEngine();
     ~RuleEngine();
@@ -150,8 +164,23 @@ public:
     BoundedText<kCaptureCapacity> errorText;
     BoundedText<kTraceCapacity> firedRules;  // "name\n" per firing
 
+    // Filled by LoadText: each error or warning with its line, in the order
+    // the engine gave them (diagnosticsDropped counts those that did not fit),
+    // and the names of every rule defined, module by module.
+    LoadDiagnostic diagnostics[kMaxDiagnostics];
+    size_t diagnosticCount = 0;
+    size_t diagnosticsDropped = 0;
+    BoundedText<kRuleNamesCapacity> ruleNames;
+    // The engine's parser reports here (a C callback, never throws).
+    void AddDiagnostic(long engineLine, const char* text, bool warning) noexcept;
+
 private:
     void FindTemplates();
+    void ListRules();
+
+    // The source being loaded, for turning the engine's line count into lines.
+    const char* loadingText = nullptr;
+    size_t loadingLength = 0;
 
     void* environment = nullptr;
     void* worldTemplate = nullptr;

@@ -250,6 +250,8 @@ bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensave
             out.noExpert = true;
         } else if (std::strcmp(bare, "texture") == 0) {
             out.textureOn = true;
+        } else if (std::strcmp(bare, "rules-panel") == 0) {
+            out.rulesPanel = true;
         } else if (std::strcmp(bare, "screenshot") == 0) {
             const char* value = OptionValue(argc, argv, index, inlineValue);
             if (value == nullptr || *value == '\0' ||
@@ -314,6 +316,9 @@ const char* UsageText() {
            "  --no-trails         hide the trails\n"
            "  --no-expert-system  start with the expert system off\n"
            "  --texture           start with the texture on\n"
+           "  --rules-panel       show the expert system's panel from the start (also\n"
+           "                      in the screen saver, where no key can open it)\n"
+           "  --check-rules [FILE]  check a rule base (see marrowick --check-rules --help)\n"
            "  --screenshot FILE   write the next frame to FILE (PNG) on SIGUSR1\n"
            "  --set NAME=VALUE    set a parameter of the option dialogs before the first\n"
            "                      step, in every mode (repeatable)\n"
@@ -324,5 +329,6 @@ const char* UsageText() {
            "\n"
            "Window mode keys: Ctrl+S options, Ctrl+N new sim, Alt+S pause/resume,\n"
            "  Ctrl+T trails, Ctrl+P texture, Ctrl+R reset camera, Ctrl+O / Ctrl+I\n"
-           "  expert system on / off, Ctrl+F nothing, Esc exit.\n";
+           "  expert system on / off, Ctrl+E rules panel, F5 reload the rules,\n"
+           "  Ctrl+F nothing, Esc exit.\n";
 }

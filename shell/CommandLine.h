@@ -47,6 +47,7 @@ struct CommandLine {
     bool noTrails = false;     // --no-trails
     bool noExpert = false;     // --no-expert-system
     bool textureOn = false;    // --texture
+    bool rulesPanel = false;   // --rules-panel: the expert system's panel from the start
 
     // Test hook: where a frame is written as PNG on request.
     char screenshotPath[kPathCapacity] = {};

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "simulation/RuleBaseReload.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationThread.h"
 
@@ -47,6 +48,14 @@ bool DispatchCommand(int32_t id, Simulation& simulation, SimulationThread& threa
             simulation.expertSystem.on = id == ID_EXPERT_ON;
             return true;
         }
+        case ID_RULES_PANEL:
+            view.ToggleRulesPanel();
+            return true;
+        case ID_RELOAD_RULES:
+            // The load runs beside the simulation; the result shows in the
+            // panel (and on standard error when it fails).
+            ReloadRuleBase(simulation);
+            return true;
         case ID_APP_ABOUT:
             view.ShowAbout();
             return true;

@@ -23,6 +23,8 @@ enum CommandId : int32_t {
     ID_RESET_CAMERA = 32780,
     ID_EXPERT_ON = 32781,
     ID_EXPERT_OFF = 32782,
+    ID_RULES_PANEL = 32783,   // show or hide the expert system's panel
+    ID_RELOAD_RULES = 32784,  // load the rule base file again, keeping the old rules on failure
     ID_APP_ABOUT = 57664,
     ID_APP_EXIT = 57665,
 };
@@ -36,6 +38,7 @@ public:
     virtual void ResetCamera() = 0;
     virtual void ShowAbout() = 0;
     virtual void Exit() = 0;
+    virtual void ToggleRulesPanel() {}
 };
 
 // Carries out one command on the user-interface thread. Flags in the

@@ -10,12 +10,14 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "shell/StartSettings.h"
 #include "shell/headless/CsvWriter.h"
 #include "shell/headless/Reporter.h"
 #include "shell/headless/RunLoops.h"
 #include "shell/UserFiles.h"
+#include "shell/rules/RuleTrace.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationThread.h"
 
@@ -72,7 +74,24 @@ void DescribeProgress(const HeadlessOptions& options, int64_t done, char* out, s
 //   a fixed run cut short by a stop signal     -> 128 + signal, says where
 //   statistics that could not be written       -> 1 (a closed pipe: 0, a note)
 //   otherwise (a live run ended by a signal too) -> 0
-int RunHeadless(const HeadlessOptions& options) {
+int RunHeadless(const HeadlessOptions& given) {
+    // The rule trace sees every step first and hands it on to the given observer.
+    HeadlessOptions options = given;
+    RuleTraceWriter trace;
+    if (given.traceRulesPath != nullptr) {
+        std::string error;
+        if (given.csvPath != nullptr && std::strcmp(given.csvPath, "-") == 0 &&
+            std::strcmp(given.traceRulesPath, "-") == 0) {
+            std::fprintf(stderr, "%s: --csv and --trace-rules cannot both write to standard output\n",
+                         kProgram);
+            return kExitUsage;
+        }
+        if (!trace.Open(given.traceRulesPath, given.observer, error)) {
+            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            return kExitFailure;
+        }
+        options.observer = &trace;
+    }
     CsvWriter csv;
     char csvName[600] = "";
     if (options.csvPath != nullptr) {
@@ -105,6 +124,7 @@ int RunHeadless(const HeadlessOptions& options) {
     }
     const int32_t rate = static_cast<int32_t>(pacing.simsPerSecond.load());
     simulation->expertSystem.engine.SetEcho(options.verbose);
+    simulation->expertSystem.engine.SetTraceRules(trace.IsOpen());
     if (options.prepare != nullptr) {
         options.prepare(*simulation);
     }
@@ -138,6 +158,11 @@ int RunHeadless(const HeadlessOptions& options) {
     {
         std::lock_guard<std::mutex> guard(simulation->stateMutex);
         reporter.Finish(*simulation);
+    }
+    std::string traceError;
+    if (!trace.Close(traceError)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, traceError.c_str());
+        ok = false;
     }
     const int statisticsError = reporter.StatisticsError();
     if (statisticsError == EPIPE) NoteBrokenPipe();

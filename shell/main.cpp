@@ -8,6 +8,7 @@
 
 #include "shell/CommandLine.h"
 #include "shell/Headless.h"
+#include "shell/rules/CheckRulesCommand.h"
 #include "shell/terminal/TerminalView.h"
 #include "shell/experiments/Experiments.h"
 #if MARROWICK_HAS_GUI
@@ -15,6 +16,10 @@
 #endif
 
 int main(int argc, char** argv) {
+    // Checking a rule base needs no simulation at all.
+    if (WantsRuleCheck(argc, argv)) {
+        return RunCheckRules(argc, argv);
+    }
     // Sweeps, merges, a sweep's single run and the parameter list.
     int status = 0;
     if (RunExperimentCommand(argc, argv, status)) {

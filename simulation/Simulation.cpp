@@ -30,7 +30,7 @@ void Simulation::Step() {
     ++totalSteps;
     foodField.Step();
     colony.Step();
-    if (colony.policyPassDue && expertSystem.on) expertSystem.Run(colony);
+    if (colony.policyPassDue && expertSystem.on) expertSystem.Run(colony, totalSteps);
     colony.foodSupply = foodField.FoodCount();
     stepSeconds = std::chrono::duration<float>(std::chrono::steady_clock::now() - start).count();
 }

@@ -49,7 +49,7 @@ constexpr NumberOption kEvery{"--every", 1, 2147483647u};
 const char kHeadlessUsage[] =
     "Usage: marrowick --headless [--steps N] [--rate R] [--seed N] [--csv FILE|-] [--every K] "
     "[--verbose]\n"
-    "                          [--set NAME=VALUE]... [--plot FILE.svg]\n";
+    "                          [--set NAME=VALUE]... [--plot FILE.svg] [--trace-rules FILE|-]\n";
 
 const char kHeadlessHelp[] =
     "Usage: marrowick --headless [OPTION]...\n"
@@ -66,6 +66,9 @@ const char kHeadlessHelp[] =
     "  --every K      steps between CSV rows and terminal refreshes (default 1)\n"
     "  --verbose      let the rule engine's printouts through (to standard error\n"
     "                 when the CSV goes to standard output)\n"
+    "  --trace-rules FILE  write one line per expert-system pass to FILE ('-':\n"
+    "                 standard output): the step, the six symbols, the rules fired,\n"
+    "                 the conclusions and the four shares before and after\n"
     "  --set NAME=VALUE  set a parameter before the first step (repeatable;\n"
     "                 marrowick --list-parameters lists them)\n"
     "  --plot FILE.svg   draw the population, food reserves and food supply\n"
@@ -132,7 +135,8 @@ HeadlessCommand ParseHeadlessOptions(int argc, char** argv, HeadlessOptions& opt
             }
         }
         const bool isCsv = named("--csv");
-        if (number == nullptr && !isCsv) {
+        const bool isTrace = named("--trace-rules");
+        if (number == nullptr && !isCsv && !isTrace) {
             if (equals != nullptr && (named("--verbose") || named("--help") ||
                                       named("--version") || named("--headless"))) {
                 return fail("%s: option '%s' doesn't allow an argument", arg);
@@ -148,6 +152,15 @@ HeadlessCommand ParseHeadlessOptions(int argc, char** argv, HeadlessOptions& opt
             return fail("%s: option '%s' requires an argument", arg);
         }
 
+        if (isTrace) {
+            if (*value == '\0') {
+                std::snprintf(error, errorCapacity,
+                              "%s: option '--trace-rules' needs a file name or '-'", kProgram);
+                return HeadlessCommand::Error;
+            }
+            options.traceRulesPath = value;
+            continue;
+        }
         if (isCsv) {
             if (*value == '\0') {
                 std::snprintf(error, errorCapacity, "%s: option '--csv' needs a file name or '-'",

@@ -2,7 +2,7 @@
 // The headless mode's command line:
 //
 //   marrowick --headless [--steps N] [--rate R] [--seed N] [--csv FILE|-]
-//                        [--every K] [--verbose]
+//                        [--every K] [--verbose] [--trace-rules FILE|-]
 #include <cstddef>
 #include <cstdint>
 
@@ -24,6 +24,7 @@ struct HeadlessOptions {
     const char* csvPath = nullptr;  // nullptr: no CSV; "-": standard output
     int32_t every = 1;            // CSV rows and terminal refreshes, in steps
     bool verbose = false;         // rule-engine printouts reach standard output
+    const char* traceRulesPath = nullptr;  // --trace-rules: one line per pass ("-": stdout)
     // Not options: the working directory's rule base (tests point it
     // elsewhere), and a hook that sets the simulation up before the first
     // step (tests drive a colony out of its viable range with it).

@@ -1,5 +1,7 @@
 #include "shell/headless/Reporter.h"
 
+#include <cstring>
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,7 +27,10 @@ constexpr size_t kCsvRowCapacity = 1024;  // two quoted 99-character texts at wo
 
 Reporter::Reporter(const HeadlessOptions& options, CsvWriter* csv, bool liveRows)
     : csv(csv), liveRows(liveRows), observer(options.observer), every(options.every) {
-    const bool csvOnStdout = csv != nullptr && csv->OnStandardOutput();
+    // The CSV or the rule trace may have standard output to itself.
+    const bool csvOnStdout =
+        (csv != nullptr && csv->OnStandardOutput()) ||
+        (options.traceRulesPath != nullptr && std::strcmp(options.traceRulesPath, "-") == 0);
     statsOut = csvOnStdout ? stderr : stdout;
     // Only this run's write errors count (stdio keeps an error flag for good).
     std::clearerr(statsOut);

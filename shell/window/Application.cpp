@@ -41,6 +41,7 @@ ViewSettings SettingsFrom(const CommandLine& line) {
     settings.noTrails = line.noTrails;
     settings.noExpert = line.noExpert;
     settings.textureOn = line.textureOn;
+    settings.rulesPanel = line.rulesPanel;
     settings.screenshotPath = line.screenshotPath;
     settings.root = line.root;
     settings.start = line.settings;

@@ -40,6 +40,7 @@ constexpr KeyBinding kKeyTable[] = {
     {SDLK_p, true, false, ID_TOGGLE_TEXTURE}, {SDLK_f, true, false, ID_NO_ACTION},
     {SDLK_r, true, false, ID_RESET_CAMERA},   {SDLK_o, true, false, ID_EXPERT_ON},
     {SDLK_i, true, false, ID_EXPERT_OFF},     {SDLK_ESCAPE, false, false, ID_APP_EXIT},
+    {SDLK_e, true, false, ID_RULES_PANEL},    {SDLK_F5, false, false, ID_RELOAD_RULES},
 };
 
 RenderFiles FilesFor(const ViewSettings& settings) {
@@ -84,7 +85,13 @@ MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
         simulation->foodField.foodCells.warning = listWarning;
         if (settings.noTrails) simulation->colony.showTrails = false;
         if (settings.noExpert) simulation->expertSystem.on = false;
+        // The panel names the rules each pass fires; where it can be shown,
+        // the engine names them from the start, so the strip is full at once.
+        if (settings.kind == ViewKind::Windowed || settings.rulesPanel) {
+            simulation->expertSystem.engine.SetTraceRules(true);
+        }
     }
+    rulesPanel.visible = settings.rulesPanel;
     if (settings.textureOn) renderWindow->ToggleTexture();
 
     dialogTarget.simulation = simulation.get();
@@ -169,8 +176,11 @@ bool MainView::Create(std::string& error) {
     if (!CreateWindow(error)) return false;
     if (!renderWindow->Create(window, simulation.get(), error)) return false;
 
-    // The dialogs and the menu; a window someone else owns gets no input.
-    if (settings.kind != ViewKind::Foreign && !StartImGui(error)) return false;
+    // The dialogs and the menu; a window someone else owns gets no input,
+    // but may show the rules panel.
+    if ((settings.kind != ViewKind::Foreign || settings.rulesPanel) && !StartImGui(error)) {
+        return false;
+    }
 
     if (!thread->Start()) {
         error = "the simulation thread could not be started";
@@ -260,6 +270,8 @@ void MainView::ShowAbout() {
 }
 
 void MainView::Exit() { closeRequested = true; }
+
+void MainView::ToggleRulesPanel() { rulesPanel.visible = !rulesPanel.visible; }
 
 // ---- Events ----
 
@@ -423,6 +435,12 @@ void MainView::DrawMenuBar() {
         if (ImGui::MenuItem("Ant Options")) PostCommand(ID_ANT_OPTIONS);
         ImGui::EndMenu();
     }
+    if (ImGui::BeginMenu("Rules")) {
+        if (closeMenus) ImGui::CloseCurrentPopup();
+        if (ImGui::MenuItem("Rules Panel", "Ctrl+E", rulesPanel.visible)) PostCommand(ID_RULES_PANEL);
+        if (ImGui::MenuItem("Reload Rules", "F5")) PostCommand(ID_RELOAD_RULES);
+        ImGui::EndMenu();
+    }
     if (ImGui::BeginMenu("Help")) {
         if (closeMenus) ImGui::CloseCurrentPopup();
         if (ImGui::MenuItem("About Marrowick...")) PostCommand(ID_APP_ABOUT);
@@ -443,6 +461,8 @@ void MainView::Paint() {
         ImGui::NewFrame();
         if (settings.kind == ViewKind::Windowed) DrawMenuBar();
         dialog.Draw(dialogTarget, window);
+        rulesPanel.Draw(*simulation,
+                        settings.kind == ViewKind::Windowed ? ImGui::GetFrameHeight() : 0.0f);
         ImGui::Render();
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     }

@@ -26,6 +26,7 @@
 #include "presentation/SettingsFile.h"
 #include "simulation/SimulationThread.h"
 #include "shell/window/DialogWindow.h"
+#include "shell/window/RulesPanel.h"
 
 class RenderWindow;
 class Simulation;
@@ -44,6 +45,7 @@ struct ViewSettings {
     bool noTrails = false;
     bool noExpert = false;
     bool textureOn = false;
+    bool rulesPanel = false;     // the expert system's panel shown from the start
     std::string screenshotPath;  // written on SIGUSR1; empty: no screenshots
     bool root = false;           // --root: xscreensaver's window, whatever it is
     // The files (shell/UserFiles.h decides them in a real run).
@@ -94,6 +96,7 @@ public:
     void ResetCamera() override;
     void ShowAbout() override;
     void Exit() override;
+    void ToggleRulesPanel() override;
 
     // Stops the thread: a bounded wait as the commands describe it, then
     // until it is gone, so nothing it does overlaps what follows.
@@ -106,6 +109,7 @@ public:
     PaintCadence& Cadence() { return cadence; }
     RenderWindow& Renderer() { return *renderWindow; }
     const DialogWindow& Dialog() const { return dialog; }
+    const RulesPanel& Panel() const { return rulesPanel; }
     bool CloseRequested() const { return closeRequested; }
     int32_t FramesDrawn() const { return framesDrawn; }
 
@@ -134,6 +138,7 @@ private:
     ScreenSaverInput input;
     DialogWindow dialog;
     DialogTarget dialogTarget;
+    RulesPanel rulesPanel;
 
     SDL_Window* window = nullptr;
     bool imguiReady = false;

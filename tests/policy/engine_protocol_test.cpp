@@ -103,4 +103,52 @@ TEST(EngineProtocol, TemplateReportsTravelWholeAndUnknownSlotKindsAreRefused) {
     EXPECT_FALSE(ReadTemplateReport(bad, received, kColonySlotCount));
 }
 
+TEST(EngineProtocol, LoadMessagesTravelWithTheirLinesAndBadCountsAreRefused) {
+    LoadDiagnostic sent[2];
+    sent[0].line = 38;
+    std::strcpy(sent[0].text, "[TMPLTDEF1] Invalid slot\nERROR:\n(defrule ...");
+    sent[1].line = 80;
+    sent[1].warning = true;
+    std::strcpy(sent[1].text, "[CSTRCPSR4] a warning");
+    char buffer[1024];
+    FrameWriter writer(buffer, sizeof buffer, EngineMessage::Loaded);
+    WriteDiagnostics(writer, sent, 2, 5);
+    const size_t length = writer.Finish();
+    ASSERT_GT(length, 0u);
+
+    LoadDiagnostic received[RuleEngine::kMaxDiagnostics];
+    size_t count = 0;
+    size_t dropped = 0;
+    FrameReader reader(buffer + kFrameHeaderSize, length - kFrameHeaderSize);
+    ASSERT_TRUE(ReadDiagnostics(reader, received, RuleEngine::kMaxDiagnostics, count, dropped));
+    EXPECT_TRUE(reader.AtEnd());
+    ASSERT_EQ(count, 2u);
+    EXPECT_EQ(dropped, 5u);
+    EXPECT_EQ(received[0].line, 38);
+    EXPECT_FALSE(received[0].warning);
+    EXPECT_STREQ(received[0].text, sent[0].text);
+    EXPECT_EQ(received[1].line, 80);
+    EXPECT_TRUE(received[1].warning);
+
+    // More than the reader has room for, a kind past warning, a cut frame.
+    struct Case {
+        const char* what;
+        size_t capacity;
+        size_t patchAt;
+        uint32_t value;
+        size_t cut;
+    };
+    const size_t firstKind = kFrameHeaderSize + 8 + 4;
+    const Case cases[] = {{"room for one", 1, 0, 0, 0},
+                          {"warning 7", RuleEngine::kMaxDiagnostics, firstKind, 7, 0},
+                          {"cut short", RuleEngine::kMaxDiagnostics, 0, 0, 6}};
+    for (const Case& c : cases) {
+        char copy[1024];
+        std::memcpy(copy, buffer, length);
+        if (c.patchAt != 0) std::memcpy(copy + c.patchAt, &c.value, sizeof c.value);
+        FrameReader bad(copy + kFrameHeaderSize, length - kFrameHeaderSize - c.cut);
+        EXPECT_FALSE(ReadDiagnostics(bad, received, c.capacity, count, dropped)) << c.what;
+    }
+}
+
 }  // namespace

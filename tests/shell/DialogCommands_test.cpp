@@ -18,6 +18,7 @@ public:
     void ResetCamera() override { calls.push_back(2); }
     void ShowAbout() override { calls.push_back(3); }
     void Exit() override { calls.push_back(4); }
+    void ToggleRulesPanel() override { calls.push_back(5); }
     std::vector<int32_t> calls;
 };
 
@@ -45,6 +46,7 @@ TEST_F(CommandsTest, EveryCommandReachesItsHandler) {
         {ID_RESET_CAMERA, 2},
         {ID_APP_ABOUT, 3},
         {ID_APP_EXIT, 4},
+        {ID_RULES_PANEL, 5},
     };
     for (const Case& c : cases) {
         view.calls.clear();
@@ -66,7 +68,7 @@ TEST_F(CommandsTest, NoActionAndUnknownIdsChangeNothing) {
     const int32_t steps = simulation->totalSteps;
     EXPECT_TRUE(Run(ID_NO_ACTION));
     EXPECT_FALSE(Run(32770));
-    EXPECT_FALSE(Run(32783));
+    EXPECT_FALSE(Run(32785));
     EXPECT_FALSE(Run(0));
     EXPECT_TRUE(view.calls.empty());
     EXPECT_FALSE(thread->Running());
