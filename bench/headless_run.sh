@@ -2,8 +2,8 @@
 # The whole headless program: steps per second and peak memory of a fast run
 # at the defaults (expert system on), on one core.
 #   bench/headless_run.sh [path-to-marrowick] [steps]
-# Goals: >= 40,000 steps per second, >= 55,000 steps per second of processor
-# time (the program and its rule engine process together), peak resident
+# Goals: >= 100,000 steps per second of processor time (a step within 8 µs;
+# the program and its rule engine process together), peak resident
 # memory < 48 MiB.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,14 +22,15 @@ fi
 
 seconds=$(awk -F': ' '/Elapsed \(wall clock\)/ {
     n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' "$work/time.txt")
+cpu=$(awk -F': ' '/User time|System time/ { s += $2 } END { print s }' "$work/time.txt")
 rss_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
-# User and system time include the rule engine process, which the program reaps.
-cpu=$(awk -F': ' '/User time|System time/ {s += $2} END {print s}' "$work/time.txt")
-awk -v steps="$steps" -v s="$seconds" -v kb="$rss_kb" -v cpu="$cpu" 'BEGIN {
+# The goal is by CPU time (user and system time include the rule engine
+# process, which the program reaps): on a shared machine the wall clock also counts the
+# time other programs held the core.
+awk -v steps="$steps" -v s="$seconds" -v c="$cpu" -v kb="$rss_kb" 'BEGIN {
     printf "steps          %d\n", steps
-    printf "wall seconds   %.2f\n", s
-    printf "cpu seconds    %.2f\n", cpu
-    printf "steps/second   %.0f   (goal >= 40000)\n", steps / s
-    printf "steps/cpu-sec  %.0f   (goal >= 55000)\n", steps / cpu
+    printf "wall seconds   %.2f   (%.0f steps/second)\n", s, steps / s
+    printf "CPU seconds    %.2f\n", c
+    printf "steps/second   %.0f by CPU time   (goal >= 100000)\n", steps / c
     printf "peak RSS       %.1f MiB   (goal < 48)\n", kb / 1024 }'
 grep -E "Total Sims|Total Ants|Colony deaths|Expert System" "$work/stats.txt"

@@ -123,8 +123,9 @@ void Colony::Meander(Ant& ant) {
     const int32_t dy = ant.pos.y - home.y;
     const bool tabulated = MeanderTableCurrent() && dx >= -kOffsetSpan && dx <= kOffsetSpan &&
                            dy >= -kOffsetSpan && dy <= kOffsetSpan;
-    const MeanderCuts c = tabulated ? meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)]
-                                    : MeanderCutsAt(dx, dy);
+    const MeanderCuts c =
+        tabulated ? meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)]
+                  : MeanderCutsAt(dx, dy);
     const int32_t v = random->NextIf(!swapped);
     const int32_t direction = (v >= c.cut[0]) + (v >= c.cut[1]) + (v >= c.cut[2]);
     MoveOrStay(swapped, ant.pos.x + kStepX[direction], ant.pos.y + kStepY[direction], stepCount,

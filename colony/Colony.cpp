@@ -124,7 +124,8 @@ void Colony::Step() {
             case Meandering:
                 if (pM > meanderingShare) {
                     if (DistanceHome(ant->pos) > nestRadius) {
-                        if (trails.IntensityAt(ant->pos.x, ant->pos.y) != 0 && pG < gatheringShare) {
+                        const bool onTrail = trails.IntensityAt(ant->pos.x, ant->pos.y) != 0;
+                        if (onTrail && pG < gatheringShare) {
                             SetRole(*ant, Gathering);
                             ant->hasFoodTarget = false;
                         }

@@ -119,10 +119,10 @@ public:
     };
     MeanderThresholds MeanderThresholdsAt(int32_t dx, int32_t dy) const;
 
-    // The same thresholds as counts of raw draws: a unit draw is
-    // RandomUnitOf(v), which never falls as v rises, so "unit draw below t"
-    // holds exactly for v below the number of draws whose unit value is below
-    // t. The step then compares integers, and with the counts made
+    // The same thresholds as counts of raw draws: the unit draw of a raw
+    // draw v is v / 32767.0 rounded to float (RandomSource::RandomUnit),
+    // which never falls as v rises, so "unit draw below t" holds exactly for
+    // v below the number of raw draws whose unit value is below t. The step then compares integers, and with the counts made
     // cumulative (each at least the one before) the direction is the number
     // of counts the draw reaches: no float conversion, no division and no
     // unpredictable branch per ant.
@@ -189,9 +189,9 @@ inline bool Colony::MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, A
     const int32_t from = GridIndex(origin.x, origin.y);
     const int32_t target = GridIndex(x, y);
     const int32_t other = occupancy[target];
-    const int32_t free = -static_cast<int32_t>(other == -1);  // all ones when free
-    Ant& occupant = ants.At(Pick(free, ant.slot, other));
-    const int32_t keep = -static_cast<int32_t>(stay | (~free & (occupant.lastMoved == stamp)));
+    const int32_t vacant = -static_cast<int32_t>(other == -1);  // all ones when free
+    Ant& occupant = ants.At(Pick(vacant, ant.slot, other));
+    const int32_t keep = -static_cast<int32_t>(stay | (~vacant & (occupant.lastMoved == stamp)));
 
     // The occupant first: it may be the ant itself.
     occupant.pos.x = Pick(keep, occupant.pos.x, origin.x);

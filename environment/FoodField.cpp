@@ -48,8 +48,7 @@ void FoodField::Reset() {
     // The whole grid, not only the current region: a later, larger size then
     // finds no stale slots outside the old one.
     std::fill(std::begin(indexGrid), std::end(indexGrid), -1);
-    std::fill(std::begin(regionFood), std::end(regionFood), 0);
-    std::fill(std::begin(regionRows), std::end(regionRows), 0u);
+    std::fill(std::begin(foodBits), std::end(foodBits), FoodRow{0u, 0u});
     foodCells.Clear();
     PlaceFood(initialFood);
 }
@@ -63,9 +62,7 @@ bool FoodField::TakeFood(int32_t x, int32_t y) {
         indexGrid[index] = -1;
         foodCells.Remove(cell.slot);
         foodCount -= 1;
-        const int32_t rx = x >> kRegionShift;
-        const int32_t ry = y >> kRegionShift;
-        if (--regionFood[rx * kRegionsPerSide + ry] == 0) regionRows[rx] &= ~(1u << ry);
+        (y < 64 ? foodBits[x].low : foodBits[x].high) &= ~(uint64_t{1} << (y & 63));
     }
     return true;
 }
@@ -82,10 +79,7 @@ FoodCell* FoodField::AddFoodCell(int32_t x, int32_t y) {
     cell->y = y;
     indexGrid[GridIndex(x, y)] = slot;
     foodCount += 1;
-    const int32_t rx = x >> kRegionShift;
-    const int32_t ry = y >> kRegionShift;
-    regionFood[rx * kRegionsPerSide + ry] += 1;
-    regionRows[rx] |= 1u << ry;
+    (y < 64 ? foodBits[x].low : foodBits[x].high) |= uint64_t{1} << (y & 63);
     return cell;
 }
 

@@ -60,9 +60,9 @@ public:
     // Adds one fresh single-unit cell at an in-world cell without food; no
     // random draw. Returns the new record, or nullptr if the cell is refused.
     FoodCell* AddFoodCell(int32_t x, int32_t y);
-    // True when some cell of [x0, x1] x [y0, y1] (clipped to the world) may
-    // hold food: a coarse test on per-region counts, never a false "no".
-    bool MayHoldFood(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const;
+    // True when some cell of [x0, x1] x [y0, y1] (clipped to the world)
+    // holds food.
+    bool AnyFoodIn(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const;
 
     // Fields in declaration order. Plain data: the Food Control dialog reads
     // and writes the parameters (under the simulation's state lock); foodCount,
@@ -90,14 +90,16 @@ public:
     ListTemplate<FoodCell> foodCells;
     int32_t indexGrid[kGridCells];          // -1 or the slot of the cell's FoodCell
 
-    // Food cells per 8 x 8 region of the grid, kept by AddFoodCell and
-    // TakeFood: a search whose whole reach holds no food can skip its probes.
-    // regionRows has, per region row rx, bit ry set while region (rx, ry)
-    // holds food, so that a search's test is a few ORs of masks.
-    static constexpr int32_t kRegionShift = 3;
-    static constexpr int32_t kRegionsPerSide = kGridSide >> kRegionShift;
-    int32_t regionFood[kRegionsPerSide * kRegionsPerSide];
-    uint32_t regionRows[kRegionsPerSide];
+    // The food cells as bits, kept by AddFoodCell and TakeFood: bit y of
+    // foodBits[x] is set while cell (x, y) holds food. A search whose whole
+    // reach holds no food skips its probes, and testing the reach is a few
+    // masks per row (about half of the searches that get near food have none
+    // in their reach).
+    struct FoodRow {
+        uint64_t low;   // y 0 .. 63
+        uint64_t high;  // y 64 .. 127
+    };
+    FoodRow foodBits[kGridSide];
 
 private:
     // cos and sin of a search probe's angle for each of the 32768 values of

@@ -1,5 +1,5 @@
 // The gatherers' food search: twenty random probes around an ant, and the
-// coarse region test that lets a search with no food in reach skip them.
+// test that lets a search with no food in reach skip them.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -33,18 +33,20 @@ GridPoint FoodField::ProbeOffset(int32_t angleDraw, int32_t distanceDraw, int32_
                      GeometryUtil::RoundDouble(direction.sine * distance)};
 }
 
-bool FoodField::MayHoldFood(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const {
+bool FoodField::AnyFoodIn(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const {
     x0 = std::max(x0, 0);
     y0 = std::max(y0, 0);
     x1 = std::min(x1, width - 1);
     y1 = std::min(y1, height - 1);
     if (x0 > x1 || y0 > y1) return false;
-    const int32_t ry0 = y0 >> kRegionShift;
-    const int32_t ry1 = y1 >> kRegionShift;
-    const uint32_t columns = (2u << ry1) - (1u << ry0);  // bits ry0 .. ry1
-    uint32_t rows = 0;
-    for (int32_t rx = x0 >> kRegionShift; rx <= (x1 >> kRegionShift); ++rx) rows |= regionRows[rx];
-    return (rows & columns) != 0;
+    // Bits y0 .. y1 of the 128-bit row, as its two halves.
+    auto bitsFrom = [](int32_t y) { return y >= 64 ? 0u : ~uint64_t{0} << y; };
+    auto bitsTo = [](int32_t y) { return y >= 63 ? ~uint64_t{0} : (uint64_t{2} << y) - 1u; };
+    const uint64_t low = bitsFrom(y0) & bitsTo(y1);
+    const uint64_t high = bitsFrom(std::max(y0 - 64, 0)) & (y1 >= 64 ? bitsTo(y1 - 64) : 0u);
+    uint64_t found = 0;
+    for (int32_t x = x0; x <= x1; ++x) found |= (foodBits[x].low & low) | (foodBits[x].high & high);
+    return found != 0;
 }
 
 bool FoodField::FindFoodNear(int32_t x, int32_t y, int32_t radius, GridPoint& point) {
@@ -56,8 +58,8 @@ bool FoodField::FindFoodNear(int32_t x, int32_t y, int32_t radius, GridPoint& po
     auto clampToGrid = [](int64_t v) {
         return static_cast<int32_t>(std::clamp<int64_t>(v, -1, kGridSide));
     };
-    if (!MayHoldFood(clampToGrid(x - reach), clampToGrid(y - reach), clampToGrid(x + reach),
-                     clampToGrid(y + reach))) {
+    if (!AnyFoodIn(clampToGrid(x - reach), clampToGrid(y - reach), clampToGrid(x + reach),
+                   clampToGrid(y + reach))) {
         random->Discard(2 * kProbes);
         return false;
     }

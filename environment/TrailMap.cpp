@@ -67,8 +67,9 @@ int32_t TrailMap::Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag) {
         cell->slot = slot;
         entry = slot;
         if (liveEnd == kLiveCapacity) {
-            std::memmove(liveSlots, liveSlots + liveBegin, sizeof(uint32_t) * (liveEnd - liveBegin));
-            liveEnd -= liveBegin;
+            const int32_t live = liveEnd - liveBegin;
+            std::memmove(liveSlots, liveSlots + liveBegin, sizeof(uint32_t) * live);
+            liveEnd = live;
             liveBegin = 0;
         }
         liveSlots[liveEnd++] = static_cast<uint32_t>(slot);  // the newest cell, as in the list

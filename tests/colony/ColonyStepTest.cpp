@@ -201,7 +201,8 @@ TEST_F(ColonyTest, PlacementFollowsTheDescribedDraws) {
         colony->SetWorldSize(side, side);
         const GridPoint home{side / 2, side / 2};
         RandomSource copy = random;
-        const std::vector<GridPoint> expected = DescribedPlacement(copy, side, home, 400, 0.0f, 30);
+        const std::vector<GridPoint> expected =
+            DescribedPlacement(copy, side, home, 400, 0.0f, 30);
         colony->CreateAnts(home, 400);
         ASSERT_EQ(colony->population, 400) << side;
         EXPECT_EQ(random.State(), copy.State()) << side << ": the same draws";

@@ -196,11 +196,11 @@ TEST_F(FoodFieldTest, FindFoodNearIgnoresProbesOutsideTheWorld) {
     }
 }
 
-// The food search skips its probes when MayHoldFood says no, so a "no" for a
-// rectangle that holds food would lose finds. Checked against a scan of the
-// grid while cells come and go (regions emptied and refilled), for
-// rectangles that cross region borders, stick out of the world or are empty.
-TEST_F(FoodFieldTest, MayHoldFoodNeverMissesFoodAndSeesEmptyRegions) {
+// The food search skips its probes when AnyFoodIn says no. Checked against a
+// scan of the grid while cells come and go (also in both halves of a row's
+// bits and across them), for boxes that stick out of the world, lie wholly
+// outside it, or are empty.
+TEST_F(FoodFieldTest, AnyFoodInAgreesWithTheGrid) {
     MakeEmpty(100, 90);
     RandomSource draws(99u);
     auto anyFood = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
@@ -225,22 +225,31 @@ TEST_F(FoodFieldTest, MayHoldFoodNeverMissesFoodAndSeesEmptyRegions) {
             const int32_t x = draws.Next() % 130 - 15;
             const int32_t y = draws.Next() % 120 - 15;
             const int32_t reach = draws.Next() % 12;
-            const bool food = anyFood(x - reach, y - reach, x + reach, y + reach);
-            const bool may = field->MayHoldFood(x - reach, y - reach, x + reach, y + reach);
-            if (food) {
-                ASSERT_TRUE(may) << x << "," << y << " reach " << reach;
-            }
-            // A "yes" comes only from an 8 x 8 region that holds food and
-            // overlaps the rectangle.
-            const int32_t r0x = std::max(x - reach, 0) & ~7;
-            const int32_t r0y = std::max(y - reach, 0) & ~7;
-            if (may) {
-                ASSERT_TRUE(anyFood(r0x, r0y, (x + reach) | 7, (y + reach) | 7));
-            }
+            ASSERT_EQ(field->AnyFoodIn(x - reach, y - reach, x + reach, y + reach),
+                      anyFood(x - reach, y - reach, x + reach, y + reach))
+                << x << "," << y << " reach " << reach;
         }
     }
-    EXPECT_FALSE(field->MayHoldFood(-20, -20, -1, -1));   // wholly outside
-    EXPECT_FALSE(field->MayHoldFood(10, 10, 9, 40));       // empty rectangle
+    const struct {
+        int32_t x0, y0, x1, y1;
+    } boxes[] = {{-20, -20, -1, -1}, {10, 10, 9, 40}, {0, 0, 99, 89}, {0, 60, 99, 70},
+                 {5, 0, 5, 89},      {0, 63, 99, 64}, {50, 64, 60, 89}, {0, 0, 99, 63}};
+    for (const auto& b : boxes) {
+        EXPECT_EQ(field->AnyFoodIn(b.x0, b.y0, b.x1, b.y1), anyFood(b.x0, b.y0, b.x1, b.y1))
+            << b.x0 << "," << b.y0 << " .. " << b.x1 << "," << b.y1;
+    }
+    // One cell on each side of the row halves' border.
+    MakeEmpty();
+    Put(7, 63);
+    Put(9, 64);
+    EXPECT_TRUE(field->AnyFoodIn(7, 63, 7, 63));
+    EXPECT_FALSE(field->AnyFoodIn(7, 64, 7, 127));
+    EXPECT_TRUE(field->AnyFoodIn(9, 64, 9, 64));
+    EXPECT_FALSE(field->AnyFoodIn(9, 0, 9, 63));
+    EXPECT_TRUE(field->AnyFoodIn(0, 0, 127, 127));
+    field->TakeFood(7, 63);
+    field->TakeFood(9, 64);
+    EXPECT_FALSE(field->AnyFoodIn(0, 0, 127, 127));
     ExpectConsistent();
 }
 
