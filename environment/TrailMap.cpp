@@ -68,11 +68,12 @@ int32_t TrailMap::Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag) {
         entry = slot;
         if (liveEnd == kLiveCapacity) {
             const int32_t live = liveEnd - liveBegin;
-            std::memmove(liveSlots, liveSlots + liveBegin, sizeof(uint32_t) * live);
+            std::memmove(liveCells, liveCells + liveBegin, sizeof(uint32_t) * live);
             liveEnd = live;
             liveBegin = 0;
         }
-        liveSlots[liveEnd++] = static_cast<uint32_t>(slot);  // the newest cell, as in the list
+        // The newest cell, as in the list.
+        liveCells[liveEnd++] = static_cast<uint32_t>(slot) * sizeof(TrailCell);
         return tag;
     }
     TrailCell& cell = trailCells.At(entry);
@@ -91,25 +92,25 @@ void TrailMap::Evaporate() {
     // the walk goes; the write position never passes the read position, and
     // a removed cell's entry is overwritten by the next survivor or left
     // below the new beginning.
-    // Slots are kept unsigned (no sign extension in the address), and the
+    // Byte offsets make each record's address a single addition, and the
     // rare removal is marked unlikely so that the common path runs straight.
-    TrailCell* const cells = &trailCells.At(0);
-    uint32_t* const first = liveSlots + liveBegin;
-    uint32_t* read = liveSlots + liveEnd;
+    char* const storage = reinterpret_cast<char*>(&trailCells.At(0));
+    uint32_t* const first = liveCells + liveBegin;
+    uint32_t* read = liveCells + liveEnd;
     uint32_t* write = read;
     while (read != first) {
-        const uint32_t slot = *--read;
-        TrailCell& cell = cells[slot];
+        const uint32_t offset = *--read;
+        TrailCell& cell = *reinterpret_cast<TrailCell*>(storage + offset);
         const int32_t left = cell.intensity - 1;
         cell.intensity = left;
-        write[-1] = slot;
-        write -= left > 0;
+        *--write = offset;
+        write += left <= 0;  // a spent cell's entry is overwritten or left below
         if (__builtin_expect(left <= 0, 0)) {
             indexGrid[GridIndex(cell.x, cell.y)] = -1;
-            trailCells.Remove(static_cast<int32_t>(slot));
+            trailCells.Remove(cell.slot);
         }
     }
-    liveBegin = static_cast<int32_t>(write - liveSlots);
+    liveBegin = static_cast<int32_t>(write - liveCells);
 }
 
 bool TrailMap::ChooseStep(int32_t x, int32_t y, int32_t referenceX, int32_t referenceY,

@@ -52,19 +52,20 @@ public:
 private:
     RandomSource* random;  // not owned
 
-    // The slots of the live cells in the list's order, oldest first: the
-    // list's own chain, kept as a compact array. Evaporation runs over every
-    // live cell each step; reading this array instead of following the
+    // The live cells in the list's order, oldest first: the list's own
+    // chain, kept as a compact array of the records' byte offsets in the
+    // list's storage (a slot times sizeof(TrailCell)). Evaporation runs over
+    // every live cell each step; reading this array instead of following the
     // list's links lets that pass stream. The order is the list's exactly:
     // evaporation frees slots in walking order, and that order decides which
     // slot the next new cell takes.
-    // The live part is liveSlots[liveBegin, liveEnd). Evaporation packs the
+    // The live part is liveCells[liveBegin, liveEnd). Evaporation packs the
     // survivors against liveEnd, so liveBegin moves up; new cells go at
     // liveEnd, and only when that reaches the end is the live part moved
     // back to the front. At most one cell per grid cell is alive, so the
     // array is never more than half full.
     static constexpr int32_t kLiveCapacity = 2 * kGridCells;
-    uint32_t liveSlots[kLiveCapacity];
+    uint32_t liveCells[kLiveCapacity];
     int32_t liveBegin = 0;
     int32_t liveEnd = 0;
 };
