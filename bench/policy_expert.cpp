@@ -68,10 +68,10 @@ bool WriteRules(const RulesFolder& folder, const char* text, size_t length) {
 
 const PassFacts kFacts{"high", "stable", "high", "low", "stable", "low"};
 
-// The engine process's pass: request, the rules, the listing back.
-void BM_EngineRoundTrip(benchmark::State& state) {
+// One engine process loaded with text, then passes timed round trip by round trip.
+void EngineRoundTrips(benchmark::State& state, const char* text, size_t length) {
     RulesFolder folder;
-    if (!WriteRules(folder, kRuleBaseText, kRuleBaseLength)) {
+    if (!WriteRules(folder, text, length)) {
         state.SkipWithError("cannot write the rule base");
         return;
     }
@@ -85,28 +85,20 @@ void BM_EngineRoundTrip(benchmark::State& state) {
         benchmark::DoNotOptimize(engine.listingLength);
     }
 }
+
+// The engine process's pass: request, the rules, the listing back.
+void BM_EngineRoundTrip(benchmark::State& state) {
+    EngineRoundTrips(state, kRuleBaseText, kRuleBaseLength);
+}
 BENCHMARK(BM_EngineRoundTrip);
 
 // The same over templates without rules: what the conversation costs.
 void BM_EngineRoundTripNoRules(benchmark::State& state) {
-    RulesFolder folder;
     const char text[] =
         "(deftemplate world (slot food_supply) (slot change_FS))\n"
         "(deftemplate colony (slot food_reserves) (slot population) (slot change_FR)"
         " (slot num_gathering_ants))\n";
-    if (!WriteRules(folder, text, sizeof text - 1)) {
-        state.SkipWithError("cannot write the rule base");
-        return;
-    }
-    EngineProcess engine;
-    if (engine.Load(folder.File().c_str()) != LoadResult::Loaded) {
-        state.SkipWithError(engine.Problem());
-        return;
-    }
-    for (auto _ : state) {
-        if (engine.Pass(kFacts) != PassResult::Listed) state.SkipWithError(engine.Problem());
-        benchmark::DoNotOptimize(engine.listingLength);
-    }
+    EngineRoundTrips(state, text, sizeof text - 1);
 }
 BENCHMARK(BM_EngineRoundTripNoRules);
 
