@@ -33,7 +33,7 @@ struct PackedWorld {
             ant->pos = {i / 128, i % 128};
             ant->role = roles[i % 6];
             ant->wandererCarrying = (i % 12) == 0;
-            colony.occupancy[GridIndex(ant->pos.x, ant->pos.y)] = slot;
+            colony.Seat(*ant);
         }
         colony.population = kAnts;
         for (int32_t x = 0; x < 128; ++x) {

@@ -44,7 +44,7 @@ int32_t Colony::PlaceAnts(int32_t n, float startRadius, int32_t tries) {
             const double radians = static_cast<double>(a) * kPlacementPi / 180.0;
             const int32_t x = GeometryUtil::RoundDouble(std::cos(radians) * d + home.x);
             const int32_t y = GeometryUtil::RoundDouble(std::sin(radians) * d + home.y);
-            if (InWorld(x, y) && occupancy[GridIndex(x, y)] == -1) {
+            if (InWorld(x, y) && OccupantAt(x, y) == -1) {
                 int32_t slot = 0;
                 Ant* ant = ants.Add(slot);
                 if (ant == nullptr) return placed;  // cannot happen: the grid holds fewer ants
@@ -54,7 +54,7 @@ int32_t Colony::PlaceAnts(int32_t n, float startRadius, int32_t tries) {
                 ant->pos = GridPoint{x, y};
                 ant->role = Meandering;
                 ant->lastMoved = 0;
-                occupancy[GridIndex(x, y)] = slot;
+                Seat(*ant);
                 ++placed;
                 if (ants.Count() >= worldCells) break;
             } else {
@@ -83,7 +83,7 @@ void Colony::RemoveMeanderers(int32_t k) {
         const int32_t slot = s;
         s = ants.Older(s);  // read before the ant may be removed
         if (ant.role != Meandering) continue;
-        occupancy[GridIndex(ant.pos.x, ant.pos.y)] = -1;
+        Vacate(ant.pos.x, ant.pos.y);
         ants.Remove(slot);
         --k;
         --population;

@@ -13,14 +13,14 @@ constexpr double kNestPi = 3.1415926535;
 
 Colony::Colony(RandomSource& randomSource) : trails(randomSource), random(&randomSource) {
     foodReserves = initialFoodReserves;
-    for (int32_t i = 0; i < kGridCells; ++i) occupancy[i] = -1;
+    for (int32_t i = 0; i < kGridCells; ++i) occupancy[i] = Occupant{};
     Reset();
 }
 
 void Colony::Reset() {
     population = 0;
     for (int32_t x = 0; x < width; ++x) {
-        for (int32_t y = 0; y < height; ++y) occupancy[GridIndex(x, y)] = -1;
+        for (int32_t y = 0; y < height; ++y) Vacate(x, y);
     }
     ants.Clear();
     wanderers = 0;

@@ -6,7 +6,8 @@
 //
 // Invariants (after every Step and every placement):
 // - every ant stands inside width x height and occupancy at its pos holds its
-//   slot; every other in-world cell holds -1; two ants never share a cell;
+//   slot and its lastMoved; every other in-world cell holds slot -1; two ants
+//   never share a cell;
 // - population equals the number of ants in the list;
 // - the five role counters equal the number of ants in their roles (every
 //   role change moves one unit; Recount re-establishes them periodically).
@@ -23,6 +24,16 @@
 #include "foundation/GridPoint.h"
 #include "foundation/RandomSource.h"
 #include "environment/TrailMap.h"
+
+// One cell of the occupancy grid. A move asks of the cell it steps onto who
+// stands there and whether that ant has already moved in this step; keeping
+// the occupant's move stamp beside its slot answers both with one read of the
+// grid, instead of a second, dependent read of a record somewhere in the ant
+// list (in a crowded world that fetch decided the cost of the whole step).
+struct Occupant {
+    int32_t slot = -1;    // the ant on the cell, or -1
+    int32_t movedAt = 0;  // that ant's lastMoved; meaningless while slot is -1
+};
 
 class Colony {
 public:
@@ -42,6 +53,12 @@ public:
     bool InWorld(int32_t x, int32_t y) const {
         return x >= 0 && x < width && y >= 0 && y < height;
     }
+    // The slot of the ant on (x, y), or -1. (x, y) must lie in the grid.
+    int32_t OccupantAt(int32_t x, int32_t y) const { return occupancy[GridIndex(x, y)].slot; }
+    // Puts the ant on the grid at its pos, with its current lastMoved: call
+    // it after setting either field other than by a move.
+    void Seat(const Ant& ant) { occupancy[GridIndex(ant.pos.x, ant.pos.y)] = {ant.slot, ant.lastMoved}; }
+    void Vacate(int32_t x, int32_t y) { occupancy[GridIndex(x, y)].slot = -1; }
     // Moves the ant to (x, y) if that cell is in the world and free, or swaps
     // it with the cell's occupant unless that one already moved with this
     // stamp. True when the ant moved (or swapped); stamps both ants.
@@ -107,7 +124,9 @@ public:
     float meanderingShare = 60.0f;
     int32_t meanderers = 0;
     int32_t returners = 0;
-    int32_t occupancy[kGridCells];  // -1 or the slot of the ant on the cell
+    // Written only through MoveOrStay, Seat and Vacate, which keep each
+    // cell's movedAt equal to its ant's lastMoved.
+    Occupant occupancy[kGridCells];
     ListTemplate<Ant> ants;
 
     // The meander step's cumulative thresholds for an ant at offset (dx, dy)
@@ -161,6 +180,7 @@ private:
     void SetRole(Ant& ant, int32_t role);  // moves one unit between counters
     void RemoveMeanderers(int32_t k);      // youngest first
     RandomSource* random;                  // not owned
+    Ant scratch;  // takes a displaced ant's writes when no ant is displaced
 };
 
 namespace colonydetail {
@@ -183,26 +203,34 @@ inline bool Colony::MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, A
     // around again; this also covers a second move onto the ant's own cell in
     // one step). In a crowded world the outcome is a coin toss, so every case
     // makes the same writes with the values selected; a refused move writes
-    // back what was there. A free cell's stand-in occupant is the ant itself:
-    // what is written to it as the occupant is overwritten as the ant.
+    // back what was there. The occupant's record is only ever written, never
+    // read (the grid knows its stamp), and only a swap writes it: otherwise
+    // the same writes land on a scratch record, so a free or refused move
+    // touches no far record at all.
     const GridPoint origin = ant.pos;
     const int32_t from = GridIndex(origin.x, origin.y);
     const int32_t target = GridIndex(x, y);
-    const int32_t other = occupancy[target];
-    const int32_t vacant = -static_cast<int32_t>(other == -1);  // all ones when free
-    Ant& occupant = ants.At(Pick(vacant, ant.slot, other));
-    const int32_t keep = -static_cast<int32_t>(stay | (~vacant & (occupant.lastMoved == stamp)));
+    const Occupant there = occupancy[target];
+    const int32_t vacant = -static_cast<int32_t>(there.slot == -1);  // all ones when free
+    const int32_t keep = -static_cast<int32_t>(stay | (~vacant & (there.movedAt == stamp)));
+    const int32_t swap = ~vacant & ~keep;
+    const int32_t oldStamp = ant.lastMoved;
 
-    // The occupant first: it may be the ant itself.
-    occupant.pos.x = Pick(keep, occupant.pos.x, origin.x);
-    occupant.pos.y = Pick(keep, occupant.pos.y, origin.y);
-    occupant.lastMoved = Pick(keep, occupant.lastMoved, stamp);
+    // The occupant first: on a move onto the ant's own cell it is the ant.
+    const uintptr_t occupantAddress = reinterpret_cast<uintptr_t>(&ants.At(there.slot & ~vacant));
+    const uintptr_t wide = static_cast<uintptr_t>(static_cast<intptr_t>(swap));
+    Ant& displaced = *reinterpret_cast<Ant*>((occupantAddress & wide) |
+                                             (reinterpret_cast<uintptr_t>(&scratch) & ~wide));
+    displaced.pos = origin;
+    displaced.lastMoved = stamp;
     ant.pos.x = Pick(keep, origin.x, x);
     ant.pos.y = Pick(keep, origin.y, y);
-    ant.lastMoved = Pick(keep, ant.lastMoved, stamp);
+    ant.lastMoved = Pick(keep, oldStamp, stamp);
     ant.blockedSteps &= keep;
-    // The origin first: it is the target when the ant moves onto its own cell.
-    occupancy[from] = Pick(keep, ant.slot, other);
-    occupancy[target] = Pick(keep, other, ant.slot);
+    // The origin first: it is the target when the ant moves onto its own
+    // cell. A refused move writes back what both cells held; a move onto a
+    // free cell leaves the origin with slot -1 (its stamp then means nothing).
+    occupancy[from] = Occupant{Pick(keep, ant.slot, there.slot), Pick(keep, oldStamp, stamp)};
+    occupancy[target] = Occupant{Pick(keep, there.slot, ant.slot), Pick(keep, there.movedAt, stamp)};
     return keep == 0;
 }

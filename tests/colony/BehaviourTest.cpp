@@ -26,7 +26,7 @@ TEST_F(ColonyTest, MeanderEastOfTheNestFollowsTheThresholds) {
 TEST_F(ColonyTest, MeanderSkipsAnAntAlreadyMovedAndTreatsHomeAsEast) {
     Ant& moved = PutAnt(70, 64, Meandering);
     colony->stepCount = 5;
-    moved.lastMoved = 5;
+    MarkMoved(moved, 5);
     const uint32_t before = random.State();
     colony->Meander(moved);
     EXPECT_EQ(moved.pos, (GridPoint{70, 64}));
@@ -73,7 +73,7 @@ TEST_F(ColonyTest, CarryingWandererLaysTrailOnlyWhenItMoves) {
     Ant& ant = PutAnt(80, 64, Wandering);
     ant.wandererCarrying = true;
     ant.wanderTrailTag = 4;
-    PutAnt(79, 64, Meandering).lastMoved = 1;  // blocks the only way home
+    MarkMoved(PutAnt(79, 64, Meandering), 1);  // blocks the only way home
     colony->stepCount = 1;
     colony->Wander(ant);
     EXPECT_EQ(ant.pos, (GridPoint{80, 64}));
@@ -210,7 +210,7 @@ TEST_F(ColonyTest, GathererOnAVanishedTargetTurnsWandererOnce) {
 
 TEST_F(ColonyTest, ReturningAntsWalkHomeAndOnlyClearersWeakenTrail) {
     Ant& clearer = PutAnt(80, 64, ReturnClearingTrail);
-    PutAnt(79, 64, Meandering).lastMoved = 1;  // blocks the way home
+    MarkMoved(PutAnt(79, 64, Meandering), 1);  // blocks the way home
     colony->stepCount = 1;
     colony->ReturnHome(clearer);
     EXPECT_EQ(clearer.pos, (GridPoint{80, 64})) << "the move is refused";
@@ -247,8 +247,8 @@ TEST_F(ColonyTest, MeanderFollowsAChangedPull) {
     colony->meanderPull = 1.0f;
     colony->stepCount = 2;
     ant.pos = GridPoint{70, 64};
-    colony->occupancy[GridIndex(71, 64)] = -1;
-    colony->occupancy[GridIndex(70, 64)] = ant.slot;
+    colony->Vacate(71, 64);
+    colony->Seat(ant);
     random.Seed(seed);
     colony->Meander(ant);
     EXPECT_EQ(ant.pos, (GridPoint{69, 64}));
@@ -289,9 +289,9 @@ TEST_F(ColonyTest, MeanderStepMatchesTheFloatThresholdsForEveryDraw) {
                 if (v < 0 || v > RandomSource::kMax) continue;
                 const float r = static_cast<float>(v / 32767.0);
                 const int32_t expected = r < t.t1 ? 0 : (r < t.t2 ? 1 : (r < t.t3 ? 2 : 3));
-                colony->occupancy[GridIndex(ant.pos.x, ant.pos.y)] = -1;
+                colony->Vacate(ant.pos.x, ant.pos.y);
                 ant.pos = at;
-                colony->occupancy[GridIndex(at.x, at.y)] = ant.slot;
+                colony->Seat(ant);
                 colony->stepCount = ++stamp;
                 testrandom::SetNextDraw(random, v);
                 colony->Meander(ant);
@@ -336,9 +336,9 @@ TEST_F(ColonyTest, MeanderTableFilledOncePerPullWhateverThePull) {
             if (std::isnan(c.pull)) {
                 ASSERT_EQ(expected, 3);
             }
-            fresh->occupancy[GridIndex(ant.pos.x, ant.pos.y)] = -1;
+            fresh->Vacate(ant.pos.x, ant.pos.y);
             ant.pos = at;
-            fresh->occupancy[GridIndex(at.x, at.y)] = slot;
+            fresh->Seat(ant);
             ++fresh->stepCount;
             testrandom::SetNextDraw(random, v);
             fresh->Meander(ant);

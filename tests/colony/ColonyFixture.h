@@ -42,7 +42,7 @@ protected:
         ant->pos = GridPoint{x, y};
         ant->role = role;
         ant->lastMoved = 0;
-        colony->occupancy[GridIndex(x, y)] = slot;
+        colony->Seat(*ant);
         ++colony->population;
         switch (role) {
             case Wandering: ++colony->wanderers; break;
@@ -54,10 +54,17 @@ protected:
         return *ant;
     }
 
+    // Stamps the ant as moved in the given step, as a move would (the grid
+    // keeps a copy of the stamp).
+    void MarkMoved(Ant& ant, int32_t step) {
+        ant.lastMoved = step;
+        colony->Seat(ant);
+    }
+
     // Adds one food cell at (x, y) without random draws.
     void PutFood(int32_t x, int32_t y) { ASSERT_NE(food->AddFoodCell(x, y), nullptr); }
 
-    int32_t At(int32_t x, int32_t y) const { return colony->occupancy[GridIndex(x, y)]; }
+    int32_t At(int32_t x, int32_t y) const { return colony->OccupantAt(x, y); }
 
     RandomSource random;
     std::unique_ptr<FoodField> food;

@@ -11,13 +11,15 @@ inline std::string BrokenInvariant(const Colony& c) {
     for (int32_t s = c.ants.Newest(); s != -1; s = c.ants.Older(s)) {
         const Ant& ant = c.ants.At(s);
         if (!c.InWorld(ant.pos.x, ant.pos.y)) return "ant outside the world";
-        if (c.occupancy[GridIndex(ant.pos.x, ant.pos.y)] != s) return "grid does not name the ant";
+        const Occupant& cell = c.occupancy[GridIndex(ant.pos.x, ant.pos.y)];
+        if (cell.slot != s) return "grid does not name the ant";
+        if (cell.movedAt != ant.lastMoved) return "grid holds a stale move stamp";
         ++tally[ant.role];
         ++listed;
     }
     int32_t occupied = 0;
     for (int32_t x = 0; x < c.width; ++x) {
-        for (int32_t y = 0; y < c.height; ++y) occupied += c.occupancy[GridIndex(x, y)] != -1;
+        for (int32_t y = 0; y < c.height; ++y) occupied += c.OccupantAt(x, y) != -1;
     }
     if (occupied != listed) return "grid holds stale slots";
     if (listed != c.population) return "population differs from the list";

@@ -15,7 +15,7 @@ TEST_F(ColonyTest, NewColonyHasDefaultsAndAnEmptyGrid) {
     EXPECT_EQ(c->population, 0);
     EXPECT_EQ(c->ants.Count(), 0);
     EXPECT_EQ(c->foodSupply, 1000);
-    for (int32_t i = 0; i < kGridCells; ++i) ASSERT_EQ(c->occupancy[i], -1);
+    for (int32_t i = 0; i < kGridCells; ++i) ASSERT_EQ(c->occupancy[i].slot, -1);
     EXPECT_EQ(fresh.State(), 1u) << "building a colony draws no random number";
 }
 
@@ -45,12 +45,12 @@ TEST_F(ColonyTest, MoveAntSwapsOnlyWithAnAntThatHasNotMovedThisStep) {
     Ant& b = PutAnt(5, 6, Gathering);
     a.blockedSteps = 3;
     b.blockedSteps = 3;
-    b.lastMoved = 9;  // b already moved in step 9
+    MarkMoved(b, 9);  // b already moved in step 9
     EXPECT_FALSE(colony->MoveAnt(5, 6, 9, a));
     EXPECT_EQ(a.pos, (GridPoint{5, 5}));
     EXPECT_EQ(a.lastMoved, 0);
 
-    b.lastMoved = 8;  // in step 10 b has not moved yet: the two trade places
+    MarkMoved(b, 8);  // in step 10 b has not moved yet: the two trade places
     EXPECT_TRUE(colony->MoveAnt(5, 6, 10, a));
     EXPECT_EQ(a.pos, (GridPoint{5, 6}));
     EXPECT_EQ(b.pos, (GridPoint{5, 5}));
@@ -103,7 +103,7 @@ TEST_F(ColonyTest, AReusedSlotKeepsThePreviousOccupantsValues) {
     old.wandererCarrying = true;
     old.weakSteps = 3;
     const int32_t slot = old.slot;
-    colony->occupancy[GridIndex(2, 2)] = -1;
+    colony->Vacate(2, 2);
     colony->ants.Remove(slot);
 
     // A birth takes the freed slot back and sets only slot, pos, role, lastMoved.
