@@ -13,8 +13,6 @@ constexpr float kLegPi = 3.1415927f;         // random leg angles
 constexpr int32_t kGiveUpReturnTimer = 50;
 constexpr int32_t kGiveUpBlockedSteps = 5;
 constexpr int32_t kGiveUpWeakSteps = 5;
-// Returning ants arrive this much farther out than the nest radius.
-constexpr float kReturnArrivalMargin = 2.0f;
 // Leg planning repeats only while it yields zero-length legs; with sane
 // parameters that ends within a few tries. The bound keeps a degenerate
 // setting (no wander distance, no wall push) from hanging the step.
@@ -136,7 +134,7 @@ void Colony::Wander(Ant& ant) {
     if (ant.wandererCarrying) {
         const float dx = static_cast<float>(home.x - ant.pos.x);
         const float dy = static_cast<float>(home.y - ant.pos.y);
-        if (DistanceHome(ant.pos) < NestRadius()) {
+        if (InsideNest(ant.pos)) {
             ant.wandererCarrying = false;
             ant.wanderTrailTag = 0;
             foodReserves += 1.0f;
@@ -183,7 +181,7 @@ void Colony::Wander(Ant& ant) {
         }
 
         // Plan a new leg.
-        if (DistanceHome(ant.pos) < NestRadius() && population > 0 &&
+        if (InsideNest(ant.pos) && population > 0 &&
             static_cast<float>(100 * wanderers / population) > wanderingShare) {
             SetRole(ant, Meandering);
             return;
@@ -213,7 +211,7 @@ void Colony::Gather(Ant& ant) {
     if (ant.gathererCarrying) {
         const float dx = static_cast<float>(home.x - ant.pos.x);
         const float dy = static_cast<float>(home.y - ant.pos.y);
-        if (DistanceHome(ant.pos) < NestRadius()) {
+        if (InsideNest(ant.pos)) {
             foodReserves += 1.0f;
             ++ant.gatherTrailTag;
             ant.gatherTrailTag = trails.Deposit(ant.pos.x, ant.pos.y, gathererTrailIntensity, ant.gatherTrailTag);
@@ -296,7 +294,7 @@ void Colony::Gather(Ant& ant) {
 void Colony::ReturnHome(Ant& ant) {
     const float dx = static_cast<float>(home.x - ant.pos.x);
     const float dy = static_cast<float>(home.y - ant.pos.y);
-    if (DistanceHome(ant.pos) < NestRadius() + kReturnArrivalMargin) {
+    if (ArrivedHome(ant.pos)) {
         SetRole(ant, Meandering);
         return;
     }

@@ -55,11 +55,7 @@ float Colony::RolePercent(int32_t count) const {
     return static_cast<float>(100.0 * count / population);
 }
 
-float Colony::DistanceHome(GridPoint p) const {
-    const float dx = static_cast<float>(home.x - p.x);
-    const float dy = static_cast<float>(home.y - p.y);
-    return std::sqrt(dx * dx + dy * dy);
-}
+float Colony::DistanceHome(GridPoint p) const { return RadiusSquares::Distance(home, p); }
 
 GridPoint Colony::StepToward(GridPoint from, float dx, float dy) {
     const float ax = GeometryUtil::AbsFloat(dx);
@@ -92,7 +88,9 @@ void Colony::SetRole(Ant& ant, int32_t role) {
 
 void Colony::Step() {
     ++stepCount;
-    const float nestRadius = NestRadius();
+    // The radius as it stands when the step begins, for every meandering
+    // ant of the step (later role changes do not move it).
+    const RadiusSquares nest = RadiusSquares::For(NestRadius());
     trails.Evaporate();
 
     // The percentages are refreshed only at the points below; later ants of
@@ -123,7 +121,7 @@ void Colony::Step() {
         switch (ant->role) {
             case Meandering:
                 if (pM > meanderingShare) {
-                    if (DistanceHome(ant->pos) > nestRadius) {
+                    if (nest.Above(home, ant->pos)) {
                         const bool onTrail = trails.IntensityAt(ant->pos.x, ant->pos.y) != 0;
                         if (onTrail && pG < gatheringShare) {
                             SetRole(*ant, Gathering);

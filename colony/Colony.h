@@ -18,6 +18,7 @@
 #include <cstring>
 
 #include "colony/Ant.h"
+#include "colony/RadiusSquares.h"
 #include "foundation/ListTemplate.h"
 #include "environment/FoodField.h"
 #include "foundation/GeometryUtil.h"
@@ -66,6 +67,18 @@ public:
         return MoveOrStay(false, x, y, stamp, ant);
     }
     float NestRadius() const;
+    // Returning ants arrive this much farther out than the nest radius.
+    static constexpr float kReturnArrivalMargin = 2.0f;
+    // DistanceHome(p) < NestRadius(), and < NestRadius() + the arrival
+    // margin, for the current role counters (see RadiusSquares).
+    bool InsideNest(GridPoint p) {
+        RefreshNestSquares();
+        return nestSquares.Below(home, p);
+    }
+    bool ArrivedHome(GridPoint p) {
+        RefreshNestSquares();
+        return arrivalSquares.Below(home, p);
+    }
     float RolePercent(int32_t count) const;
     GridPoint StepToward(GridPoint from, float dx, float dy);
     float DistanceHome(GridPoint p) const;
@@ -179,6 +192,18 @@ private:
     bool MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, Ant& ant);
     void SetRole(Ant& ant, int32_t role);  // moves one unit between counters
     void RemoveMeanderers(int32_t k);      // youngest first
+    // The squares are kept for the count the radius was computed from
+    // (meanderers + reproducers + 1), so they are never stale.
+    void RefreshNestSquares() {
+        const int32_t members = meanderers + reproducers + 1;
+        if (members == nestSquaresMembers) return;
+        nestSquaresMembers = members;
+        nestSquares = RadiusSquares::For(NestRadius());
+        arrivalSquares = RadiusSquares::For(NestRadius() + kReturnArrivalMargin);
+    }
+    int32_t nestSquaresMembers = -1;
+    RadiusSquares nestSquares;
+    RadiusSquares arrivalSquares;
     RandomSource* random;                  // not owned
     Ant scratch;  // takes a displaced ant's writes when no ant is displaced
 };
@@ -214,6 +239,9 @@ inline bool Colony::MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, A
     const int32_t vacant = -static_cast<int32_t>(there.slot == -1);  // all ones when free
     const int32_t keep = -static_cast<int32_t>(stay | (~vacant & (there.movedAt == stamp)));
     const int32_t swap = ~vacant & ~keep;
+    // Read before the first write: the displaced ant may be this one, so a
+    // read after it would have to wait for that write.
+    const int32_t slot = ant.slot;
     const int32_t oldStamp = ant.lastMoved;
 
     // The occupant first: on a move onto the ant's own cell it is the ant.
@@ -230,7 +258,7 @@ inline bool Colony::MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, A
     // The origin first: it is the target when the ant moves onto its own
     // cell. A refused move writes back what both cells held; a move onto a
     // free cell leaves the origin with slot -1 (its stamp then means nothing).
-    occupancy[from] = Occupant{Pick(keep, ant.slot, there.slot), Pick(keep, oldStamp, stamp)};
-    occupancy[target] = Occupant{Pick(keep, there.slot, ant.slot), Pick(keep, there.movedAt, stamp)};
+    occupancy[from] = Occupant{Pick(keep, slot, there.slot), Pick(keep, oldStamp, stamp)};
+    occupancy[target] = Occupant{Pick(keep, there.slot, slot), Pick(keep, there.movedAt, stamp)};
     return keep == 0;
 }
