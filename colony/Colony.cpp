@@ -48,12 +48,7 @@ float Colony::NestRadius() const {
     return static_cast<float>(std::sqrt(static_cast<double>(meanderers + reproducers + 1)) / kNestPi);
 }
 
-float Colony::RolePercent(int32_t count) const {
-    // With no ants there is no ant to compare for; answer 0 rather than a
-    // non-finite value.
-    if (population <= 0) return 0.0f;
-    return static_cast<float>(100.0 * count / population);
-}
+float Colony::RolePercent(int32_t count) const { return RolePercentOf(count, population); }
 
 float Colony::DistanceHome(GridPoint p) const { return RadiusSquares::Distance(home, p); }
 
@@ -93,12 +88,18 @@ void Colony::Step() {
     const RadiusSquares nest = RadiusSquares::For(NestRadius());
     trails.Evaporate();
 
-    // The percentages are refreshed only at the points below; later ants of
-    // the same step see the values of the last refresh.
-    float pW = RolePercent(wanderers);
-    float pM = RolePercent(meanderers);
-    float pR = RolePercent(reproducers);
-    float pG = RolePercent(gatherers);
+    // The role percentages are refreshed only at the points below; later
+    // ants of the same step see the values of the last refresh. They are
+    // kept as the counts they come from and compared with the shares
+    // through ShareBounds (the population stays put during the walk).
+    const ShareBounds wandering = ShareBounds::For(wanderingShare, population);
+    const ShareBounds meandering = ShareBounds::For(meanderingShare, population);
+    const ShareBounds reproducing = ShareBounds::For(reproducingShare, population);
+    const ShareBounds gathering = ShareBounds::For(gatheringShare, population);
+    int32_t nW = wanderers;
+    int32_t nM = meanderers;
+    int32_t nR = reproducers;
+    int32_t nG = gatherers;
 
     // Behaviours never add or remove ants, so the walk keeps its own cursor.
     // The records lie scattered in the list and the trail pass has just
@@ -120,24 +121,24 @@ void Colony::Step() {
         // in that role in this same step.
         switch (ant->role) {
             case Meandering:
-                if (pM > meanderingShare) {
+                if (meandering.Above(nM)) {
                     if (nest.Above(home, ant->pos)) {
                         const bool onTrail = trails.IntensityAt(ant->pos.x, ant->pos.y) != 0;
-                        if (onTrail && pG < gatheringShare) {
+                        if (onTrail && gathering.Below(nG)) {
                             SetRole(*ant, Gathering);
                             ant->hasFoodTarget = false;
                         }
-                        if (pW < wanderingShare) {
+                        if (wandering.Below(nW)) {
                             SetRole(*ant, Wandering);
                             ant->returnTimer = returnToBaseTime;
                         }
                         // Refreshed whether or not this ant changed role: the
                         // refresh also picks up role changes made by earlier
                         // ants' behaviours.
-                        pW = RolePercent(wanderers);
-                        pM = RolePercent(meanderers);
-                        pR = RolePercent(reproducers);
-                        pG = RolePercent(gatherers);
+                        nW = wanderers;
+                        nM = meanderers;
+                        nR = reproducers;
+                        nG = gatherers;
                         if (ant->role == Wandering) {
                             Wander(*ant);
                             break;
@@ -146,21 +147,21 @@ void Colony::Step() {
                             Gather(*ant);
                             break;
                         }
-                    } else if (pR < reproducingShare) {
+                    } else if (reproducing.Below(nR)) {
                         SetRole(*ant, Reproducing);
-                        pR = RolePercent(reproducers);
-                        pM = RolePercent(meanderers);
+                        nR = reproducers;
+                        nM = meanderers;
                     }
                 }
                 Meander(*ant);
                 // Made reproducing just now, the ant may at once be one too many.
-                if (ant->role == Reproducing && RolePercent(reproducers) > reproducingShare) {
+                if (ant->role == Reproducing && reproducing.Above(reproducers)) {
                     SetRole(*ant, Meandering);
                 }
                 break;
             case Reproducing:
                 Meander(*ant);
-                if (RolePercent(reproducers) > reproducingShare) SetRole(*ant, Meandering);
+                if (reproducing.Above(reproducers)) SetRole(*ant, Meandering);
                 break;
             case Wandering: Wander(*ant); break;
             case Gathering: Gather(*ant); break;

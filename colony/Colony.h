@@ -19,6 +19,7 @@
 
 #include "colony/Ant.h"
 #include "colony/RadiusSquares.h"
+#include "colony/ShareBounds.h"
 #include "foundation/ListTemplate.h"
 #include "environment/FoodField.h"
 #include "foundation/GeometryUtil.h"
