@@ -1,5 +1,5 @@
-// The ants' behaviours: meandering around the nest, wandering in straight
-// legs, gathering along trails, and walking home.
+// The ants' behaviours other than meandering (colony/Step.cpp): wandering
+// in straight legs, gathering along trails, and walking home.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -7,8 +7,7 @@
 #include "colony/Colony.h"
 
 namespace {
-constexpr double kDegreesPi = 3.1415926535;  // direction of an ant from the nest
-constexpr float kLegPi = 3.1415927f;         // random leg angles
+constexpr float kLegPi = 3.1415927f;  // random leg angles
 // A gatherer that gives up wanders only briefly before heading home.
 constexpr int32_t kGiveUpReturnTimer = 50;
 constexpr int32_t kGiveUpBlockedSteps = 5;
@@ -18,117 +17,6 @@ constexpr int32_t kGiveUpWeakSteps = 5;
 // setting (no wander distance, no wall push) from hanging the step.
 constexpr int32_t kMaxLegPlans = 1000;
 }  // namespace
-
-namespace {
-// theta := atan2(dy, dx) in degrees, stored as a float, moved into [0, 360];
-// an ant on the nest gets 0. Two steps lead back toward the nest and share the
-// pull m; the two that lead away get b each. The quadrant formulas are
-// deliberately not continuous at 90, 180 and 270 degrees.
-Colony::MeanderThresholds ComputeMeanderThresholds(int32_t dx, int32_t dy, float m) {
-    float theta = static_cast<float>(std::atan2(static_cast<double>(dy), static_cast<double>(dx)) *
-                                     180.0 / kDegreesPi);
-    if (theta < 0.0f) theta += 360.0f;
-    const float h = m / 2.0f;
-    const float b = (1.0f - m) / 2.0f;
-    Colony::MeanderThresholds t;
-    if (theta < 90.0f) {
-        const float q = (90.0f - theta) / 90.0f;
-        t.t1 = h * q;
-        t.t2 = t.t1 + b;
-        t.t3 = t.t2 + b;
-    } else if (theta < 180.0f) {
-        const float u = (180.0f - theta) * m / 90.0f;
-        t.t1 = b;
-        t.t2 = t.t1 + m * (1.0f - u);
-        t.t3 = t.t2 + b;
-    } else if (theta < 270.0f) {
-        const float u = (270.0f - theta) * m / 90.0f;
-        t.t1 = b;
-        t.t2 = t.t1 + m * u;
-        t.t3 = t.t2 + m * (1.0f - u);
-    } else {
-        const float u = (360.0f - theta) * m / 90.0f;
-        t.t1 = m * (1.0f - u);
-        t.t2 = t.t1 + b;
-        t.t3 = t.t2 + m * u;
-    }
-    return t;
-}
-
-// The number of draws v (0 .. 32767) whose unit value lies below t. Unit
-// values never fall as v rises, so those draws are exactly v = 0 .. count - 1.
-// A NaN threshold is reached by no draw.
-uint16_t DrawsBelow(float t) {
-    auto unit = [](int32_t v) { return static_cast<float>(v / 32767.0); };
-    if (!(t > unit(0))) return 0;
-    if (t > unit(RandomSource::kMax)) return RandomSource::kMax + 1;
-    // t * 32767 lands within a draw or two of the answer.
-    int32_t count = static_cast<int32_t>(static_cast<double>(t) * 32767.0);
-    if (count < 1) count = 1;
-    if (count > RandomSource::kMax) count = RandomSource::kMax;
-    while (count > 1 && !(unit(count - 1) < t)) --count;
-    while (unit(count) < t) ++count;  // stops by 32767: unit(32767) is not below t
-    return static_cast<uint16_t>(count);
-}
-
-Colony::MeanderCuts MeanderCutsOf(const Colony::MeanderThresholds& t) {
-    // The step compares in turn, so a draw reaches a direction only after
-    // failing every earlier threshold. With each count raised to at least the
-    // one before, the direction is simply how many counts the draw reaches.
-    Colony::MeanderCuts c;
-    c.cut[0] = DrawsBelow(t.t1);
-    c.cut[1] = std::max(c.cut[0], DrawsBelow(t.t2));
-    c.cut[2] = std::max(c.cut[1], DrawsBelow(t.t3));
-    c.unused = 0;
-    return c;
-}
-
-}  // namespace
-
-Colony::MeanderThresholds Colony::MeanderThresholdsAt(int32_t dx, int32_t dy) const {
-    return ComputeMeanderThresholds(dx, dy, meanderPull);
-}
-
-Colony::MeanderCuts Colony::MeanderCutsAt(int32_t dx, int32_t dy) {
-    if (dx < -kOffsetSpan || dx > kOffsetSpan || dy < -kOffsetSpan || dy > kOffsetSpan) {
-        return MeanderCutsOf(MeanderThresholdsAt(dx, dy));  // a nest outside the grid
-    }
-    if (!MeanderTableCurrent()) {
-        for (int32_t x = -kOffsetSpan; x <= kOffsetSpan; ++x) {
-            for (int32_t y = -kOffsetSpan; y <= kOffsetSpan; ++y) {
-                meanderTable[(x + kOffsetSpan) * kOffsetSide + (y + kOffsetSpan)] =
-                    MeanderCutsOf(MeanderThresholdsAt(x, y));
-            }
-        }
-        std::memcpy(&meanderTablePullBits, &meanderPull, sizeof meanderTablePullBits);
-        meanderTableFilled = true;
-        ++meanderTableFills;
-    }
-    return meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)];
-}
-
-void Colony::Meander(Ant& ant) {
-    // An ant already swapped in this step (by another ant's move) neither
-    // draws nor moves. Which ants were swapped is a coin toss for the branch
-    // predictor, so such an ant goes through the same work with the draw
-    // left undone and the move turned into staying.
-    const bool swapped = ant.lastMoved == stepCount;
-
-    // Directions in the order of the thresholds: x - 1, x + 1, y + 1, y - 1.
-    static constexpr int32_t kStepX[4] = {-1, 1, 0, 0};
-    static constexpr int32_t kStepY[4] = {0, 0, 1, -1};
-    const int32_t dx = ant.pos.x - home.x;
-    const int32_t dy = ant.pos.y - home.y;
-    const bool tabulated = MeanderTableCurrent() && dx >= -kOffsetSpan && dx <= kOffsetSpan &&
-                           dy >= -kOffsetSpan && dy <= kOffsetSpan;
-    const MeanderCuts c =
-        tabulated ? meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)]
-                  : MeanderCutsAt(dx, dy);
-    const int32_t v = random->NextIf(!swapped);
-    const int32_t direction = (v >= c.cut[0]) + (v >= c.cut[1]) + (v >= c.cut[2]);
-    MoveOrStay(swapped, ant.pos.x + kStepX[direction], ant.pos.y + kStepY[direction], stepCount,
-               ant);
-}
 
 void Colony::Wander(Ant& ant) {
     if (ant.wandererCarrying) {
