@@ -1,5 +1,6 @@
-// The integer form of "distance below / above a radius" must give the float
-// comparison's answer for every offset, whatever the radius.
+// The integer forms of the step's float comparisons ("distance below / above
+// a radius", "role percentage above / below a share") must give the float
+// comparison's answer for every input, whatever the radius or share.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 
 #include "colony/Colony.h"
 #include "colony/RadiusSquares.h"
+#include "colony/ShareBounds.h"
 
 namespace {
 
@@ -75,6 +77,29 @@ TEST(RadiusSquares, WideOffsetsFallBackToTheFloatArithmetic) {
             const float d = FloatDistance(home, p);
             EXPECT_EQ(s.Below(home, p), d < r) << r << " " << p.x << "," << p.y;
             EXPECT_EQ(s.Above(home, p), d > r) << r << " " << p.x << "," << p.y;
+        }
+    }
+}
+
+TEST(ShareBounds, AgreesWithTheRolePercentageForEveryCount) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const float shares[] = {0.0f, -0.0f, 5.0f, 10.0f, 25.0f, 60.0f, 100.0f, 33.333332f,
+                            std::nextafter(25.0f, 0.0f), std::nextafter(25.0f, 100.0f),
+                            0.001f, -4.0f, 250.0f, 1e30f, -1e30f, inf, -inf, nan};
+    const int32_t populations[] = {1, 2, 3, 7, 50, 301, 346, 999, 16000, 16384, 0, -5};
+    for (int32_t population : populations) {
+        // Counts of the population's own range and beyond it (the bounds
+        // cover every int32 count).
+        std::vector<int32_t> counts = {INT32_MIN, -100000, -1, 2 * population + 7, INT32_MAX};
+        for (int32_t c = 0; c <= population + 2 && c <= 20000; ++c) counts.push_back(c);
+        for (float share : shares) {
+            const ShareBounds b = ShareBounds::For(share, population);
+            for (int32_t c : counts) {
+                const float p = RolePercentOf(c, population);
+                ASSERT_EQ(b.Above(c), p > share) << share << " of " << population << " at " << c;
+                ASSERT_EQ(b.Below(c), p < share) << share << " of " << population << " at " << c;
+            }
         }
     }
 }
