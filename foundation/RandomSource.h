@@ -101,10 +101,16 @@ public:
     }
 
     // Next() / 32767.0 rounded to float: uniform over [0, 1], both ends possible.
-    float RandomUnit() { return static_cast<float>(Next() / 32767.0); }
+    // Computed as a product with the reciprocal: for every one of the 32768
+    // draws the product rounds to the same float as the quotient (a test
+    // checks all of them), and a division would sit on the path of every
+    // ant that steps toward a point.
+    float RandomUnit() { return UnitOf(Next()); }
+    static float UnitOf(int32_t draw) { return static_cast<float>(draw * kUnitScale); }
 
 private:
     static constexpr uint32_t kMultiplier = randomsource::kMultiplier;
     static constexpr uint32_t kIncrement = randomsource::kIncrement;
+    static constexpr double kUnitScale = 1.0 / 32767.0;
     uint32_t state = 1;
 };

@@ -77,6 +77,14 @@ TEST(RandomSource, UnitDrawCoversBothEnds) {
     }
 }
 
+// The unit draw is defined as the quotient draw / 32767.0 rounded to float;
+// it is computed as a product, which must round the same for every draw.
+TEST(RandomSource, UnitDrawEqualsTheQuotientForEveryDraw) {
+    for (int32_t draw = 0; draw <= RandomSource::kMax; ++draw) {
+        ASSERT_EQ(RandomSource::UnitOf(draw), static_cast<float>(draw / 32767.0)) << draw;
+    }
+}
+
 TEST(RandomSource, TestHelperPredictsTheNextDraw) {
     for (int32_t value : {0, 1, 41, 27306, 32766, 32767}) {
         RandomSource random;
