@@ -47,6 +47,9 @@ void TrailMap::SetSize(int32_t newWidth, int32_t newHeight) {
     // The whole grid, not only the new region: a later, larger size then
     // finds no stale slots.
     std::fill(std::begin(indexGrid), std::end(indexGrid), -1);
+    // Never read for a place without a cell, except by the step choice,
+    // which discards it; filled so that no read is of an unset value.
+    std::fill(std::begin(expiryGrid), std::end(expiryGrid), 0);
     trailCells.Clear();
     std::fill(std::begin(bucketHead), std::end(bucketHead), -1);
     clock = 0;
@@ -61,8 +64,8 @@ void TrailMap::FileIn(TrailCell& cell, int32_t bucket) {
     bucketHead[bucket] = cell.slot;
 }
 
-void TrailMap::File(TrailCell& cell) {
-    FileIn(cell, static_cast<int32_t>(std::max(cell.expiry, clock + 1) & kBucketMask));
+void TrailMap::File(TrailCell& cell, int64_t expiry) {
+    FileIn(cell, static_cast<int32_t>(std::max(expiry, clock + 1) & kBucketMask));
 }
 
 void TrailMap::Unfile(const TrailCell& cell) {
@@ -77,30 +80,32 @@ void TrailMap::Unfile(const TrailCell& cell) {
 }
 
 int32_t TrailMap::Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag) {
-    int32_t& entry = indexGrid[GridIndex(x, y)];
+    const int32_t place = GridIndex(x, y);
+    int32_t& entry = indexGrid[place];
+    int64_t& expiry = expiryGrid[place];
     if (entry == -1) {
         int32_t slot = 0;
         TrailCell* cell = trailCells.Add(slot);
         // Cannot happen: the list holds more cells than the largest world.
         if (cell == nullptr) return tag;
-        cell->expiry = clock + SaturatedIntensity(amount);
+        expiry = clock + SaturatedIntensity(amount);
         cell->sequence = nextSequence++;
         cell->tag = tag;
         cell->x = x;
         cell->y = y;
         cell->slot = slot;
         entry = slot;
-        File(*cell);
+        File(*cell, expiry);
         return tag;
     }
     TrailCell& cell = trailCells.At(entry);
-    const int64_t before = cell.expiry;
-    cell.expiry = clock + SaturatedIntensity(before - clock + amount);
+    const int64_t before = expiry;
+    expiry = clock + SaturatedIntensity(before - clock + amount);
     // A later expiry leaves the cell's bucket coming round early enough; an
     // earlier one (a weakening deposit, which is rare) may not.
-    if (cell.expiry < before) {
+    if (expiry < before) {
         Unfile(cell);
-        File(cell);
+        File(cell, expiry);
     }
     return cell.tag;
 }
@@ -122,27 +127,29 @@ void TrailMap::Evaporate() {
     while (slot != -1) {
         TrailCell& cell = trailCells.At(slot);
         slot = cell.nextInBucket;
-        if (cell.expiry <= clock) {
-            expiring[expired++] = {cell.sequence, cell.slot};
+        const int32_t place = GridIndex(cell.x, cell.y);
+        const int64_t expiry = expiryGrid[place];
+        if (expiry <= clock) {
+            expiring[expired++] = {cell.sequence, cell.slot, place};
         } else {
             // Raised since it was filed, or more than a turn away: on to the
             // bucket of its expiry, which is at least clock + 1.
-            FileIn(cell, static_cast<int32_t>(cell.expiry & kBucketMask));
+            FileIn(cell, static_cast<int32_t>(expiry & kBucketMask));
         }
     }
     if (expired == 0) return;
 
     // Newest first, as the list walks. A chain holds cells newest first when
-    // they were filed in creation order and not moved since, the usual case
-    // when many expire together, so the sort is mostly skipped.
+    // they were filed in creation order and not moved since: a large batch
+    // (cells laid together) usually comes in order and needs no sort, and a
+    // batch out of order is usually a handful.
     const auto newerFirst = [](const Expiring& a, const Expiring& b) {
         return a.sequence > b.sequence;
     };
     Expiring* const end = expiring + expired;
     if (!std::is_sorted(expiring, end, newerFirst)) std::sort(expiring, end, newerFirst);
     for (const Expiring* e = expiring; e != end; ++e) {
-        const TrailCell& cell = trailCells.At(e->slot);
-        indexGrid[GridIndex(cell.x, cell.y)] = -1;
+        indexGrid[e->place] = -1;
         trailCells.Remove(e->slot);
     }
 }
@@ -164,15 +171,15 @@ bool TrailMap::ChooseStep(int32_t x, int32_t y, int32_t referenceX, int32_t refe
     for (int32_t i = 0; i < 4; ++i) {
         const GridPoint n = neighbours[i];
         const float distance = DistanceTo(referenceX, referenceY, n.x, n.y);
-        // An outside neighbour reads the grid at (x, y) instead, never beyond it.
-        const int32_t slot = indexGrid[outside[i] ? GridIndex(x, y) : GridIndex(n.x, n.y)];
+        // An outside neighbour reads the grids at (x, y) instead, never beyond them.
+        const int32_t place = outside[i] ? GridIndex(x, y) : GridIndex(n.x, n.y);
+        const int32_t slot = indexGrid[place];
         const int32_t wall = outside[i];
         const int32_t trail = (1 - wall) & (slot != -1);
         anyTrail |= trail != 0;
         // A live cell's expiry - clock is its int32 intensity, which an int64
-        // converts to the same float. Without trail slot 0 is read and the
-        // value is not used.
-        const float intensity = static_cast<float>(trailCells.At(trail * slot).expiry - clock);
+        // converts to the same float. Without trail the value is not used.
+        const float intensity = static_cast<float>(expiryGrid[place] - clock);
         // Only trail leading farther out counts; a step changes the distance
         // by at most one cell, so this weighs between 0 and the intensity.
         // The weight is picked by index (a plain select compiles back into

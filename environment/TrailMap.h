@@ -4,14 +4,18 @@
 // per colony step.
 //
 // Intensities are kept implicitly: `clock` counts evaporations since the last
-// SetSize, and a cell's intensity is its `expiry` minus the clock. Evaporation
-// then changes no cell at all; it advances the clock and removes the cells
-// whose intensity has reached 0 or below, found through a timing wheel, so
-// its cost follows the cells that expire rather than the cells alive.
+// SetSize, and a cell's intensity is the expiry kept for its place in
+// `expiryGrid` minus the clock. Evaporation then changes no cell at all; it
+// advances the clock and removes the cells whose intensity has reached 0 or
+// below, found through a timing wheel, so its cost follows the cells that
+// expire rather than the cells alive. The expiry sits in a grid beside
+// indexGrid rather than in the cell so that the trail-following step reads
+// both for a place at once, instead of the grid and then the cell.
 //
 // Invariants:
 // - indexGrid at a cell is -1 exactly when no TrailCell names it; at most one
-//   TrailCell per cell.
+//   TrailCell per cell. expiryGrid means something only where indexGrid
+//   names a cell.
 // - A live cell's intensity lies in INT32_MIN + 1 .. INT32_MAX. It may be 0 or
 //   negative between a negative deposit and the next Evaporate, which then
 //   removes the cell.
@@ -26,16 +30,15 @@
 //   Deposit, and expiry is clock plus an int32; none of these int64 values can
 //   come near its limit in any run.
 // Mutation runs on the simulation thread under the simulation's state lock.
-// Large object (about 2.5 MB): it lives inside the colony, on the heap.
+// Large object (about 2.7 MB): it lives inside the colony, on the heap.
 #include <cstdint>
 
 #include "foundation/ListTemplate.h"
 #include "foundation/GridPoint.h"
 #include "foundation/RandomSource.h"
 
-// 40 bytes. The intensity is TrailMap::IntensityOf(cell).
+// 32 bytes. The intensity is TrailMap::IntensityOf(cell).
 struct TrailCell {
-    int64_t expiry = 0;    // the clock reading at which the intensity is 0
     int64_t sequence = 0;  // creation number: orders cells as the list does
     int32_t tag = 0;       // set by the deposit that created the cell, never changed
     int32_t x = 0;
@@ -62,7 +65,7 @@ public:
     int32_t IntensityAt(int32_t x, int32_t y) const;
     // The intensity of a live cell of trailCells (a freed slot's is meaningless).
     int32_t IntensityOf(const TrailCell& cell) const {
-        return static_cast<int32_t>(cell.expiry - clock);
+        return static_cast<int32_t>(expiryGrid[GridIndex(cell.x, cell.y)] - clock);
     }
     void Evaporate();
     // Picks the next cell of an ant at (x, y) following trail away from
@@ -87,18 +90,21 @@ private:
     struct Expiring {
         int64_t sequence;
         int32_t slot;
+        int32_t place;  // GridIndex of the cell
     };
 
     // File puts the cell at the head of the bucket that comes round at
     // max(expiry, clock + 1); FileIn at the head of the bucket given. Unfile
     // takes it out of its chain.
-    void File(TrailCell& cell);
+    void File(TrailCell& cell, int64_t expiry);
     void FileIn(TrailCell& cell, int32_t bucket);
     void Unfile(const TrailCell& cell);
 
     RandomSource* random;  // not owned
     int64_t clock = 0;         // evaporations since SetSize
     int64_t nextSequence = 0;  // the next new cell's sequence
+    // The clock reading at which the cell at a place reaches intensity 0.
+    int64_t expiryGrid[kGridCells];
     int32_t bucketHead[kBuckets];  // first slot of each bucket's chain, or -1
     // The cells removed by one Evaporate, collected from their bucket and
     // put in the list's order (newest first) before they are freed: the

@@ -146,7 +146,7 @@ TEST(SceneFill, TrailsStartOnlyUnderTheTriangleLimitAndStopNearCapacity) {
         TrailCell* cell = trails->trailCells.Add(slot);
         *cell = laid;
         cell->x = i % 128;
-        cell->y = i / 128;
+        cell->y = (i / 128) % 128;  // the map reads intensities by place
         cell->slot = slot;
     }
     ASSERT_EQ(trails->trailCells.Count(), ListTemplate<TrailCell>::kCapacity);
