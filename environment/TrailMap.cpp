@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <iterator>
 
 namespace {
@@ -48,69 +47,111 @@ void TrailMap::SetSize(int32_t newWidth, int32_t newHeight) {
     // The whole grid, not only the new region: a later, larger size then
     // finds no stale slots.
     std::fill(std::begin(indexGrid), std::end(indexGrid), -1);
+    // Never read for a place without a cell, except by the step choice,
+    // which discards it; filled so that no read is of an unset value.
+    std::fill(std::begin(expiryGrid), std::end(expiryGrid), 0);
     trailCells.Clear();
-    liveBegin = 0;
-    liveEnd = 0;
+    std::fill(std::begin(bucketHead), std::end(bucketHead), -1);
+    clock = 0;
+    nextSequence = 0;
+}
+
+void TrailMap::FileIn(TrailCell& cell, int32_t bucket) {
+    const int32_t head = bucketHead[bucket];
+    cell.previousInBucket = -1 - bucket;
+    cell.nextInBucket = head;
+    if (head != -1) trailCells.At(head).previousInBucket = cell.slot;
+    bucketHead[bucket] = cell.slot;
+}
+
+void TrailMap::File(TrailCell& cell, int64_t expiry) {
+    FileIn(cell, static_cast<int32_t>(std::max(expiry, clock + 1) & kBucketMask));
+}
+
+void TrailMap::Unfile(const TrailCell& cell) {
+    const int32_t previous = cell.previousInBucket;
+    const int32_t next = cell.nextInBucket;
+    if (previous >= 0) {
+        trailCells.At(previous).nextInBucket = next;
+    } else {
+        bucketHead[-1 - previous] = next;
+    }
+    if (next != -1) trailCells.At(next).previousInBucket = previous;
 }
 
 int32_t TrailMap::Deposit(int32_t x, int32_t y, int32_t amount, int32_t tag) {
-    int32_t& entry = indexGrid[GridIndex(x, y)];
+    const int32_t place = GridIndex(x, y);
+    int32_t& entry = indexGrid[place];
+    int64_t& expiry = expiryGrid[place];
     if (entry == -1) {
         int32_t slot = 0;
         TrailCell* cell = trailCells.Add(slot);
         // Cannot happen: the list holds more cells than the largest world.
         if (cell == nullptr) return tag;
-        cell->intensity = SaturatedIntensity(amount);
+        expiry = clock + SaturatedIntensity(amount);
+        cell->sequence = nextSequence++;
         cell->tag = tag;
         cell->x = x;
         cell->y = y;
         cell->slot = slot;
         entry = slot;
-        if (liveEnd == kLiveCapacity) {
-            const int32_t live = liveEnd - liveBegin;
-            std::memmove(liveCells, liveCells + liveBegin, sizeof(uint32_t) * live);
-            liveEnd = live;
-            liveBegin = 0;
-        }
-        // The newest cell, as in the list.
-        liveCells[liveEnd++] = static_cast<uint32_t>(slot) * sizeof(TrailCell);
+        File(*cell, expiry);
         return tag;
     }
     TrailCell& cell = trailCells.At(entry);
-    cell.intensity = SaturatedIntensity(static_cast<int64_t>(cell.intensity) + amount);
+    const int64_t before = expiry;
+    expiry = clock + SaturatedIntensity(before - clock + amount);
+    // A later expiry leaves the cell's bucket coming round early enough; an
+    // earlier one (a weakening deposit, which is rare) may not.
+    if (expiry < before) {
+        Unfile(cell);
+        File(cell, expiry);
+    }
     return cell.tag;
 }
 
 int32_t TrailMap::IntensityAt(int32_t x, int32_t y) const {
     const int32_t slot = indexGrid[GridIndex(x, y)];
-    return slot == -1 ? 0 : trailCells.At(slot).intensity;
+    return slot == -1 ? 0 : IntensityOf(trailCells.At(slot));
 }
 
 void TrailMap::Evaporate() {
-    // Newest first, as the list walks: removals must free their slots in
-    // that order. Survivors are packed against the end of the live part as
-    // the walk goes; the write position never passes the read position, and
-    // a removed cell's entry is overwritten by the next survivor or left
-    // below the new beginning.
-    // Byte offsets make each record's address a single addition, and the
-    // rare removal is marked unlikely so that the common path runs straight.
-    char* const storage = reinterpret_cast<char*>(&trailCells.At(0));
-    uint32_t* const first = liveCells + liveBegin;
-    uint32_t* read = liveCells + liveEnd;
-    uint32_t* write = read;
-    while (read != first) {
-        const uint32_t offset = *--read;
-        TrailCell& cell = *reinterpret_cast<TrailCell*>(storage + offset);
-        const int32_t left = cell.intensity - 1;
-        cell.intensity = left;
-        *--write = offset;
-        write += left <= 0;  // a spent cell's entry is overwritten or left below
-        if (__builtin_expect(left <= 0, 0)) {
-            indexGrid[GridIndex(cell.x, cell.y)] = -1;
-            trailCells.Remove(cell.slot);
+    ++clock;
+    // Every cell that reaches 0 now is in this bucket. The chain is taken off
+    // whole, so that a cell filed back into the same bucket (it expires a
+    // whole number of turns later) is not met twice.
+    const int32_t bucket = static_cast<int32_t>(clock & kBucketMask);
+    int32_t slot = bucketHead[bucket];
+    bucketHead[bucket] = -1;
+    int32_t expired = 0;
+    while (slot != -1) {
+        TrailCell& cell = trailCells.At(slot);
+        slot = cell.nextInBucket;
+        const int32_t place = GridIndex(cell.x, cell.y);
+        const int64_t expiry = expiryGrid[place];
+        if (expiry <= clock) {
+            expiring[expired++] = {cell.sequence, cell.slot, place};
+        } else {
+            // Raised since it was filed, or more than a turn away: on to the
+            // bucket of its expiry, which is at least clock + 1.
+            FileIn(cell, static_cast<int32_t>(expiry & kBucketMask));
         }
     }
-    liveBegin = static_cast<int32_t>(write - liveCells);
+    if (expired == 0) return;
+
+    // Newest first, as the list walks. A chain holds cells newest first when
+    // they were filed in creation order and not moved since: a large batch
+    // (cells laid together) usually comes in order and needs no sort, and a
+    // batch out of order is usually a handful.
+    const auto newerFirst = [](const Expiring& a, const Expiring& b) {
+        return a.sequence > b.sequence;
+    };
+    Expiring* const end = expiring + expired;
+    if (!std::is_sorted(expiring, end, newerFirst)) std::sort(expiring, end, newerFirst);
+    for (const Expiring* e = expiring; e != end; ++e) {
+        indexGrid[e->place] = -1;
+        trailCells.Remove(e->slot);
+    }
 }
 
 bool TrailMap::ChooseStep(int32_t x, int32_t y, int32_t referenceX, int32_t referenceY,
@@ -130,19 +171,22 @@ bool TrailMap::ChooseStep(int32_t x, int32_t y, int32_t referenceX, int32_t refe
     for (int32_t i = 0; i < 4; ++i) {
         const GridPoint n = neighbours[i];
         const float distance = DistanceTo(referenceX, referenceY, n.x, n.y);
-        // An outside neighbour reads the grid at (x, y) instead, never beyond it.
-        const int32_t slot = indexGrid[outside[i] ? GridIndex(x, y) : GridIndex(n.x, n.y)];
+        // An outside neighbour reads the grids at (x, y) instead, never beyond them.
+        const int32_t place = outside[i] ? GridIndex(x, y) : GridIndex(n.x, n.y);
+        const int32_t slot = indexGrid[place];
         const int32_t wall = outside[i];
         const int32_t trail = (1 - wall) & (slot != -1);
         anyTrail |= trail != 0;
-        const int32_t intensity = trailCells.At(trail * slot).intensity;
+        // A live cell's expiry - clock is its int32 intensity, which an int64
+        // converts to the same float. Without trail the value is not used.
+        const float intensity = static_cast<float>(expiryGrid[place] - clock);
         // Only trail leading farther out counts; a step changes the distance
         // by at most one cell, so this weighs between 0 and the intensity.
         // The weight is picked by index (a plain select compiles back into
         // branches): 0 no trail, 1 the sentinel (a wall, or trail that leads
         // no farther out), 2 the outward trail's weight.
         const float candidates[3] = {0.0f, kSentinelWeight,
-                                     static_cast<float>(intensity) * (distance - d0)};
+                                     intensity * (distance - d0)};
         const int32_t pick = wall + trail * (1 + (distance > d0));
         weights[i] = candidates[pick];
     }

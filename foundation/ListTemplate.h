@@ -115,6 +115,8 @@ public:
     }
 
     int32_t Count() const { return count; }
+    // The slot the next Add takes, unless the list is full.
+    int32_t NextFreeSlot() const { return freeHead; }
     // A walk with a cursor of the caller's own: Newest(), then Older(s) until
     // -1, the same order as Next. It never disturbs another walk; the element
     // just visited may be removed once Older(s) has been read.

@@ -49,7 +49,7 @@ uint64_t StateHash(const Simulation& simulation) {
     }
     for (int32_t s = c.trails.trailCells.Newest(); s != -1; s = c.trails.trailCells.Older(s)) {
         const TrailCell& t = c.trails.trailCells.At(s);
-        const int32_t fields[] = {t.slot, t.x, t.y, t.intensity, t.tag};
+        const int32_t fields[] = {t.slot, t.x, t.y, c.trails.IntensityOf(t), t.tag};
         for (int32_t v : fields) h.Int(v);
     }
     h.Int(food.foodCount);

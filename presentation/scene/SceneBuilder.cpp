@@ -41,22 +41,19 @@ bool SceneWriter::AppendCell(int32_t x, int32_t y, uint32_t first, uint32_t seco
     return true;
 }
 
-void DrawTrailCells(const ListTemplate<TrailCell>& cells, SceneWriter& out) {
+void DrawTrails(const TrailMap& trails, SceneWriter& out) {
     if (out.Triangles() > kTrailStartTriangles) {
         return;
     }
+    const ListTemplate<TrailCell>& cells = trails.trailCells;
     for (int32_t slot = cells.Newest(); slot != -1; slot = cells.Older(slot)) {
         const TrailCell& cell = cells.At(slot);
-        const uint32_t colour = TrailColour(cell.intensity);
+        const uint32_t colour = TrailColour(trails.IntensityOf(cell));
         out.AppendCell(cell.x, cell.y, colour, colour, true);
         if (out.VertexCount() > kTrailStopVertices) {
             return;
         }
     }
-}
-
-void DrawTrails(const TrailMap& trails, SceneWriter& out) {
-    DrawTrailCells(trails.trailCells, out);
 }
 
 void DrawAnts(const ListTemplate<Ant>& ants, SceneWriter& out) {

@@ -59,7 +59,6 @@ private:
     int32_t triangles = 0;
 };
 
-void DrawTrailCells(const ListTemplate<TrailCell>& cells, SceneWriter& out);
 void DrawTrails(const TrailMap& trails, SceneWriter& out);
 void DrawAnts(const ListTemplate<Ant>& ants, SceneWriter& out);
 // Trails (when the colony shows them), then one quad per ant.

@@ -65,7 +65,7 @@ uint32_t CoarseFade(uint32_t colour) {
     return result;
 }
 
-void PaintWorld(int32_t width, int32_t height, const ListTemplate<TrailCell>* trails,
+void PaintWorld(int32_t width, int32_t height, const TrailMap* trails,
                 const ListTemplate<Ant>& ants, const ListTemplate<FoodCell>& food,
                 int32_t foodThreshold, WorldPicture& picture) {
     picture.width = std::clamp(width, 0, kGridSide);
@@ -79,9 +79,10 @@ void PaintWorld(int32_t width, int32_t height, const ListTemplate<TrailCell>* tr
     // The scene's order: later layers cover earlier ones, and within a layer
     // the record walked last covers the others, as in the 3D view.
     if (trails != nullptr) {
-        for (int32_t slot = trails->Newest(); slot != -1; slot = trails->Older(slot)) {
-            const TrailCell& cell = trails->At(slot);
-            const uint32_t colour = CoarseFade(TrailColour(cell.intensity));
+        const ListTemplate<TrailCell>& cells = trails->trailCells;
+        for (int32_t slot = cells.Newest(); slot != -1; slot = cells.Older(slot)) {
+            const TrailCell& cell = cells.At(slot);
+            const uint32_t colour = CoarseFade(TrailColour(trails->IntensityOf(cell)));
             Set(picture, cell.x, cell.y, colour,
                 static_cast<uint16_t>(kTrailWeight + Strength(colour)));
         }
@@ -101,7 +102,7 @@ void PaintWorld(int32_t width, int32_t height, const ListTemplate<TrailCell>* tr
 void PaintWorld(const Simulation& simulation, WorldPicture& picture) {
     const Colony& colony = simulation.colony;
     PaintWorld(simulation.worldWidth, simulation.worldHeight,
-               colony.showTrails ? &colony.trails.trailCells : nullptr, colony.ants,
+               colony.showTrails ? &colony.trails : nullptr, colony.ants,
                simulation.foodField.foodCells, simulation.foodField.renderThreshold, picture);
 }
 

@@ -52,9 +52,9 @@ constexpr uint16_t kTrailWeight = 1;    // + 0 .. 255 by strength
 constexpr uint16_t kAntWeight = 512;
 constexpr uint16_t kFoodWeight = 768;   // + 0 .. 255 by freshness
 
-// Paints the picture from the lists (trails null: trails hidden). Cells
-// outside width x height are left out. Walks are read-only.
-void PaintWorld(int32_t width, int32_t height, const ListTemplate<TrailCell>* trails,
+// Paints the picture from the trail map and the lists (trails null: trails
+// hidden). Cells outside width x height are left out. Walks are read-only.
+void PaintWorld(int32_t width, int32_t height, const TrailMap* trails,
                 const ListTemplate<Ant>& ants, const ListTemplate<FoodCell>& food,
                 int32_t foodThreshold, WorldPicture& picture);
 // The simulation's world; the caller holds its stateMutex.

@@ -1,5 +1,5 @@
 // The scene fill: cell quads, colour rules, border, capacity guards and the
-// read-only walks, on plain lists (no simulation needed).
+// read-only walks, on plain lists and a trail map (no simulation needed).
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -15,16 +15,6 @@ struct SceneBuffer {
     std::vector<SceneVertex> vertices;
     SceneWriter writer;
 };
-
-TrailCell& AddTrail(ListTemplate<TrailCell>& list, int32_t x, int32_t y, int32_t intensity) {
-    int32_t slot = 0;
-    TrailCell* cell = list.Add(slot);
-    cell->x = x;
-    cell->y = y;
-    cell->intensity = intensity;
-    cell->slot = slot;
-    return *cell;
-}
 
 Ant& AddAnt(ListTemplate<Ant>& list, int32_t x, int32_t y, int32_t role, bool carrying = false) {
     int32_t slot = 0;
@@ -100,9 +90,10 @@ TEST(SceneWriter, NeverWritesPastItsCapacity) {
 TEST(SceneFill, EmptyWorldIsTheEightBorderTriangles) {
     auto ants = std::make_unique<ListTemplate<Ant>>();
     auto food = std::make_unique<ListTemplate<FoodCell>>();
-    auto trails = std::make_unique<ListTemplate<TrailCell>>();
+    RandomSource random;
+    auto trails = std::make_unique<TrailMap>(random);
     SceneBuffer b;
-    DrawTrailCells(*trails, b.writer);
+    DrawTrails(*trails, b.writer);
     DrawAnts(*ants, b.writer);
     DrawFoodCells(*food, 200, b.writer);
     DrawBorder(b.writer, 1.0f, 0.5f, 128, 128);
@@ -143,10 +134,22 @@ TEST(SceneFill, BorderStripsFrameTheWorldCells) {
 }
 
 TEST(SceneFill, TrailsStartOnlyUnderTheTriangleLimitAndStopNearCapacity) {
-    auto trails = std::make_unique<ListTemplate<TrailCell>>();
-    for (int32_t i = 0; i < ListTemplate<TrailCell>::kCapacity; ++i) {
-        AddTrail(*trails, i % 128, i / 128, 2000);
+    // A map lays at most one cell per grid cell, too few to reach the stop
+    // from the start limit; the guard is for a list filled past that. Such a
+    // list is made here by copying a cell that a deposit laid.
+    RandomSource random;
+    auto trails = std::make_unique<TrailMap>(random);
+    trails->Deposit(0, 0, 2000, 0);
+    const TrailCell laid = trails->trailCells.At(trails->indexGrid[GridIndex(0, 0)]);
+    for (int32_t i = 1; i < ListTemplate<TrailCell>::kCapacity; ++i) {
+        int32_t slot = 0;
+        TrailCell* cell = trails->trailCells.Add(slot);
+        *cell = laid;
+        cell->x = i % 128;
+        cell->y = (i / 128) % 128;  // the map reads intensities by place
+        cell->slot = slot;
     }
+    ASSERT_EQ(trails->trailCells.Count(), ListTemplate<TrailCell>::kCapacity);
     auto fillTo = [](SceneWriter& writer, int32_t triangles) {
         const SceneVertex t{};
         while (writer.Triangles() < triangles) writer.AppendTriangle(t, t, t);
@@ -154,12 +157,12 @@ TEST(SceneFill, TrailsStartOnlyUnderTheTriangleLimitAndStopNearCapacity) {
 
     SceneBuffer over;
     fillTo(over.writer, kTrailStartTriangles + 1);
-    DrawTrailCells(*trails, over.writer);
+    DrawTrails(*trails, over.writer);
     EXPECT_EQ(over.writer.Triangles(), kTrailStartTriangles + 1);
 
     SceneBuffer at;
     fillTo(at.writer, kTrailStartTriangles);
-    DrawTrailCells(*trails, at.writer);
+    DrawTrails(*trails, at.writer);
     // Cells are added until more than 499,990 vertices are written.
     EXPECT_EQ(at.writer.Triangles(), 166664);
     EXPECT_GT(at.writer.VertexCount(), kTrailStopVertices);
@@ -169,7 +172,7 @@ TEST(SceneFill, TrailsStartOnlyUnderTheTriangleLimitAndStopNearCapacity) {
     SceneBuffer full;
     auto food = std::make_unique<ListTemplate<FoodCell>>();
     for (int32_t i = 0; i < ListTemplate<FoodCell>::kCapacity; ++i) AddFood(*food, 1, 1, 900);
-    DrawTrailCells(*trails, full.writer);
+    DrawTrails(*trails, full.writer);
     DrawFoodCells(*food, 200, full.writer);
     DrawBorder(full.writer, 1.0f, 0.5f, 128, 128);
     EXPECT_LE(full.writer.VertexCount(), kSceneVertexCapacity);
@@ -199,12 +202,13 @@ TEST(SceneFill, WalksNewestFirstWithoutMovingTheListCursor) {
 }
 
 TEST(SceneFill, TrailAndFoodQuadsCarryTheirColoursAndTexturing) {
-    auto trails = std::make_unique<ListTemplate<TrailCell>>();
+    RandomSource random;
+    auto trails = std::make_unique<TrailMap>(random);
     auto food = std::make_unique<ListTemplate<FoodCell>>();
-    AddTrail(*trails, 5, 6, 600);
+    trails->Deposit(5, 6, 600, 0);
     AddFood(*food, 7, 8, 100);
     SceneBuffer b;
-    DrawTrailCells(*trails, b.writer);
+    DrawTrails(*trails, b.writer);
     DrawFoodCells(*food, 200, b.writer);
     ASSERT_EQ(b.writer.Triangles(), 4);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(b.vertices[i].colour, 0x006767FFu);

@@ -18,19 +18,12 @@ constexpr uint32_t kGreen = 0x00FF00;
 
 struct World {
     World()
-        : trails(std::make_unique<ListTemplate<TrailCell>>()),
+        : trails(std::make_unique<TrailMap>(random)),
           ants(std::make_unique<ListTemplate<Ant>>()),
           food(std::make_unique<ListTemplate<FoodCell>>()),
           picture(std::make_unique<WorldPicture>()) {}
 
-    void Trail(int32_t x, int32_t y, int32_t intensity) {
-        int32_t slot = 0;
-        TrailCell* cell = trails->Add(slot);
-        cell->x = x;
-        cell->y = y;
-        cell->intensity = intensity;
-        cell->slot = slot;
-    }
+    void Trail(int32_t x, int32_t y, int32_t intensity) { trails->Deposit(x, y, intensity, 0); }
     void AddAnt(int32_t x, int32_t y, int32_t role, bool carrying = false) {
         int32_t slot = 0;
         Ant* ant = ants->Add(slot);
@@ -52,7 +45,8 @@ struct World {
         PaintWorld(width, height, showTrails ? trails.get() : nullptr, *ants, *food, 200, *picture);
     }
 
-    std::unique_ptr<ListTemplate<TrailCell>> trails;
+    RandomSource random;
+    std::unique_ptr<TrailMap> trails;
     std::unique_ptr<ListTemplate<Ant>> ants;
     std::unique_ptr<ListTemplate<FoodCell>> food;
     std::unique_ptr<WorldPicture> picture;
