@@ -99,6 +99,12 @@ private:
     void File(TrailCell& cell, int64_t expiry);
     void FileIn(TrailCell& cell, int32_t bucket);
     void Unfile(const TrailCell& cell);
+    // Frees every cell whose expiry has come, walking the list newest
+    // first. Evaporate uses it instead of sorting a batch out of order that
+    // holds at least 1 / kWalkInsteadOfSort of the live cells: a sort costs
+    // some log2(n) comparisons per cell, the walk a few reads per live cell.
+    void RemoveExpiredInListOrder();
+    static constexpr int64_t kWalkInsteadOfSort = 8;
 
     RandomSource* random;  // not owned
     int64_t clock = 0;         // evaporations since SetSize

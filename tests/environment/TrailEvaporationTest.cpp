@@ -242,31 +242,52 @@ TEST_F(TrailEvaporation, WeakenedCellsGoWhenTheirIntensityRunsOut) {
     EXPECT_TRUE(Same(*map, *plain));
 }
 
-// Thousands of cells reaching 0 together, laid at different times and some
-// of them raised, so that their bucket holds them out of creation order: they
-// must still be freed newest first, as the list walks, which the slots of the
-// cells laid next show.
+// Cells reaching 0 together, laid at different times and some of them
+// raised, so that their bucket holds them out of creation order: they must
+// still be freed newest first, as the list walks, which the slots of the
+// cells laid next show. Such a batch is put in order by a sort, or, when it
+// is a large part of the live cells, by a walk of the list: both ways are
+// taken, the first with long-lived cells around the batch.
 TEST_F(TrailEvaporation, CellsExpiringTogetherAreFreedInTheListsOrder) {
-    // Old cells in the lower half of the grid, half of them raised at step
-    // 10 so that the wheel moves them at step 20, ahead of the younger cells
-    // in the upper half that end at step 50 too. Places are scattered (an
-    // odd multiplier permutes 0 .. 8191).
-    auto place = [](int32_t i, int32_t multiplier) { return (i * multiplier) % 8192; };
-    for (int32_t i = 0; i < 1500; ++i) Deposit(place(i, 7919) / 64, place(i, 7919) % 64, 20, i);
-    Evaporate(10);
-    for (int32_t i = 0; i < 1500; i += 2) Deposit(place(i, 7919) / 64, place(i, 7919) % 64, 30);
-    for (int32_t i = 0; i < 1500; ++i) {
-        Deposit(place(i, 4099) / 64, 64 + place(i, 4099) % 64, 40, i);
+    struct Case {
+        int32_t batch;      // old cells, and as many younger ones
+        int32_t longLived;  // cells that outlive the run, laid first
+    };
+    const Case cases[] = {{1500, 0}, {150, 3000}};
+    for (const Case& c : cases) {
+        map->SetSize(128, 128);
+        plain->Clear();
+        // Long-lived cells in the rows above 96; old cells in the lower half
+        // of the grid, half of them raised at step 10 so that the wheel moves
+        // them at step 20, ahead of the younger cells in rows 64 .. 95 that
+        // end at step 50 too. Places are scattered (an odd multiplier
+        // permutes 0 .. 8191 and 0 .. 4095).
+        auto place = [](int32_t i, int32_t multiplier, int32_t span) {
+            return (i * multiplier) % span;
+        };
+        for (int32_t i = 0; i < c.longLived; ++i) {
+            Deposit(place(i, 7919, 4096) / 32, 96 + place(i, 7919, 4096) % 32, 5000, i);
+        }
+        for (int32_t i = 0; i < c.batch; ++i) {
+            Deposit(place(i, 7919, 8192) / 64, place(i, 7919, 8192) % 64, 20, i);
+        }
+        Evaporate(10);
+        for (int32_t i = 0; i < c.batch; i += 2) {
+            Deposit(place(i, 7919, 8192) / 64, place(i, 7919, 8192) % 64, 30);
+        }
+        for (int32_t i = 0; i < c.batch; ++i) {
+            Deposit(place(i, 4099, 4096) / 32, 64 + place(i, 4099, 4096) % 32, 40, i);
+        }
+        Evaporate(9);
+        ASSERT_TRUE(Same(*map, *plain));
+        Evaporate();  // the unraised half of the old cells go
+        ASSERT_TRUE(Same(*map, *plain));
+        Evaporate(29);
+        ASSERT_GT(map->trailCells.Count(), c.longLived + c.batch);
+        Evaporate();  // the rest together
+        EXPECT_EQ(map->trailCells.Count(), c.longLived) << c.batch;
+        ASSERT_TRUE(Same(*map, *plain));
+        for (int32_t i = 0; i < 3000; ++i) Deposit(i % 128, i / 128, 5, i);
+        EXPECT_TRUE(Same(*map, *plain)) << c.batch;
     }
-    Evaporate(9);
-    ASSERT_TRUE(Same(*map, *plain));
-    Evaporate();  // the unraised half of the old cells go
-    ASSERT_TRUE(Same(*map, *plain));
-    Evaporate(29);
-    ASSERT_GT(map->trailCells.Count(), 2000);
-    Evaporate();  // the rest together
-    EXPECT_EQ(map->trailCells.Count(), 0);
-    ASSERT_TRUE(Same(*map, *plain));
-    for (int32_t i = 0; i < 3000; ++i) Deposit(i % 128, i / 128, 5, i);
-    EXPECT_TRUE(Same(*map, *plain));
 }
