@@ -204,8 +204,9 @@ void Colony::Step() {
             case Reproducing:
                 MeanderInline(*ant);
                 // A reproducing ant may be one too many (one made
-                // reproducing just now, too).
-                if (ant->role == Reproducing && reproducing.Above(reproducers)) {
+                // reproducing just now, too). The count is tested first: it
+                // changes seldom, the role from ant to ant.
+                if (reproducing.Above(reproducers) && ant->role == Reproducing) {
                     SetRole(*ant, Meandering);
                 }
                 break;

@@ -40,7 +40,8 @@ protected:
         return cells;
     }
 
-    // Index grid, list and food count agree, and every cell lies in the world.
+    // Index grid, food bits, list and food count agree, and every cell lies
+    // in the world.
     void ExpectConsistent() const {
         const std::vector<FoodCell> cells = Cells();
         EXPECT_EQ(field->foodCount, static_cast<int32_t>(cells.size()));
@@ -57,6 +58,13 @@ protected:
             if (entry != -1) ++marked;
         }
         EXPECT_EQ(marked, field->foodCount);
+        for (int32_t x = 0; x < kGridSide; ++x) {
+            for (int32_t y = 0; y < kGridSide; ++y) {
+                const bool bit = ((y < 64 ? field->foodBits[x].low : field->foodBits[x].high) >>
+                                  (y & 63)) & 1u;
+                ASSERT_EQ(bit, field->indexGrid[GridIndex(x, y)] != -1) << x << "," << y;
+            }
+        }
     }
 
     // Draws made since state `before`.
