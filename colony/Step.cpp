@@ -147,18 +147,10 @@ void Colony::Step() {
     int32_t nG = gatherers;
 
     // Behaviours never add or remove ants, so the walk keeps its own cursor.
-    // The records lie scattered in the list and the trail pass has just
-    // pushed them out of the nearest cache: each is fetched two ants ahead.
-    int32_t ahead = ants.Newest() == -1 ? -1 : ants.Older(ants.Newest());
+    // (The records used to be fetched ahead of the walk, while evaporation
+    // still swept every trail cell just before it and pushed them out of the
+    // caches; without that sweep the fetches only cost time.)
     for (int32_t s = ants.Newest(); s != -1; s = ants.Older(s)) {
-        if (ahead != -1) {
-            ahead = ants.Older(ahead);
-            if (ahead != -1) {
-                const char* record = reinterpret_cast<const char*>(&ants.At(ahead));
-                __builtin_prefetch(record);
-                __builtin_prefetch(record + sizeof(Ant) - 1);
-            }
-        }
         Ant* ant = &ants.At(s);
         // One dispatch on the role: roles follow no pattern along the walk,
         // so every test of the role is a guess for the branch predictor. An
