@@ -191,7 +191,8 @@ private:
     // at the same cost: a caller whose choice to move is a coin toss for the
     // branch predictor passes it here instead of branching.
     bool MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, Ant& ant);
-    void MeanderInline(Ant& ant);  // Meander, for the step's own walk (Step.cpp)
+    void MeanderInline(Ant& ant, bool covered);  // Meander, for the step's walk (Step.cpp)
+    void RefreshMeanderTable();                  // fills the table if the pull changed
     void SetRole(Ant& ant, int32_t role);  // moves one unit between counters
     void RemoveMeanderers(int32_t k);      // youngest first
     // The squares are kept for the count the radius was computed from

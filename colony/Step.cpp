@@ -85,25 +85,29 @@ Colony::MeanderCuts Colony::MeanderCutsAt(int32_t dx, int32_t dy) {
     if (dx < -kOffsetSpan || dx > kOffsetSpan || dy < -kOffsetSpan || dy > kOffsetSpan) {
         return MeanderCutsOf(MeanderThresholdsAt(dx, dy));  // a nest outside the grid
     }
-    if (!MeanderTableCurrent()) {
-        for (int32_t x = -kOffsetSpan; x <= kOffsetSpan; ++x) {
-            for (int32_t y = -kOffsetSpan; y <= kOffsetSpan; ++y) {
-                meanderTable[(x + kOffsetSpan) * kOffsetSide + (y + kOffsetSpan)] =
-                    MeanderCutsOf(MeanderThresholdsAt(x, y));
-            }
-        }
-        std::memcpy(&meanderTablePullBits, &meanderPull, sizeof meanderTablePullBits);
-        meanderTableFilled = true;
-        ++meanderTableFills;
-    }
+    RefreshMeanderTable();
     return meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)];
 }
 
-void Colony::Meander(Ant& ant) { MeanderInline(ant); }
+void Colony::RefreshMeanderTable() {
+    if (MeanderTableCurrent()) return;
+    for (int32_t x = -kOffsetSpan; x <= kOffsetSpan; ++x) {
+        for (int32_t y = -kOffsetSpan; y <= kOffsetSpan; ++y) {
+            meanderTable[(x + kOffsetSpan) * kOffsetSide + (y + kOffsetSpan)] =
+                MeanderCutsOf(MeanderThresholdsAt(x, y));
+        }
+    }
+    std::memcpy(&meanderTablePullBits, &meanderPull, sizeof meanderTablePullBits);
+    meanderTableFilled = true;
+    ++meanderTableFills;
+}
+
+void Colony::Meander(Ant& ant) { MeanderInline(ant, false); }
 
 // The walk below makes this move for most ants of every step: compiled into
 // it, the move's loads can start while the walk's role checks resolve.
-__attribute__((always_inline)) inline void Colony::MeanderInline(Ant& ant) {
+// covered: the table is current and holds every in-grid ant's offset.
+__attribute__((always_inline)) inline void Colony::MeanderInline(Ant& ant, bool covered) {
     // An ant already swapped in this step (by another ant's move) neither
     // draws nor moves. Which ants were swapped is a coin toss for the branch
     // predictor, so such an ant goes through the same work with the draw
@@ -115,8 +119,9 @@ __attribute__((always_inline)) inline void Colony::MeanderInline(Ant& ant) {
     static constexpr int32_t kStepY[4] = {0, 0, 1, -1};
     const int32_t dx = ant.pos.x - home.x;
     const int32_t dy = ant.pos.y - home.y;
-    const bool tabulated = MeanderTableCurrent() && dx >= -kOffsetSpan && dx <= kOffsetSpan &&
-                           dy >= -kOffsetSpan && dy <= kOffsetSpan;
+    const bool tabulated = covered || (MeanderTableCurrent() && dx >= -kOffsetSpan &&
+                                       dx <= kOffsetSpan && dy >= -kOffsetSpan &&
+                                       dy <= kOffsetSpan);
     const MeanderCuts c =
         tabulated ? meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)]
                   : MeanderCutsAt(dx, dy);
@@ -131,6 +136,12 @@ void Colony::Step() {
     // The radius as it stands when the step begins, for every meandering
     // ant of the step (later role changes do not move it).
     const RadiusSquares nest = RadiusSquares::For(NestRadius());
+    // The meander table is brought up to date once for the whole walk (the
+    // pull cannot change during it). With the nest inside the grid, every
+    // offset of an in-grid ant from it is tabulated, and the walk's meander
+    // moves read the table without checking either.
+    RefreshMeanderTable();
+    const bool tableCovers = home.x >= 0 && home.x < kGridSide && home.y >= 0 && home.y < kGridSide;
     trails.Evaporate();
 
     // The role percentages are refreshed only at the points below; later
@@ -194,7 +205,7 @@ void Colony::Step() {
                 // one place in the code so that it is compiled in once.
                 [[fallthrough]];
             case Reproducing:
-                MeanderInline(*ant);
+                MeanderInline(*ant, tableCovers);
                 // A reproducing ant may be one too many (one made
                 // reproducing just now, too). The count is tested first: it
                 // changes seldom, the role from ant to ant.
