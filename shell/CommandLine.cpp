@@ -60,7 +60,11 @@ bool Fail(CommandLine& out, const char* format, const char* what) {
     out.launch = Launch::Error;
     char printable[CommandLine::kErrorCapacity];
     PrintableArgument(what, printable, sizeof printable);
-    std::snprintf(out.error, sizeof out.error, format, printable);
+    // A very long argument is cut so that the message fits; the cut shows.
+    const int length = std::snprintf(out.error, sizeof out.error, format, printable);
+    if (length >= static_cast<int>(sizeof out.error)) {
+        std::memcpy(out.error + sizeof out.error - 4, "...", 4);
+    }
     return false;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 namespace {
@@ -236,6 +237,17 @@ TEST(CommandLineTest, BadInputIsAnErrorWithAMessage) {
             << "'" << parsed.line.error << "' should mention " << c.mentions;
         EXPECT_EQ(std::strchr(parsed.line.error, '\n'), nullptr) << parsed.line.error;
     }
+}
+
+// An argument longer than the message can hold is cut, and the cut shows.
+TEST(CommandLineTest, AHugeArgumentGivesACutMessage) {
+    const std::string huge = "--" + std::string(400, 'x');
+    Parsed parsed = Parse({huge.c_str()}, nullptr);
+    EXPECT_FALSE(parsed.ok);
+    const std::string error = parsed.line.error;
+    EXPECT_EQ(error.size(), sizeof parsed.line.error - 1);
+    EXPECT_EQ(error.rfind("unknown option --xxx", 0), 0u) << error;
+    EXPECT_EQ(error.substr(error.size() - 3), "...") << error;
 }
 
 TEST(CommandLineTest, UsageFitsOneScreen) {
