@@ -59,7 +59,9 @@ public:
     int32_t OccupantAt(int32_t x, int32_t y) const { return occupancy[GridIndex(x, y)].slot; }
     // Puts the ant on the grid at its pos, with its current lastMoved: call
     // it after setting either field other than by a move.
-    void Seat(const Ant& ant) { occupancy[GridIndex(ant.pos.x, ant.pos.y)] = {ant.slot, ant.lastMoved}; }
+    void Seat(const Ant& ant) {
+        occupancy[GridIndex(ant.pos.x, ant.pos.y)] = Occupant{ant.slot, ant.lastMoved};
+    }
     void Vacate(int32_t x, int32_t y) { occupancy[GridIndex(x, y)].slot = -1; }
     // Moves the ant to (x, y) if that cell is in the world and free, or swaps
     // it with the cell's occupant unless that one already moved with this

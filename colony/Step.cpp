@@ -8,10 +8,9 @@
 #include "colony/Colony.h"
 
 namespace {
-constexpr double kDegreesPi = 3.1415926535;  // direction of an ant from the nest
-}  // namespace
 
-namespace {
+constexpr double kDegreesPi = 3.1415926535;  // direction of an ant from the nest
+
 // theta := atan2(dy, dx) in degrees, stored as a float, moved into [0, 360];
 // an ant on the nest gets 0. Two steps lead back toward the nest and share the
 // pull m; the two that lead away get b each. The quadrant formulas are
