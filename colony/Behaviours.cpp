@@ -172,7 +172,7 @@ void Colony::Gather(Ant& ant) {
     }
     bool weak = false;
     if (trails.ChooseStep(ant.pos.x, ant.pos.y, home.x, home.y, cell, weak)) {
-        if (weak) ++ant.weakSteps;
+        ant.weakSteps += weak;  // weak follows the trail, not a pattern: no branch
         MoveAnt(cell.x, cell.y, stepCount, ant);
         return;
     }
