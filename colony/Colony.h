@@ -203,8 +203,9 @@ private:
         const int32_t members = meanderers + reproducers + 1;
         if (members == nestSquaresMembers) return;
         nestSquaresMembers = members;
-        nestSquares = RadiusSquares::For(NestRadius());
-        arrivalSquares = RadiusSquares::For(NestRadius() + kReturnArrivalMargin);
+        const float radius = NestRadius();
+        nestSquares = RadiusSquares::For(radius);
+        arrivalSquares = RadiusSquares::For(radius + kReturnArrivalMargin);
     }
     int32_t nestSquaresMembers = -1;
     RadiusSquares nestSquares;

@@ -50,7 +50,7 @@ Colony::MeanderThresholds ComputeMeanderThresholds(int32_t dx, int32_t dy, float
 // values never fall as v rises, so those draws are exactly v = 0 .. count - 1.
 // A NaN threshold is reached by no draw.
 uint16_t DrawsBelow(float t) {
-    auto unit = [](int32_t v) { return static_cast<float>(v / 32767.0); };
+    auto unit = [](int32_t v) { return RandomSource::UnitOf(v); };
     if (!(t > unit(0))) return 0;
     if (t > unit(RandomSource::kMax)) return RandomSource::kMax + 1;
     // t * 32767 lands within a draw or two of the answer.
@@ -134,7 +134,8 @@ void Colony::Step() {
     ++stepCount;
     // The radius as it stands when the step begins, for every meandering
     // ant of the step (later role changes do not move it).
-    const RadiusSquares nest = RadiusSquares::For(NestRadius());
+    RefreshNestSquares();
+    const RadiusSquares nest = nestSquares;
     // The meander table is brought up to date once for the whole walk (the
     // pull cannot change during it). With the nest inside the grid, every
     // offset of an in-grid ant from it is tabulated, and the walk's meander
