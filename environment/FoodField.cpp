@@ -48,7 +48,7 @@ void FoodField::Reset() {
     // The whole grid, not only the current region: a later, larger size then
     // finds no stale slots outside the old one.
     std::fill(std::begin(indexGrid), std::end(indexGrid), -1);
-    std::fill(std::begin(foodBits), std::end(foodBits), FoodRow{0u, 0u});
+    for (FoodRow (&level)[kGridSide] : foodBits) std::fill(std::begin(level), std::end(level), FoodRow{0u, 0u});
     foodCells.Clear();
     PlaceFood(initialFood);
 }
@@ -62,7 +62,8 @@ bool FoodField::TakeFood(int32_t x, int32_t y) {
         indexGrid[index] = -1;
         foodCells.Remove(cell.slot);
         foodCount -= 1;
-        (y < 64 ? foodBits[x].low : foodBits[x].high) &= ~(uint64_t{1} << (y & 63));
+        (y < 64 ? foodBits[0][x].low : foodBits[0][x].high) &= ~(uint64_t{1} << (y & 63));
+        RefreshReach(x);
     }
     return true;
 }
@@ -79,8 +80,23 @@ FoodCell* FoodField::AddFoodCell(int32_t x, int32_t y) {
     cell->y = y;
     indexGrid[GridIndex(x, y)] = slot;
     foodCount += 1;
-    (y < 64 ? foodBits[x].low : foodBits[x].high) |= uint64_t{1} << (y & 63);
+    (y < 64 ? foodBits[0][x].low : foodBits[0][x].high) |= uint64_t{1} << (y & 63);
+    RefreshReach(x);
     return cell;
+}
+
+void FoodField::RefreshReach(int32_t x) {
+    // Level k's entry i joins level k - 1's entries i and i + 2^(k-1); those
+    // that hold row x were refreshed just before.
+    for (int32_t k = 1; k <= kReachLevels; ++k) {
+        const int32_t span = 1 << k;
+        const int32_t half = span / 2;
+        const int32_t last = std::min(x, kGridSide - span);
+        for (int32_t i = std::max(x - span + 1, 0); i <= last; ++i) {
+            foodBits[k][i].low = foodBits[k - 1][i].low | foodBits[k - 1][i + half].low;
+            foodBits[k][i].high = foodBits[k - 1][i].high | foodBits[k - 1][i + half].high;
+        }
+    }
 }
 
 void FoodField::AddExclusion(int32_t x, int32_t y) {

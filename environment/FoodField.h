@@ -90,18 +90,27 @@ public:
     ListTemplate<FoodCell> foodCells;
     int32_t indexGrid[kGridCells];          // -1 or the slot of the cell's FoodCell
 
-    // The food cells as bits, kept by AddFoodCell and TakeFood: bit y of
-    // foodBits[x] is set while cell (x, y) holds food. A search whose whole
-    // reach holds no food skips its probes, and testing the reach is a few
-    // masks per row (about half of the searches that get near food have none
-    // in their reach).
+    // The food cells as bits, kept by AddFoodCell, TakeFood and Reset: bit y
+    // of foodBits[0][x] is set while cell (x, y) holds food. A search whose
+    // whole reach holds no food skips its probes (most searches find none).
+    //
+    // foodBits[k][x] is the union of the 2^k rows x .. x + 2^k - 1, for
+    // x + 2^k <= kGridSide (the entries past that are never read and stay
+    // empty). Any run of rows up to 2^(kReachLevels + 1) long is the union of
+    // two entries of one level, so testing a search's reach (21 rows at the
+    // default radius) is two reads and a few masks, where it was a loop over
+    // the rows whose varying length the branch predictor kept missing. A
+    // changed row refreshes the entries that hold it, level by level: about
+    // thirty entries, for the one or two cells that come or go per step.
     struct FoodRow {
         uint64_t low;   // y 0 .. 63
         uint64_t high;  // y 64 .. 127
     };
-    FoodRow foodBits[kGridSide];
+    static constexpr int32_t kReachLevels = 4;
+    FoodRow foodBits[kReachLevels + 1][kGridSide];
 
 private:
+    void RefreshReach(int32_t x);  // the levels above row x, after it changed
     // cos and sin of a search probe's angle for each of the 32768 values of
     // the draw that picks it, filled once with the probe's own arithmetic
     // (FoodSearch.cpp): gatherers search every step, and the trigonometry

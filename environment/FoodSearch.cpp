@@ -52,8 +52,20 @@ bool FoodField::AnyFoodIn(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const 
     const uint64_t low = bitsFrom(y0) & bitsTo(y1);
     const uint64_t high = bitsFrom(std::max(y0 - 64, 0)) & bitsTo(std::max(y1 - 64, 0)) &
                           (uint64_t{0} - static_cast<uint64_t>(y1 >= 64));
-    uint64_t found = 0;
-    for (int32_t x = x0; x <= x1; ++x) found |= (foodBits[x].low & low) | (foodBits[x].high & high);
+    // The rows x0 .. x1 as two overlapping runs of 2^k rows from one level
+    // (k the largest with 2^k rows at most as many as asked, up to the top
+    // level); only a reach wider than twice the top level's run walks the
+    // runs in between.
+    const int32_t rows = x1 - x0 + 1;
+    const int32_t k = std::min(31 - __builtin_clz(static_cast<uint32_t>(rows)), kReachLevels);
+    const int32_t span = 1 << k;
+    const FoodRow* level = foodBits[k];
+    const FoodRow& first = level[x0];
+    const FoodRow& last = level[x1 - span + 1];
+    uint64_t found = ((first.low | last.low) & low) | ((first.high | last.high) & high);
+    for (int32_t x = x0 + span; x < x1 - span + 1; x += span) {
+        found |= (level[x].low & low) | (level[x].high & high);
+    }
     return found != 0;
 }
 

@@ -60,9 +60,21 @@ protected:
         EXPECT_EQ(marked, field->foodCount);
         for (int32_t x = 0; x < kGridSide; ++x) {
             for (int32_t y = 0; y < kGridSide; ++y) {
-                const bool bit = ((y < 64 ? field->foodBits[x].low : field->foodBits[x].high) >>
+                const bool bit = ((y < 64 ? field->foodBits[0][x].low : field->foodBits[0][x].high) >>
                                   (y & 63)) & 1u;
                 ASSERT_EQ(bit, field->indexGrid[GridIndex(x, y)] != -1) << x << "," << y;
+            }
+        }
+        // Every level's entry is the union of its rows.
+        for (int32_t k = 1; k <= FoodField::kReachLevels; ++k) {
+            for (int32_t x = 0; x + (1 << k) <= kGridSide; ++x) {
+                FoodField::FoodRow rows{0u, 0u};
+                for (int32_t r = x; r < x + (1 << k); ++r) {
+                    rows.low |= field->foodBits[0][r].low;
+                    rows.high |= field->foodBits[0][r].high;
+                }
+                ASSERT_EQ(field->foodBits[k][x].low, rows.low) << "level " << k << " row " << x;
+                ASSERT_EQ(field->foodBits[k][x].high, rows.high) << "level " << k << " row " << x;
             }
         }
     }

@@ -199,7 +199,9 @@ TEST_F(FoodFieldTest, FindFoodNearIgnoresProbesOutsideTheWorld) {
 // The food search skips its probes when AnyFoodIn says no. Checked against a
 // scan of the grid while cells come and go (also in both halves of a row's
 // bits and across them), for boxes that stick out of the world, lie wholly
-// outside it, or are empty.
+// outside it, or are empty, and for reaches of every width: two runs of one
+// level of the row unions, or (wider than the top level's runs allow) the
+// runs in between too.
 TEST_F(FoodFieldTest, AnyFoodInAgreesWithTheGrid) {
     MakeEmpty(100, 90);
     RandomSource draws(99u);
@@ -224,10 +226,16 @@ TEST_F(FoodFieldTest, AnyFoodInAgreesWithTheGrid) {
         for (int32_t i = 0; i < 20; ++i) {
             const int32_t x = draws.Next() % 130 - 15;
             const int32_t y = draws.Next() % 120 - 15;
-            const int32_t reach = draws.Next() % 12;
+            const int32_t reach = i % 4 == 0 ? draws.Next() % 70 : draws.Next() % 12;
             ASSERT_EQ(field->AnyFoodIn(x - reach, y - reach, x + reach, y + reach),
                       anyFood(x - reach, y - reach, x + reach, y + reach))
                 << x << "," << y << " reach " << reach;
+        }
+        if (round % 50 == 0) ExpectConsistent();
+    }
+    for (int32_t x0 = 0; x0 < 100; x0 += 7) {
+        for (int32_t x1 = x0; x1 < 100; ++x1) {
+            ASSERT_EQ(field->AnyFoodIn(x0, 20, x1, 40), anyFood(x0, 20, x1, 40)) << x0 << " .. " << x1;
         }
     }
     const struct {
