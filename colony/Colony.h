@@ -66,9 +66,7 @@ public:
     // Moves the ant to (x, y) if that cell is in the world and free, or swaps
     // it with the cell's occupant unless that one already moved with this
     // stamp. True when the ant moved (or swapped); stamps both ants.
-    bool MoveAnt(int32_t x, int32_t y, int32_t stamp, Ant& ant) {
-        return MoveOrStay(false, x, y, stamp, ant);
-    }
+    bool MoveAnt(int32_t x, int32_t y, int32_t stamp, Ant& ant);
     float NestRadius() const;
     // Returning ants arrive this much farther out than the nest radius.
     static constexpr float kReturnArrivalMargin = 2.0f;
@@ -140,7 +138,7 @@ public:
     float meanderingShare = 60.0f;
     int32_t meanderers = 0;
     int32_t returners = 0;
-    // Written only through MoveOrStay, Seat and Vacate, which keep each
+    // Written only through MoveAnt, Seat and Vacate, which keep each
     // cell's movedAt equal to its ant's lastMoved.
     Occupant occupancy[kGridCells];
     ListTemplate<Ant> ants;
@@ -189,10 +187,6 @@ private:
     bool meanderTableFilled = false;
     uint32_t meanderTablePullBits = 0;  // the bits of the pull the table holds
     int32_t meanderTableFills = 0;
-    // MoveAnt; with stay set, the ant stays where it is and nothing changes,
-    // at the same cost: a caller whose choice to move is a coin toss for the
-    // branch predictor passes it here instead of branching.
-    bool MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, Ant& ant);
     void MeanderInline(Ant& ant, bool covered);  // Meander, for the step's walk (Step.cpp)
     void RefreshMeanderTable();                  // fills the table if the pull changed
     void SetRole(Ant& ant, int32_t role);  // moves one unit between counters
@@ -216,14 +210,14 @@ private:
 
 namespace colonydetail {
 // keep ? kept : taken, as mask arithmetic (keep is 0 or all ones): the
-// compiler turns a plain select back into the branch MoveOrStay avoids.
+// compiler turns a plain select back into the branch MoveAnt avoids.
 inline int32_t Pick(int32_t keep, int32_t kept, int32_t taken) {
     return (kept & keep) | (taken & ~keep);
 }
 }  // namespace colonydetail
 
 // Defined here so that the behaviours, which move an ant every step, inline it.
-inline bool Colony::MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, Ant& ant) {
+inline bool Colony::MoveAnt(int32_t x, int32_t y, int32_t stamp, Ant& ant) {
     using colonydetail::Pick;
     if ((static_cast<uint32_t>(x) >= static_cast<uint32_t>(width)) |
         (static_cast<uint32_t>(y) >= static_cast<uint32_t>(height))) {
@@ -243,7 +237,7 @@ inline bool Colony::MoveOrStay(bool stay, int32_t x, int32_t y, int32_t stamp, A
     const int32_t target = GridIndex(x, y);
     const Occupant there = occupancy[target];
     const int32_t vacant = -static_cast<int32_t>(there.slot == -1);  // all ones when free
-    const int32_t keep = -static_cast<int32_t>(stay | (~vacant & (there.movedAt == stamp)));
+    const int32_t keep = -static_cast<int32_t>(~vacant & (there.movedAt == stamp));
     const int32_t swap = ~vacant & ~keep;
     // Read before the first write: the displaced ant may be this one, so a
     // read after it would have to wait for that write.

@@ -108,10 +108,11 @@ void Colony::Meander(Ant& ant) { MeanderInline(ant, false); }
 // covered: the table is current and holds every in-grid ant's offset.
 __attribute__((always_inline)) inline void Colony::MeanderInline(Ant& ant, bool covered) {
     // An ant already swapped in this step (by another ant's move) neither
-    // draws nor moves. Which ants were swapped is a coin toss for the branch
-    // predictor, so such an ant goes through the same work with the draw
-    // left undone and the move turned into staying.
-    const bool swapped = ant.lastMoved == stepCount;
+    // draws nor moves. In a crowded world that is a coin toss for the branch
+    // predictor, but skipping the draw and the move costs less than the
+    // guesses it misses (this used to make the same writes, selected, for
+    // every ant: about 5 % slower in the crowded world, 3 % in the default).
+    if (ant.lastMoved == stepCount) return;
 
     // Directions in the order of the thresholds: x - 1, x + 1, y + 1, y - 1.
     static constexpr int32_t kStepX[4] = {-1, 1, 0, 0};
@@ -124,10 +125,9 @@ __attribute__((always_inline)) inline void Colony::MeanderInline(Ant& ant, bool 
     const MeanderCuts c =
         tabulated ? meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)]
                   : MeanderCutsAt(dx, dy);
-    const int32_t v = random->NextIf(!swapped);
+    const int32_t v = random->Next();
     const int32_t direction = (v >= c.cut[0]) + (v >= c.cut[1]) + (v >= c.cut[2]);
-    MoveOrStay(swapped, ant.pos.x + kStepX[direction], ant.pos.y + kStepY[direction], stepCount,
-               ant);
+    MoveAnt(ant.pos.x + kStepX[direction], ant.pos.y + kStepY[direction], stepCount, ant);
 }
 
 void Colony::Step() {

@@ -54,16 +54,6 @@ public:
         return static_cast<int32_t>((state >> 16) & 0x7FFFu);
     }
 
-    // Next() when draw is true; otherwise the value Next() would give, with
-    // the state left as it was (no draw is made). Costs the same either way,
-    // so a caller whose choice to draw is unpredictable need not branch.
-    int32_t NextIf(bool draw) {
-        const uint32_t next = state * kMultiplier + kIncrement;
-        const uint32_t keep = static_cast<uint32_t>(draw) - 1u;  // all ones: keep the state
-        state = (state & keep) | (next & ~keep);
-        return static_cast<int32_t>((next >> 16) & 0x7FFFu);
-    }
-
     // The value the k-th next call of Next() would give (k = 1 is Next()'s),
     // without drawing: 1 <= k <= kMaxAhead. Unlike a run of Next() calls,
     // the values do not wait on each other, so a batch of draws (the twenty

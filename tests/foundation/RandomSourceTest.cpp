@@ -41,24 +41,6 @@ TEST(RandomSource, DiscardLandsWhereTheDrawsWould) {
     EXPECT_EQ(untouched.State(), 77u);
 }
 
-TEST(RandomSource, NextIfDrawsOnlyWhenAsked) {
-    RandomSource drawn(4242u);
-    RandomSource reference(4242u);
-    for (int i = 0; i < 1000; ++i) {
-        const bool draw = (i % 3) != 1;
-        const uint32_t before = drawn.State();
-        RandomSource peek(before);
-        const int32_t value = drawn.NextIf(draw);
-        EXPECT_EQ(value, peek.Next()) << "the value the next draw gives, drawn or not";
-        if (draw) {
-            ASSERT_EQ(value, reference.Next());
-        } else {
-            ASSERT_EQ(drawn.State(), before) << "no draw made";
-        }
-    }
-    EXPECT_EQ(drawn.State(), reference.State());
-}
-
 TEST(RandomSource, UnitDrawCoversBothEnds) {
     struct Case {
         int32_t draw;
