@@ -39,19 +39,14 @@ bool FoodField::AnyFoodIn(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const 
     x1 = std::min(x1, width - 1);
     y1 = std::min(y1, height - 1);
     if (x0 > x1 || y0 > y1) return false;
-    // Bits y0 .. y1 of the 128-bit row, as its two halves. Where the reach
-    // meets the halves' border varies from search to search, so the masks
-    // are computed without branches. (2 << 63 is 0 in 64 bits, so bitsTo of
-    // 63 and above is all ones.)
-    auto bitsFrom = [](int32_t y) {  // 0 <= y: bits y .. 63
-        return (~uint64_t{0} << (y & 63)) & (uint64_t{0} - static_cast<uint64_t>(y < 64));
-    };
-    auto bitsTo = [](int32_t y) {  // 0 <= y: bits 0 .. y
-        return (uint64_t{2} << std::min(y, 63)) - 1u;
-    };
-    const uint64_t low = bitsFrom(y0) & bitsTo(y1);
-    const uint64_t high = bitsFrom(std::max(y0 - 64, 0)) & bitsTo(std::max(y1 - 64, 0)) &
-                          (uint64_t{0} - static_cast<uint64_t>(y1 >= 64));
+    // Bits y0 .. y1 of the 128-bit row, then split into its two halves:
+    // 2^(y1 + 1) - 2^y0, modulo 2^128 (so y1 = 127 needs no case of its own;
+    // where the reach meets the halves' border varies from search to search,
+    // and this has no branch on it).
+    using RowBits = unsigned __int128;
+    const RowBits reach = (RowBits{2} << y1) - (RowBits{1} << y0);
+    const uint64_t low = static_cast<uint64_t>(reach);
+    const uint64_t high = static_cast<uint64_t>(reach >> 64);
     // The rows x0 .. x1 as two overlapping runs of 2^k rows from one level
     // (k the largest with 2^k rows at most as many as asked, up to the top
     // level); only a reach wider than twice the top level's run walks the
