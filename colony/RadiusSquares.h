@@ -54,6 +54,15 @@ struct RadiusSquares {
         return Square(a, b, d2) ? d2 >= aboveFrom : Distance(a, b) > radius;
     }
 
+    // Above, for points known to lie in one grid (a nest inside the grid and
+    // an ant in the world): their offsets are below kGridSide, so the square
+    // is always exact and needs no check.
+    bool AboveWithinGrid(GridPoint a, GridPoint b) const {
+        const int32_t dx = a.x - b.x;
+        const int32_t dy = a.y - b.y;
+        return dx * dx + dy * dy >= aboveFrom;
+    }
+
 private:
     // The squared distance, when the offsets are small enough to be exact.
     static bool Square(GridPoint a, GridPoint b, int64_t& d2) {

@@ -139,9 +139,10 @@ void Colony::Step() {
     // The meander table is brought up to date once for the whole walk (the
     // pull cannot change during it). With the nest inside the grid, every
     // offset of an in-grid ant from it is tabulated, and the walk's meander
-    // moves read the table without checking either.
+    // moves read the table without checking the offset, as the nest radius
+    // test squares it without checking.
     RefreshMeanderTable();
-    const bool tableCovers = home.x >= 0 && home.x < kGridSide && home.y >= 0 && home.y < kGridSide;
+    const bool homeInGrid = home.x >= 0 && home.x < kGridSide && home.y >= 0 && home.y < kGridSide;
     trails.Evaporate();
 
     // The role percentages are refreshed only at the points below; later
@@ -170,7 +171,8 @@ void Colony::Step() {
         switch (ant->role) {
             case Meandering:
                 if (meandering.Above(nM)) {
-                    if (nest.Above(home, ant->pos)) {
+                    if (homeInGrid ? nest.AboveWithinGrid(home, ant->pos)
+                                   : nest.Above(home, ant->pos)) {
                         const bool onTrail = trails.IntensityAt(ant->pos.x, ant->pos.y) != 0;
                         if (onTrail && gathering.Below(nG)) {
                             SetRole(*ant, Gathering);
@@ -205,7 +207,7 @@ void Colony::Step() {
                 // one place in the code so that it is compiled in once.
                 [[fallthrough]];
             case Reproducing:
-                MeanderInline(*ant, tableCovers);
+                MeanderInline(*ant, homeInGrid);
                 // A reproducing ant may be one too many (one made
                 // reproducing just now, too). The count is tested first: it
                 // changes seldom, the role from ant to ant.
