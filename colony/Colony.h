@@ -228,13 +228,15 @@ inline bool Colony::MoveAnt(int32_t x, int32_t y, int32_t stamp, Ant& ant) {
     // around again; this also covers a second move onto the ant's own cell in
     // one step). In a crowded world the outcome is a coin toss, so every case
     // makes the same writes with the values selected; a refused move writes
-    // back what was there. (Branching costs more here, measured: the outcome
-    // is known only from the grid read at the end of the move's chain of
-    // loads, so a wrong guess throws away the most work. Whether an ant was
-    // swapped, known from its own record at once, is branched on instead.) The occupant's record is only ever written, never
+    // back what was there. The occupant's record is only ever written, never
     // read (the grid knows its stamp), and only a swap writes it: otherwise
     // the same writes land on a scratch record, so a free or refused move
     // touches no far record at all.
+    //
+    // Branching costs more here, measured: the outcome is known only from the
+    // grid read at the end of the move's chain of loads, so a wrong guess
+    // throws away the most work. (Whether an ant was swapped, known from its
+    // own record at once, is branched on: see MeanderInline.)
     const GridPoint origin = ant.pos;
     const int32_t from = GridIndex(origin.x, origin.y);
     const int32_t target = GridIndex(x, y);

@@ -48,7 +48,9 @@ void FoodField::Reset() {
     // The whole grid, not only the current region: a later, larger size then
     // finds no stale slots outside the old one.
     std::fill(std::begin(indexGrid), std::end(indexGrid), -1);
-    for (FoodRow (&level)[kGridSide] : foodBits) std::fill(std::begin(level), std::end(level), FoodRow{0u, 0u});
+    for (FoodRow(&level)[kGridSide] : foodBits) {
+        std::fill(std::begin(level), std::end(level), FoodRow{0u, 0u});
+    }
     foodCells.Clear();
     PlaceFood(initialFood);
 }

@@ -59,7 +59,8 @@ TEST(RadiusSquares, AgreesWithTheFloatDistanceForEveryOffset) {
                 ASSERT_EQ(s.Below(home, p), d < r) << "r " << r << " at " << dx << "," << dy;
                 ASSERT_EQ(s.Above(home, p), d > r) << "r " << r << " at " << dx << "," << dy;
                 if (std::abs(dx) < kGridSide && dy < kGridSide) {
-                    ASSERT_EQ(s.AboveWithinGrid(home, p), d > r) << "r " << r << " at " << dx << "," << dy;
+                    ASSERT_EQ(s.AboveWithinGrid(home, p), d > r)
+                        << "r " << r << " at " << dx << "," << dy;
                 }
             }
         }

@@ -60,8 +60,8 @@ protected:
         EXPECT_EQ(marked, field->foodCount);
         for (int32_t x = 0; x < kGridSide; ++x) {
             for (int32_t y = 0; y < kGridSide; ++y) {
-                const bool bit = ((y < 64 ? field->foodBits[0][x].low : field->foodBits[0][x].high) >>
-                                  (y & 63)) & 1u;
+                const FoodField::FoodRow& row = field->foodBits[0][x];
+                const bool bit = ((y < 64 ? row.low : row.high) >> (y & 63)) & 1u;
                 ASSERT_EQ(bit, field->indexGrid[GridIndex(x, y)] != -1) << x << "," << y;
             }
         }
