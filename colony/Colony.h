@@ -214,11 +214,37 @@ namespace colonydetail {
 inline int32_t Pick(int32_t keep, int32_t kept, int32_t taken) {
     return (kept & keep) | (taken & ~keep);
 }
+inline uint64_t Pick(uint64_t keep, uint64_t kept, uint64_t taken) {
+    return (kept & keep) | (taken & ~keep);
+}
+// A grid point or an occupant (two 32-bit fields) as one 64-bit value, so
+// that a move selects and stores each pair at once: fewer instructions in the
+// step's hottest code. PairOf(first, second) lays out two fields as Packed
+// lays out a pair's.
+template <typename Pair>
+inline uint64_t Packed(const Pair& pair) {
+    static_assert(sizeof(Pair) == sizeof(uint64_t), "a pair of 32-bit fields");
+    uint64_t bits = 0;
+    std::memcpy(&bits, static_cast<const void*>(&pair), sizeof bits);
+    return bits;
+}
+template <typename Pair>
+inline void Unpack(uint64_t bits, Pair& pair) {
+    std::memcpy(static_cast<void*>(&pair), &bits, sizeof bits);
+}
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "PairOf puts the first field low");
+inline uint64_t PairOf(int32_t first, int32_t second) {
+    return uint64_t{static_cast<uint32_t>(first)} |
+           (uint64_t{static_cast<uint32_t>(second)} << 32);
+}
 }  // namespace colonydetail
 
 // Defined here so that the behaviours, which move an ant every step, inline it.
 inline bool Colony::MoveAnt(int32_t x, int32_t y, int32_t stamp, Ant& ant) {
+    using colonydetail::Packed;
+    using colonydetail::PairOf;
     using colonydetail::Pick;
+    using colonydetail::Unpack;
     if ((static_cast<uint32_t>(x) >= static_cast<uint32_t>(width)) |
         (static_cast<uint32_t>(y) >= static_cast<uint32_t>(height))) {
         return false;  // outside the world (a negative coordinate is a large unsigned one)
@@ -256,14 +282,14 @@ inline bool Colony::MoveAnt(int32_t x, int32_t y, int32_t stamp, Ant& ant) {
                                              (reinterpret_cast<uintptr_t>(&scratch) & ~wide));
     displaced.pos = origin;
     displaced.lastMoved = stamp;
-    ant.pos.x = Pick(keep, origin.x, x);
-    ant.pos.y = Pick(keep, origin.y, y);
+    const uint64_t keepBoth = static_cast<uint64_t>(static_cast<int64_t>(keep));  // 64 bits of keep
+    Unpack(Pick(keepBoth, Packed(origin), PairOf(x, y)), ant.pos);
     ant.lastMoved = Pick(keep, oldStamp, stamp);
     ant.blockedSteps &= keep;
     // The origin first: it is the target when the ant moves onto its own
     // cell. A refused move writes back what both cells held; a move onto a
     // free cell leaves the origin with slot -1 (its stamp then means nothing).
-    occupancy[from] = Occupant{Pick(keep, slot, there.slot), Pick(keep, oldStamp, stamp)};
-    occupancy[target] = Occupant{Pick(keep, there.slot, slot), Pick(keep, there.movedAt, stamp)};
+    Unpack(Pick(keepBoth, PairOf(slot, oldStamp), PairOf(there.slot, stamp)), occupancy[from]);
+    Unpack(Pick(keepBoth, Packed(there), PairOf(slot, stamp)), occupancy[target]);
     return keep == 0;
 }
