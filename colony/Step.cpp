@@ -174,11 +174,16 @@ void Colony::Step() {
                     if (homeInGrid ? nest.AboveWithinGrid(home, ant->pos)
                                    : nest.Above(home, ant->pos)) {
                         const bool onTrail = trails.IntensityAt(ant->pos.x, ant->pos.y) != 0;
-                        if (onTrail && gathering.Below(nG)) {
+                        // Both tests use the counts as they stood before
+                        // either change; an ant that qualifies for both
+                        // becomes a gatherer, then a wanderer.
+                        const bool toGather = onTrail && gathering.Below(nG);
+                        const bool toWander = wandering.Below(nW);
+                        if (toGather) {
                             SetRole(*ant, Gathering);
                             ant->hasFoodTarget = false;
                         }
-                        if (wandering.Below(nW)) {
+                        if (toWander) {
                             SetRole(*ant, Wandering);
                             ant->returnTimer = returnToBaseTime;
                         }
@@ -189,11 +194,11 @@ void Colony::Step() {
                         nM = meanderers;
                         nR = reproducers;
                         nG = gatherers;
-                        if (ant->role == Wandering) {
+                        if (toWander) {
                             Wander(*ant);
                             break;
                         }
-                        if (ant->role == Gathering) {
+                        if (toGather) {
                             Gather(*ant);
                             break;
                         }
