@@ -119,12 +119,11 @@ __attribute__((always_inline)) inline void Colony::MeanderInline(Ant& ant, bool 
     static constexpr int32_t kStepY[4] = {0, 0, 1, -1};
     const int32_t dx = ant.pos.x - home.x;
     const int32_t dy = ant.pos.y - home.y;
-    const bool tabulated = covered || (MeanderTableCurrent() && dx >= -kOffsetSpan &&
-                                       dx <= kOffsetSpan && dy >= -kOffsetSpan &&
-                                       dy <= kOffsetSpan);
-    const MeanderCuts c =
-        tabulated ? meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)]
-                  : MeanderCutsAt(dx, dy);
+    // Uncovered (a single move, or a nest off the grid): MeanderCutsAt checks
+    // the offset and the table itself.
+    const MeanderCuts c = covered
+                              ? meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)]
+                              : MeanderCutsAt(dx, dy);
     const int32_t v = random->Next();
     const int32_t direction = (v >= c.cut[0]) + (v >= c.cut[1]) + (v >= c.cut[2]);
     MoveAnt(ant.pos.x + kStepX[direction], ant.pos.y + kStepY[direction], stepCount, ant);
