@@ -13,7 +13,7 @@
 //   role change moves one unit; Recount re-establishes them periodically).
 // Threading: the simulation thread mutates; any other thread reads or writes
 // only while holding the simulation's state lock.
-// Large object (about 6 MB): create it on the heap.
+// Large object (about 10 MB): create it on the heap.
 #include <cstdint>
 #include <cstring>
 
@@ -187,7 +187,18 @@ private:
     bool meanderTableFilled = false;
     uint32_t meanderTablePullBits = 0;  // the bits of the pull the table holds
     int32_t meanderTableFills = 0;
-    void MeanderInline(Ant& ant, bool covered);  // Meander, for the step's walk (Step.cpp)
+    // Meander, for the step's walk (Step.cpp).
+    template <bool kCovered>
+    void MeanderInline(Ant& ant, int32_t tableOrigin);
+    // The step's pass over the ants (Step.cpp).
+    template <bool kHomeInGrid>
+    void Walk();
+    // With the nest at home, the table entry of an ant at (x, y) is
+    // meanderTable[x * kOffsetSide + y + TableOrigin(home)]: one addition
+    // per ant instead of its offset's two.
+    static int32_t TableOrigin(GridPoint home) {
+        return (kOffsetSpan - home.x) * kOffsetSide + (kOffsetSpan - home.y);
+    }
     void RefreshMeanderTable();                  // fills the table if the pull changed
     void SetRole(Ant& ant, int32_t role);  // moves one unit between counters
     void RemoveMeanderers(int32_t k);      // youngest first

@@ -101,12 +101,14 @@ void Colony::RefreshMeanderTable() {
     ++meanderTableFills;
 }
 
-void Colony::Meander(Ant& ant) { MeanderInline(ant, false); }
+void Colony::Meander(Ant& ant) { MeanderInline<false>(ant, 0); }
 
 // The walk below makes this move for most ants of every step: compiled into
 // it, the move's loads can start while the walk's role checks resolve.
-// covered: the table is current and holds every in-grid ant's offset.
-__attribute__((always_inline)) inline void Colony::MeanderInline(Ant& ant, bool covered) {
+// kCovered: the table is current and holds every in-grid ant's offset, and
+// tableOrigin is the nest's TableOrigin.
+template <bool kCovered>
+__attribute__((always_inline)) inline void Colony::MeanderInline(Ant& ant, int32_t tableOrigin) {
     // An ant already swapped in this step (by another ant's move) neither
     // draws nor moves. In a crowded world that is a coin toss for the branch
     // predictor, but skipping the draw and the move costs less than the
@@ -117,32 +119,22 @@ __attribute__((always_inline)) inline void Colony::MeanderInline(Ant& ant, bool 
     // Directions in the order of the thresholds: x - 1, x + 1, y + 1, y - 1.
     static constexpr int32_t kStepX[4] = {-1, 1, 0, 0};
     static constexpr int32_t kStepY[4] = {0, 0, 1, -1};
-    const int32_t dx = ant.pos.x - home.x;
-    const int32_t dy = ant.pos.y - home.y;
     // Uncovered (a single move, or a nest off the grid): MeanderCutsAt checks
     // the offset and the table itself.
-    const MeanderCuts c = covered
-                              ? meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)]
-                              : MeanderCutsAt(dx, dy);
+    const MeanderCuts c = kCovered ? meanderTable[ant.pos.x * kOffsetSide + ant.pos.y + tableOrigin]
+                                   : MeanderCutsAt(ant.pos.x - home.x, ant.pos.y - home.y);
     const int32_t v = random->Next();
     const int32_t direction = (v >= c.cut[0]) + (v >= c.cut[1]) + (v >= c.cut[2]);
     MoveAnt(ant.pos.x + kStepX[direction], ant.pos.y + kStepY[direction], stepCount, ant);
 }
 
-void Colony::Step() {
-    ++stepCount;
-    // The radius as it stands when the step begins, for every meandering
-    // ant of the step (later role changes do not move it).
-    RefreshNestSquares();
+// One pass over every ant, newest first. kHomeInGrid: the nest lies in the
+// grid, so the meander table covers every ant's offset and the nest radius
+// test needs no range checks.
+template <bool kHomeInGrid>
+void Colony::Walk() {
     const RadiusSquares nest = nestSquares;
-    // The meander table is brought up to date once for the whole walk (the
-    // pull cannot change during it). With the nest inside the grid, every
-    // offset of an in-grid ant from it is tabulated, and the walk's meander
-    // moves read the table without checking the offset, as the nest radius
-    // test squares it without checking.
-    RefreshMeanderTable();
-    const bool homeInGrid = home.x >= 0 && home.x < kGridSide && home.y >= 0 && home.y < kGridSide;
-    trails.Evaporate();
+    const int32_t tableOrigin = kHomeInGrid ? TableOrigin(home) : 0;
 
     // The role percentages are refreshed only at the points below; later
     // ants of the same step see the values of the last refresh. They are
@@ -170,8 +162,7 @@ void Colony::Step() {
         switch (ant->role) {
             case Meandering:
                 if (meandering.Above(nM)) {
-                    if (homeInGrid ? nest.AboveWithinGrid(home, ant->pos)
-                                   : nest.Above(home, ant->pos)) {
+                    if (kHomeInGrid ? nest.AboveWithinGrid(home, ant->pos) : nest.Above(home, ant->pos)) {
                         const bool onTrail = trails.IntensityAt(ant->pos.x, ant->pos.y) != 0;
                         // Both tests use the counts as they stood before
                         // either change; an ant that qualifies for both
@@ -211,7 +202,7 @@ void Colony::Step() {
                 // one place in the code so that it is compiled in once.
                 [[fallthrough]];
             case Reproducing:
-                MeanderInline(*ant, homeInGrid);
+                MeanderInline<kHomeInGrid>(*ant, tableOrigin);
                 // A reproducing ant may be one too many (one made
                 // reproducing just now, too). The count is tested first: it
                 // changes seldom, the role from ant to ant.
@@ -223,6 +214,27 @@ void Colony::Step() {
             case Gathering: Gather(*ant); break;
             default: ReturnHome(*ant); break;
         }
+    }
+}
+
+void Colony::Step() {
+    ++stepCount;
+    // The radius as it stands when the step begins, for every meandering
+    // ant of the step (later role changes do not move it).
+    RefreshNestSquares();
+    // The meander table is brought up to date once for the whole walk (the
+    // pull cannot change during it). With the nest inside the grid, every
+    // offset of an in-grid ant from it is tabulated, and the walk's meander
+    // moves read the table without checking the offset, as the nest radius
+    // test squares it without checking. The walk is compiled for each case,
+    // so that no ant tests which one holds.
+    RefreshMeanderTable();
+    trails.Evaporate();
+    const bool homeInGrid = home.x >= 0 && home.x < kGridSide && home.y >= 0 && home.y < kGridSide;
+    if (homeInGrid) {
+        Walk<true>();
+    } else {
+        Walk<false>();
     }
 
     BirthsAndDeaths();
