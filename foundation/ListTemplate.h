@@ -73,7 +73,7 @@ public:
         nextLink[slot] = -1;
         tail = slot;
         ++count;
-        return &items[slot];
+        return &At(slot);
     }
 
     // Returns a slot that is in use to the free chain. Its element and its own
@@ -96,8 +96,12 @@ public:
         --count;
     }
 
-    Element& At(int32_t slot) { return items[slot]; }
-    const Element& At(int32_t slot) const { return items[slot]; }
+    Element& At(int32_t slot) { return storage[slot + 1]; }
+    const Element& At(int32_t slot) const { return storage[slot + 1]; }
+    // At, or for slot -1 (the grids' "no element") a spare element that is
+    // no slot's: a caller that must write to "the element of slot s, if
+    // any" can then write without testing s. Nothing reads the spare.
+    Element& AtOrSpare(int32_t slot) { return storage[slot + 1]; }
 
     void ResetTraversal() { cursor = tail; }
 
@@ -106,12 +110,12 @@ public:
     Element& Next(bool& hasItem) {
         if (cursor == -1) {
             hasItem = false;
-            return items[0];
+            return At(0);
         }
         hasItem = true;
         const int32_t s = cursor;
         cursor = prevLink[s];
-        return items[s];
+        return At(s);
     }
 
     int32_t Count() const { return count; }
@@ -133,5 +137,5 @@ private:
     int32_t tail = -1;
     int32_t cursor = -1;
     int32_t count = 0;
-    Element items[kCapacity];
+    Element storage[kCapacity + 1];  // the spare, then slot s at s + 1
 };

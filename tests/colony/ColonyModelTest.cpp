@@ -1,6 +1,7 @@
 // The colony's records, defaults and primitives: moves with swaps, the nest
 // radius, the one-cell step toward a goal, slot reuse.
 #include <cmath>
+#include <cstring>
 
 #include "ColonyFixture.h"
 
@@ -60,6 +61,60 @@ TEST_F(ColonyTest, MoveAntSwapsOnlyWithAnAntThatHasNotMovedThisStep) {
     EXPECT_EQ(b.lastMoved, 10);
     EXPECT_EQ(a.blockedSteps, 0);
     EXPECT_EQ(b.blockedSteps, 3) << "the pushed ant keeps its count";
+}
+
+// A move writes the record of whatever the target cell holds, selected
+// values included, so every outcome must leave the records it does not
+// change exactly as they were: a free cell's write lands on the list's spare
+// element, not on slot 0's ant, and a refused occupant gets its own place
+// and stamp back.
+TEST_F(ColonyTest, MoveAntChangesNoRecordButTheMoversAndTheDisplaced) {
+    struct Case {
+        const char* name;
+        GridPoint target;
+        int32_t occupantStamp;  // the stamp the ant on (6, 5) holds
+        bool moves;
+        bool displaces;
+    };
+    const Case cases[] = {
+        {"onto a free cell", {4, 5}, 8, true, false},
+        {"refused by an ant that moved", {6, 5}, 9, false, false},
+        {"swapped with an ant that did not", {6, 5}, 8, true, true},
+    };
+    auto same = [](const Ant& a, const Ant& b) { return std::memcmp(&a, &b, sizeof(Ant)) == 0; };
+    for (const Case& c : cases) {
+        SetUp();
+        Ant& bystander = PutAnt(20, 20, Meandering);  // slot 0
+        Ant& mover = PutAnt(5, 5, Gathering);
+        Ant& occupant = PutAnt(6, 5, Gathering);
+        bystander.legLength = 11;
+        mover.blockedSteps = 3;
+        occupant.blockedSteps = 3;
+        MarkMoved(occupant, c.occupantStamp);
+        const Ant bystanderBefore = bystander;
+        const Ant moverBefore = mover;
+        const Ant occupantBefore = occupant;
+
+        EXPECT_EQ(colony->MoveAnt(c.target.x, c.target.y, 9, mover), c.moves) << c.name;
+        EXPECT_TRUE(same(bystander, bystanderBefore)) << c.name;
+        EXPECT_EQ(At(20, 20), bystander.slot) << c.name;
+        if (c.moves) {
+            EXPECT_EQ(mover.pos, c.target) << c.name;
+            EXPECT_EQ(mover.lastMoved, 9) << c.name;
+            EXPECT_EQ(mover.blockedSteps, 0) << c.name;
+        } else {
+            EXPECT_TRUE(same(mover, moverBefore)) << c.name;
+        }
+        if (c.displaces) {
+            EXPECT_EQ(occupant.pos, (GridPoint{5, 5})) << c.name;
+            EXPECT_EQ(occupant.lastMoved, 9) << c.name;
+            EXPECT_EQ(occupant.blockedSteps, 3) << c.name;
+        } else {
+            EXPECT_TRUE(same(occupant, occupantBefore)) << c.name;
+        }
+        EXPECT_EQ(At(mover.pos.x, mover.pos.y), mover.slot) << c.name;
+        EXPECT_EQ(At(occupant.pos.x, occupant.pos.y), occupant.slot) << c.name;
+    }
 }
 
 TEST_F(ColonyTest, MoveAntInPlaceStampsOnceAStep) {

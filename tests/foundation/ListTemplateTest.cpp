@@ -150,6 +150,25 @@ TEST(ListTemplate, ElementKeepsItsValuesAcrossRemoveAndClear) {
     EXPECT_EQ(item->value, 41);
 }
 
+// Slot -1 (a grid's "nothing here") addresses a spare element that no slot
+// owns: writing it must change no element and no walk.
+TEST(ListTemplate, TheSpareBelongsToNoSlot) {
+    auto list = MakeList();
+    AddItem(*list, 10);
+    AddItem(*list, 11);
+    EXPECT_EQ(&list->AtOrSpare(0), &list->At(0));
+    EXPECT_EQ(&list->AtOrSpare(1), &list->At(1));
+    list->AtOrSpare(-1) = Item{99, 99};
+    EXPECT_EQ(list->At(0).value, 10);
+    EXPECT_EQ(list->At(1).value, 11);
+    EXPECT_EQ(WalkSlots(*list), (Slots{1, 0}));
+    int32_t slot = -1;
+    Item* item = list->Add(slot);
+    ASSERT_NE(item, nullptr);
+    EXPECT_NE(item, &list->AtOrSpare(-1));
+    EXPECT_EQ(item->value, 0) << "a never-used slot is not the spare";
+}
+
 TEST(ListTemplate, AddingToAFullListWarnsAndChangesNothing) {
     auto list = MakeList();
     std::vector<std::string> warnings;
