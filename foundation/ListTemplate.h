@@ -14,6 +14,7 @@
 //
 // Hazard: the object is large (about 600 KB plus 50000 elements); owners live
 // on the heap, never on a thread's stack.
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -96,12 +97,12 @@ public:
         --count;
     }
 
-    Element& At(int32_t slot) { return storage[slot + 1]; }
-    const Element& At(int32_t slot) const { return storage[slot + 1]; }
+    Element& At(int32_t slot) { return storage[Place(slot)]; }
+    const Element& At(int32_t slot) const { return storage[Place(slot)]; }
     // At, or for slot -1 (the grids' "no element") a spare element that is
     // no slot's: a caller that must write to "the element of slot s, if
     // any" can then write without testing s. Nothing reads the spare.
-    Element& AtOrSpare(int32_t slot) { return storage[slot + 1]; }
+    Element& AtOrSpare(int32_t slot) { return storage[Place(slot)]; }
 
     void ResetTraversal() { cursor = tail; }
 
@@ -137,5 +138,8 @@ private:
     int32_t tail = -1;
     int32_t cursor = -1;
     int32_t count = 0;
-    Element storage[kCapacity + 1];  // the spare, then slot s at s + 1
+    // The spare, then slot s at s + 1. Widened before the addition, so that
+    // the + 1 folds into the address arithmetic.
+    static std::ptrdiff_t Place(int32_t slot) { return static_cast<std::ptrdiff_t>(slot) + 1; }
+    Element storage[kCapacity + 1];
 };
