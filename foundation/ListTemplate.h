@@ -2,7 +2,8 @@
 // ListTemplate: the fixed-capacity slot list that holds every simulation
 // record (ants, food cells, trail cells).
 //
-// - 50000 elements are constructed once, with the list; nothing allocates later.
+// - 50000 elements (and one spare, see AtOrSpare) are constructed once, with
+//   the list; nothing allocates later.
 // - Slots are stable: grids store a slot per cell.
 // - Used slots are chained oldest -> newest; a traversal runs newest -> oldest.
 // - Add hands out a slot's element exactly as its previous occupant left it;
@@ -12,7 +13,7 @@
 //   must never interleave. Walks that keep their own cursor use Newest/Older.
 //   The simulation guards every walk with its state lock.
 //
-// Hazard: the object is large (about 600 KB plus 50000 elements); owners live
+// Hazard: the object is large (about 600 KB plus 50001 elements); owners live
 // on the heap, never on a thread's stack.
 #include <cstddef>
 #include <cstdint>
