@@ -115,10 +115,12 @@ public:
     Progress(size_t total, size_t before) : total(total), before(before), start(Clock::now()) {
         on = isatty(STDERR_FILENO) != 0;
     }
-    void Show(size_t done, size_t failed, bool force) {
+    void Show(size_t done, size_t failed) {
         if (!on) return;
         const auto now = Clock::now();
-        if (!force && now - lastShown < kProgressInterval) return;
+        // A line cleared for a message above it is drawn again at once: the
+        // progress must not vanish for half a second after every failure.
+        if (shown && now - lastShown < kProgressInterval) return;
         lastShown = now;
         std::string line = "sweep: " + std::to_string(before + done + failed) + "/" +
                            std::to_string(total) + " runs";
@@ -272,7 +274,7 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
                 ++running;
             }
             if (running == 0) break;
-            progress.Show(done, failed, false);
+            progress.Show(done, failed);
 
             timespec wait{0, kWaitNanoseconds};
             const int signal = sigtimedwait(&signals.set, nullptr, &wait);
@@ -311,7 +313,7 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
                     break;
                 }
             }
-            progress.Show(done, failed, false);
+            progress.Show(done, failed);
         }
     }
     progress.Clear();
