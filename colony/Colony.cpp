@@ -48,6 +48,13 @@ float Colony::NestRadius() const {
     return static_cast<float>(std::sqrt(static_cast<double>(meanderers + reproducers + 1)) / kNestPi);
 }
 
+void Colony::RefillNestSquares(int32_t members) {
+    nestSquaresMembers = members;
+    const float radius = NestRadius();
+    nestSquares = RadiusSquares::For(radius);
+    arrivalSquares = RadiusSquares::For(radius + kReturnArrivalMargin);
+}
+
 float Colony::RolePercent(int32_t count) const { return RolePercentOf(count, population); }
 
 float Colony::DistanceHome(GridPoint p) const { return RadiusSquares::Distance(home, p); }

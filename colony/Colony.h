@@ -204,14 +204,13 @@ private:
     void RemoveMeanderers(int32_t k);      // youngest first
     // The squares are kept for the count the radius was computed from
     // (meanderers + reproducers + 1), so they are never stale.
+    // The check is inlined where an ant asks; the rare refill is not, so that
+    // the behaviours around it stay compact.
     void RefreshNestSquares() {
         const int32_t members = meanderers + reproducers + 1;
-        if (members == nestSquaresMembers) return;
-        nestSquaresMembers = members;
-        const float radius = NestRadius();
-        nestSquares = RadiusSquares::For(radius);
-        arrivalSquares = RadiusSquares::For(radius + kReturnArrivalMargin);
+        if (members != nestSquaresMembers) RefillNestSquares(members);
     }
+    __attribute__((noinline, cold)) void RefillNestSquares(int32_t members);
     int32_t nestSquaresMembers = -1;
     RadiusSquares nestSquares;
     RadiusSquares arrivalSquares;
