@@ -4,9 +4,12 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -19,11 +22,14 @@ int CountError(Display*, XErrorEvent*) {
 }
 
 // The foreign window being watched (0: none), our own connection to the
-// server, and what the error handler has seen. The handler runs inside Xlib
-// calls on the interface thread.
+// server for questions about it, and what the error handler has seen. The
+// handler runs inside Xlib calls on the thread that made the request: the
+// interface thread, or the sentinel on its own connection.
 std::atomic<uint64_t> watchedWindow{0};
-Display* watcher = nullptr;
+Display* watcher = nullptr;  // interface thread only
 int watcherFailures = 0;
+std::atomic<Display*> sentinelDisplay{nullptr};
+std::atomic<bool> sentinelRefused{false};
 std::atomic<bool> started{false};
 std::atomic<int> errorsSeen{0};
 std::atomic<int> lastErrorCode{0};
@@ -42,27 +48,38 @@ bool WatchedWindowExists() {
     return status != 0 && watcherFailures == 0;
 }
 
+[[noreturn]] void EndForLostWindow() {
+    std::fprintf(stderr, "marrowick: X window 0x%llx was destroyed; stopping\n",
+                 static_cast<unsigned long long>(watchedWindow.load()));
+    std::fflush(stderr);
+    _exit(0);
+}
+
 int NoteError(Display* display, XErrorEvent* event) {
+    if (display == sentinelDisplay.load()) {
+        sentinelRefused.store(true);  // its request about the window failed
+        return 0;
+    }
     if (display == watcher) {
         ++watcherFailures;  // our own question about the window
         return 0;
     }
     lastErrorCode.store(event->error_code);
+    // If the window has gone, the error follows from that (about the window,
+    // or about what was made for it, such as the GL driver's graphics
+    // context), and whoever made the request would go on with what it did
+    // not fill in: SDL while starting, the GL driver while drawing. The
+    // software rasteriser then sized its buffers from a failed geometry
+    // query, and its threads read past them (a crash once in some 20 runs
+    // with the window destroyed early). So end here, as a SIGTERM would,
+    // before the request returns: the handler runs on the interface thread
+    // inside an Xlib call, so no file of ours is half written, and nothing
+    // shown in a window that has gone is lost.
+    if (!WatchedWindowExists()) EndForLostWindow();
     if (started.load()) {
-        // Drawing: the loop asks whether the window is still there and stops.
+        // Drawing, and not about the window: the loop says so once and goes on.
         errorsSeen.fetch_add(1);
         return 0;
-    }
-    // Starting: SDL would go on with whatever the failed request did not fill
-    // in (and crash). If the window has gone, the error follows from that
-    // (about the window, or about what was made for it, such as the GL
-    // driver's graphics context); nothing has been drawn yet and nothing is
-    // lost: end here, as a SIGTERM would.
-    if (!WatchedWindowExists()) {
-        std::fprintf(stderr, "marrowick: X window 0x%llx was destroyed; stopping\n",
-                     static_cast<unsigned long long>(watchedWindow.load()));
-        std::fflush(stderr);
-        _exit(0);
     }
     return replacedHandler != nullptr ? replacedHandler(display, event) : 0;
 }
@@ -119,6 +136,42 @@ bool WatchForeignWindow(SDL_Window* window) {
 
 namespace {
 ForeignWindowGuard* activeGuard = nullptr;
+
+// The sentinel: waits on a connection of its own for the window's
+// DestroyNotify, and ends the process the moment it comes, whatever the
+// interface thread is doing. Waiting for the interface thread to notice was
+// not safe: the GL driver, still starting or drawing, queries the vanished
+// window through a connection of its own that reports no error to anyone,
+// and goes on with the garbage answer. Seen here: a buffer sized from it,
+// cleared for seconds before the program could stop, and the software
+// rasteriser's threads reading past a buffer freed under them (a crash).
+// Ending at once loses nothing: a window someone else owns has no dialogs,
+// the settings file is only appended to, a whole record per write, and a
+// screenshot goes to its name only when complete. Returns when woken
+// through wakeFd.
+void WatchUntilWoken(Window window, int wakeFd) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return;  // errors while drawing still tell
+    sentinelDisplay.store(display);
+    XSelectInput(display, window, StructureNotifyMask);
+    XSync(display, False);
+    // Refused: the window went before it could be watched.
+    if (sentinelRefused.load()) EndForLostWindow();
+    pollfd fds[2] = {{ConnectionNumber(display), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    for (;;) {
+        while (XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == DestroyNotify && event.xdestroywindow.window == window) {
+                EndForLostWindow();
+            }
+        }
+        if (poll(fds, 2, -1) < 0 && errno != EINTR) break;
+        if (fds[1].revents != 0 || (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) break;
+    }
+    sentinelDisplay.store(nullptr);
+    XCloseDisplay(display);
+}
 }  // namespace
 
 ForeignWindowGuard::ForeignWindowGuard(uint64_t window) {
@@ -127,17 +180,27 @@ ForeignWindowGuard::ForeignWindowGuard(uint64_t window) {
     errorsSeen.store(0);
     started.store(false);
     windowLost.store(false);
-    // A connection of our own tells when the window is destroyed, even while
-    // nothing is drawn (no error would come then).
+    sentinelRefused.store(false);
     watcher = XOpenDisplay(nullptr);
     replacedHandler = XSetErrorHandler(NoteError);
-    if (watcher != nullptr) {
-        XSelectInput(watcher, static_cast<Window>(window), StructureNotifyMask);
-        XSync(watcher, False);
+    // Without a pipe to wake it there is no sentinel: errors while drawing
+    // still tell that the window is gone.
+    if (pipe2(wakeFds, O_CLOEXEC) == 0) {
+        sentinel = std::thread(WatchUntilWoken, static_cast<Window>(window), wakeFds[0]);
+    } else {
+        wakeFds[0] = wakeFds[1] = -1;
     }
 }
 
 ForeignWindowGuard::~ForeignWindowGuard() {
+    if (sentinel.joinable()) {
+        const char byte = 0;
+        [[maybe_unused]] const ssize_t ignored = write(wakeFds[1], &byte, 1);
+        sentinel.join();
+    }
+    for (int fd : wakeFds) {
+        if (fd >= 0) close(fd);
+    }
     XSetErrorHandler(replacedHandler);
     replacedHandler = nullptr;
     if (watcher != nullptr) XCloseDisplay(watcher);
@@ -152,17 +215,7 @@ bool ForeignWindowGuard::Lost() {
     const uint64_t id = watchedWindow.load();
     if (id == 0) return false;
     if (windowLost.load()) return true;
-    if (watcher != nullptr) {
-        while (XPending(watcher) > 0) {
-            XEvent event;
-            XNextEvent(watcher, &event);
-            if (event.type == DestroyNotify &&
-                event.xdestroywindow.window == static_cast<Window>(id)) {
-                windowLost.store(true);
-            }
-        }
-    }
-    if (!windowLost.load() && errorsSeen.exchange(0) > 0) {
+    if (errorsSeen.exchange(0) > 0) {
         if (!WatchedWindowExists()) {
             windowLost.store(true);
         } else if (!errorReported) {

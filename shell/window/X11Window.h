@@ -3,6 +3,7 @@
 // macros (None, Bool, Status, ...) stay out of every other file.
 #include <cstdint>
 #include <string>
+#include <thread>
 
 struct SDL_Window;
 
@@ -26,15 +27,17 @@ bool CheckX11Window(uint64_t id, std::string& problem);
 
 // A window someone else made (xscreensaver's, a preview's) may be destroyed
 // under us at any moment, and Xlib's default answer to the errors that follow
-// is to end the process with status 1. A guard answers them instead:
-//  - while the program starts (until Started()), an error while the window
-//    is gone ends the process at once with status 0: SDL would go on with
-//    what the failed request did not fill in, and nothing has been drawn or
-//    is lost yet; errors while the window exists are fatal as before;
-//  - from then on every error is only noted, and Lost() tells (from a
-//    DestroyNotify seen on a connection of the guard's own, or after an
-//    error, by asking the server) when the window is gone, so the loop can
-//    stop and the program end cleanly.
+// is to end the process with status 1. A guard ends it with status 0 and
+// "X window 0x... was destroyed; stopping" instead, at once:
+//  - a sentinel thread on a connection of its own sees the window's
+//    DestroyNotify, whatever the interface thread is doing (the GL driver
+//    may be busy with the vanished window, on answers no error reported);
+//  - an error while the window is gone (asked of the server) ends it before
+//    the failed request returns, since whoever made it (SDL, the GL driver)
+//    would go on with what it did not fill in.
+// Other errors are fatal while the program starts (until Started()), as
+// without the guard; from then on they are noted, and Lost() says the first
+// one once and tells whether the window has gone since.
 //
 // Create it before SDL_Init and destroy it after SDL_Quit. SDL puts a handler
 // of its own in front and passes every error on to the one that was there
@@ -55,6 +58,8 @@ public:
 
 private:
     bool errorReported = false;
+    int wakeFds[2] = {-1, -1};  // wakes the sentinel when the guard goes
+    std::thread sentinel;
 };
 
 // True once the living guard's window is gone (there is at most one guard at
