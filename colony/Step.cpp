@@ -149,11 +149,28 @@ void Colony::Walk() {
     int32_t nR = reproducers;
     int32_t nG = gatherers;
 
-    // Behaviours never add or remove ants, so the walk keeps its own cursor.
-    // (The records used to be fetched ahead of the walk, while evaporation
-    // still swept every trail cell just before it and pushed them out of the
-    // caches; without that sweep the fetches only cost time.)
+    // Behaviours never add or remove ants, so the walk keeps its own cursor,
+    // and a second one kTableAhead ants ahead. Its ant's meander table entry
+    // is asked for early: the entry is the first of a meander move's
+    // dependent reads, and after the walk's frequent mispredicted branches
+    // the whole chain waits for it. The entry of where that ant stands now
+    // (a swap may still move it one cell) is only a hint; nothing depends on
+    // it. (Measured on a Zen 5 core, fixed 300 crowded steps: 4 ahead 4 to 5 %
+    // faster than none, 2, 3, 5, 6 or 8 ahead less; also fetching its grid
+    // cells was slower. On the Zen 4 cores of earlier measurements the same
+    // fetch for 3 ahead moved the stall without changing the time. The
+    // records themselves used to be fetched ahead too, while evaporation
+    // still swept every trail cell just before the walk; without that sweep
+    // those fetches only cost time.)
+    constexpr int32_t kTableAhead = 4;
+    int32_t ahead = ants.Newest();
+    for (int32_t k = 0; kHomeInGrid && k < kTableAhead && ahead != -1; ++k) ahead = ants.Older(ahead);
     for (int32_t s = ants.Newest(); s != -1; s = ants.Older(s)) {
+        if (kHomeInGrid && ahead != -1) {
+            const GridPoint next = ants.At(ahead).pos;
+            __builtin_prefetch(&meanderTable[next.x * kOffsetSide + next.y + tableOrigin]);
+            ahead = ants.Older(ahead);
+        }
         Ant* ant = &ants.At(s);
         // One dispatch on the role: roles follow no pattern along the walk,
         // so every test of the role is a guess for the branch predictor. An
