@@ -179,17 +179,31 @@ void Colony::Gather(Ant& ant) {
     becomeShortWanderer();
 }
 
-void Colony::ReturnHome(Ant& ant) {
+void Colony::ReturnHome(Ant& ant) { ReturnStep<false>(ant, 0); }
+
+template <bool kCovered>
+void Colony::ReturnStep(Ant& ant, int32_t tableOrigin) {
     const float dx = static_cast<float>(home.x - ant.pos.x);
     const float dy = static_cast<float>(home.y - ant.pos.y);
     if (ArrivedHome(ant.pos)) {
         SetRole(ant, Meandering);
         return;
     }
-    const GridPoint next = StepToward(ant.pos, dx, dy);
+    // Covered: the table holds StepToward's choice for the ant's offset as a
+    // count of raw draws (the same draw, the same answer, and an entry the
+    // walk has already asked for instead of a division).
+    GridPoint next;
+    if (kCovered) {
+        const MeanderCuts& c = meanderTable[ant.pos.x * kOffsetSide + ant.pos.y + tableOrigin];
+        next = StepAlong(ant.pos, random->Next() < c.homeward, dx, dy);
+    } else {
+        next = StepToward(ant.pos, dx, dy);
+    }
     if (ant.role == ReturnClearingTrail && InWorld(next.x, next.y)) {
         // Weakens the trail ahead even when the move is refused.
         trails.Deposit(next.x, next.y, -gathererTrailIntensity, 0);
     }
     MoveAnt(next.x, next.y, stepCount, ant);
 }
+
+template void Colony::ReturnStep<true>(Ant& ant, int32_t tableOrigin);

@@ -64,9 +64,12 @@ GridPoint Colony::StepToward(GridPoint from, float dx, float dy) {
     const float ay = GeometryUtil::AbsFloat(dy);
     const float px = ax / (ax + ay);
     const float r = random->RandomUnit();
+    return StepAlong(from, r < px, dx, dy);
+}
+
+GridPoint Colony::StepAlong(GridPoint from, int32_t alongX, float dx, float dy) {
     // One step along x with chance px, else along y; the draw decides, so
     // the step is computed rather than branched on.
-    const int32_t alongX = r < px;
     GridPoint next = from;
     next.x += alongX * (dx > 0.0f ? 1 : -1);
     next.y += (1 - alongX) * (dy > 0.0f ? 1 : -1);

@@ -82,6 +82,8 @@ public:
     }
     float RolePercent(int32_t count) const;
     GridPoint StepToward(GridPoint from, float dx, float dy);
+    // StepToward's step once the draw has chosen the axis (alongX is 0 or 1).
+    static GridPoint StepAlong(GridPoint from, int32_t alongX, float dx, float dy);
     float DistanceHome(GridPoint p) const;
 
     // Behaviours, one ant at a time (called by Step).
@@ -159,9 +161,15 @@ public:
     // cumulative (each at least the one before) the direction is the number
     // of counts the draw reaches: no float conversion, no division and no
     // unpredictable branch per ant.
+    //
+    // The fourth count serves the returning ants, whose step also depends
+    // only on their offset: StepToward steps along x when the unit draw lies
+    // below |dx| / (|dx| + |dy|), that is for the raw draws below homeward.
+    // The walk reads it from the table entry it has already asked for,
+    // instead of waiting on a division.
     struct MeanderCuts {
-        uint16_t cut[3];  // 0 .. 32768
-        uint16_t unused;
+        uint16_t cut[3];    // 0 .. 32768
+        uint16_t homeward;  // 0 .. 32767
     };
     MeanderCuts MeanderCutsAt(int32_t dx, int32_t dy);
 
@@ -190,6 +198,9 @@ private:
     // Meander, for the step's walk (Step.cpp).
     template <bool kCovered>
     void MeanderInline(Ant& ant, int32_t tableOrigin);
+    // ReturnHome, for the step's walk; kCovered as for MeanderInline.
+    template <bool kCovered>
+    void ReturnStep(Ant& ant, int32_t tableOrigin);
     // The step's pass over the ants (Step.cpp).
     template <bool kHomeInGrid>
     void Walk();

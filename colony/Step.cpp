@@ -62,7 +62,16 @@ uint16_t DrawsBelow(float t) {
     return static_cast<uint16_t>(count);
 }
 
-Colony::MeanderCuts MeanderCutsOf(const Colony::MeanderThresholds& t) {
+// The draws for which StepToward, from offset (dx, dy) off the nest, steps
+// along x: those whose unit value lies below |dx| / (|dx| + |dy|), computed
+// as StepToward computes it (0 / 0 on the nest itself is NaN: no draw).
+uint16_t HomewardDraws(int32_t dx, int32_t dy) {
+    const float ax = GeometryUtil::AbsFloat(static_cast<float>(dx));
+    const float ay = GeometryUtil::AbsFloat(static_cast<float>(dy));
+    return DrawsBelow(ax / (ax + ay));
+}
+
+Colony::MeanderCuts MeanderCutsOf(const Colony::MeanderThresholds& t, int32_t dx, int32_t dy) {
     // The step compares in turn, so a draw reaches a direction only after
     // failing every earlier threshold. With each count raised to at least the
     // one before, the direction is simply how many counts the draw reaches.
@@ -70,7 +79,7 @@ Colony::MeanderCuts MeanderCutsOf(const Colony::MeanderThresholds& t) {
     c.cut[0] = DrawsBelow(t.t1);
     c.cut[1] = std::max(c.cut[0], DrawsBelow(t.t2));
     c.cut[2] = std::max(c.cut[1], DrawsBelow(t.t3));
-    c.unused = 0;
+    c.homeward = HomewardDraws(dx, dy);
     return c;
 }
 
@@ -82,7 +91,7 @@ Colony::MeanderThresholds Colony::MeanderThresholdsAt(int32_t dx, int32_t dy) co
 
 Colony::MeanderCuts Colony::MeanderCutsAt(int32_t dx, int32_t dy) {
     if (dx < -kOffsetSpan || dx > kOffsetSpan || dy < -kOffsetSpan || dy > kOffsetSpan) {
-        return MeanderCutsOf(MeanderThresholdsAt(dx, dy));  // a nest outside the grid
+        return MeanderCutsOf(MeanderThresholdsAt(dx, dy), dx, dy);  // a nest outside the grid
     }
     RefreshMeanderTable();
     return meanderTable[(dx + kOffsetSpan) * kOffsetSide + (dy + kOffsetSpan)];
@@ -93,7 +102,7 @@ void Colony::RefreshMeanderTable() {
     for (int32_t x = -kOffsetSpan; x <= kOffsetSpan; ++x) {
         for (int32_t y = -kOffsetSpan; y <= kOffsetSpan; ++y) {
             meanderTable[(x + kOffsetSpan) * kOffsetSide + (y + kOffsetSpan)] =
-                MeanderCutsOf(MeanderThresholdsAt(x, y));
+                MeanderCutsOf(MeanderThresholdsAt(x, y), x, y);
         }
     }
     std::memcpy(&meanderTablePullBits, &meanderPull, sizeof meanderTablePullBits);
@@ -229,7 +238,7 @@ void Colony::Walk() {
                 break;
             case Wandering: Wander(*ant); break;
             case Gathering: Gather(*ant); break;
-            default: ReturnHome(*ant); break;
+            default: ReturnStep<kHomeInGrid>(*ant, tableOrigin); break;
         }
     }
 }

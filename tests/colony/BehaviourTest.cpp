@@ -1,4 +1,5 @@
 // One ant at a time: meandering, wandering, gathering and walking home.
+#include <memory>
 #include <vector>
 
 #include "ColonyFixture.h"
@@ -233,6 +234,71 @@ TEST_F(ColonyTest, ReturningAntArrivesStrictlyInsideRadiusPlusTwo) {
     colony->ReturnHome(far);  // distance 2 < 2.318: arrives
     EXPECT_EQ(far.role, Meandering);
     EXPECT_EQ(far.pos, (GridPoint{66, 64}));
+}
+
+// The walk takes a returning ant's axis from the meander table's homeward
+// count instead of StepToward's division. For a nest in the middle, in a
+// corner and on an edge, and offsets on each axis, diagonal and quadrant,
+// the draws on either side of the count and a spread of others must move
+// the ant in the walk exactly as ReturnHome moves it.
+TEST_F(ColonyTest, TheWalkStepsReturningAntsAsReturnHomeDoes) {
+    const GridPoint homes[] = {{64, 64}, {0, 0}, {127, 40}};
+    const GridPoint offsets[] = {{5, 0},  {-5, 0},  {0, 7},   {0, -7},  {6, 6},
+                                 {-6, 6}, {-9, -3}, {4, -11}, {120, 3}, {-2, 127}};
+    auto colonyAt = [this](GridPoint home) {
+        auto c = std::make_unique<Colony>(random);
+        c->foodField = food.get();
+        c->SetWorldSize(128, 128);
+        c->home = home;
+        c->reproduceRatio = 0.0f;
+        c->dieRatio = 0.0f;
+        c->foodPerAnt = 0.0f;
+        int32_t slot = 0;
+        Ant& ant = *c->ants.Add(slot);
+        ant.slot = slot;
+        ant.lastMoved = 0;
+        c->population = 1;
+        c->returners = 1;
+        return c;
+    };
+    auto place = [](Colony& c, GridPoint at, int32_t role) -> Ant& {
+        Ant& ant = c.ants.At(c.ants.Newest());
+        c.Vacate(ant.pos.x, ant.pos.y);
+        ant.pos = at;
+        ant.role = role;
+        c.Seat(ant);
+        return ant;
+    };
+    int32_t cases = 0;
+    for (GridPoint home : homes) {
+        auto walked = colonyAt(home);
+        auto alone = colonyAt(home);
+        for (GridPoint offset : offsets) {
+            const GridPoint at{home.x + offset.x, home.y + offset.y};
+            if (!walked->InWorld(at.x, at.y)) continue;
+            const int32_t count = walked->MeanderCutsAt(offset.x, offset.y).homeward;
+            std::vector<int32_t> draws = {count - 1, count, count + 1, 0, RandomSource::kMax};
+            for (int32_t v = 0; v <= RandomSource::kMax; v += 1009) draws.push_back(v);
+            for (int32_t v : draws) {
+                if (v < 0 || v > RandomSource::kMax) continue;
+                for (int32_t role : {ReturnToBase, ReturnClearingTrail}) {
+                    place(*walked, at, role);
+                    testrandom::SetNextDraw(random, v);
+                    walked->Step();
+                    Ant& ant = place(*alone, at, role);
+                    alone->stepCount = walked->stepCount;
+                    testrandom::SetNextDraw(random, v);
+                    alone->ReturnHome(ant);
+                    const Ant& moved = walked->ants.At(walked->ants.Newest());
+                    ASSERT_EQ(moved.pos, ant.pos) << "nest (" << home.x << ", " << home.y << "), offset ("
+                                                  << offset.x << ", " << offset.y << "), draw " << v;
+                    ASSERT_EQ(moved.role, ant.role);
+                    ++cases;
+                }
+            }
+        }
+    }
+    EXPECT_GT(cases, 300);
 }
 
 TEST_F(ColonyTest, MeanderFollowsAChangedPull) {
