@@ -206,4 +206,6 @@ void Colony::ReturnStep(Ant& ant, int32_t tableOrigin) {
     MoveAnt(next.x, next.y, stepCount, ant);
 }
 
+// For the step's walk (Step.cpp), compiled for each nest case.
+template void Colony::ReturnStep<false>(Ant& ant, int32_t tableOrigin);
 template void Colony::ReturnStep<true>(Ant& ant, int32_t tableOrigin);
