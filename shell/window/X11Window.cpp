@@ -68,13 +68,11 @@ int NoteError(Display* display, XErrorEvent* event) {
     // If the window has gone, the error follows from that (about the window,
     // or about what was made for it, such as the GL driver's graphics
     // context), and whoever made the request would go on with what it did
-    // not fill in: SDL while starting, the GL driver while drawing. The
-    // software rasteriser then sized its buffers from a failed geometry
-    // query, and its threads read past them (a crash once in some 20 runs
-    // with the window destroyed early). So end here, as a SIGTERM would,
-    // before the request returns: the handler runs on the interface thread
-    // inside an Xlib call, so no file of ours is half written, and nothing
-    // shown in a window that has gone is lost.
+    // not fill in: SDL while starting, the GL driver while drawing (see the
+    // sentinel below for what the driver does then). So end here, as a
+    // SIGTERM would, before the request returns: the handler runs on the
+    // interface thread inside an Xlib call, so no file of ours is half
+    // written, and nothing shown in a window that has gone is lost.
     if (!WatchedWindowExists()) EndForLostWindow();
     if (started.load()) {
         // Drawing, and not about the window: the loop says so once and goes on.

@@ -31,7 +31,8 @@ bool CheckX11Window(uint64_t id, std::string& problem);
 // "X window 0x... was destroyed; stopping" instead, at once:
 //  - a sentinel thread on a connection of its own sees the window's
 //    DestroyNotify, whatever the interface thread is doing (the GL driver
-//    may be busy with the vanished window, on answers no error reported);
+//    may be busy with the vanished window, on answers that reported no
+//    error);
 //  - an error while the window is gone (asked of the server) ends it before
 //    the failed request returns, since whoever made it (SDL, the GL driver)
 //    would go on with what it did not fill in.
