@@ -60,9 +60,7 @@ float Colony::RolePercent(int32_t count) const { return RolePercentOf(count, pop
 float Colony::DistanceHome(GridPoint p) const { return RadiusSquares::Distance(home, p); }
 
 GridPoint Colony::StepToward(GridPoint from, float dx, float dy) {
-    const float ax = GeometryUtil::AbsFloat(dx);
-    const float ay = GeometryUtil::AbsFloat(dy);
-    const float px = ax / (ax + ay);
+    const float px = AlongXChance(dx, dy);
     const float r = random->RandomUnit();
     return StepAlong(from, r < px, dx, dy);
 }

@@ -82,7 +82,14 @@ public:
     }
     float RolePercent(int32_t count) const;
     GridPoint StepToward(GridPoint from, float dx, float dy);
-    // StepToward's step once the draw has chosen the axis (alongX is 0 or 1).
+    // StepToward's chance of a step along x, |dx| / (|dx| + |dy|) (NaN for
+    // 0, 0), and its step once the draw has chosen the axis (alongX is 0 or
+    // 1). The meander table's homeward counts are made from the same chance.
+    static float AlongXChance(float dx, float dy) {
+        const float ax = GeometryUtil::AbsFloat(dx);
+        const float ay = GeometryUtil::AbsFloat(dy);
+        return ax / (ax + ay);
+    }
     static GridPoint StepAlong(GridPoint from, int32_t alongX, float dx, float dy);
     float DistanceHome(GridPoint p) const;
 

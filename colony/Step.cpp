@@ -62,15 +62,6 @@ uint16_t DrawsBelow(float t) {
     return static_cast<uint16_t>(count);
 }
 
-// The draws for which StepToward, from offset (dx, dy) off the nest, steps
-// along x: those whose unit value lies below |dx| / (|dx| + |dy|), computed
-// as StepToward computes it (0 / 0 on the nest itself is NaN: no draw).
-uint16_t HomewardDraws(int32_t dx, int32_t dy) {
-    const float ax = GeometryUtil::AbsFloat(static_cast<float>(dx));
-    const float ay = GeometryUtil::AbsFloat(static_cast<float>(dy));
-    return DrawsBelow(ax / (ax + ay));
-}
-
 Colony::MeanderCuts MeanderCutsOf(const Colony::MeanderThresholds& t, int32_t dx, int32_t dy) {
     // The step compares in turn, so a draw reaches a direction only after
     // failing every earlier threshold. With each count raised to at least the
@@ -79,7 +70,9 @@ Colony::MeanderCuts MeanderCutsOf(const Colony::MeanderThresholds& t, int32_t dx
     c.cut[0] = DrawsBelow(t.t1);
     c.cut[1] = std::max(c.cut[0], DrawsBelow(t.t2));
     c.cut[2] = std::max(c.cut[1], DrawsBelow(t.t3));
-    c.homeward = HomewardDraws(dx, dy);
+    // The draws for which StepToward, from this offset off the nest, steps
+    // along x (on the nest itself the chance is NaN: no draw).
+    c.homeward = DrawsBelow(Colony::AlongXChance(static_cast<float>(dx), static_cast<float>(dy)));
     return c;
 }
 
