@@ -250,7 +250,8 @@ void RenderWindow::Present() {
         }
         screenshotSaved = SavePng(pendingScreenshot, flipped.data(), drawnWidth, drawnHeight);
         if (!screenshotSaved) {
-            std::fprintf(stderr, "Could not write the screenshot %s\n", pendingScreenshot.c_str());
+            std::fprintf(stderr, "marrowick: could not write the screenshot %s\n",
+                         pendingScreenshot.c_str());
         }
         pendingScreenshot.clear();
     }

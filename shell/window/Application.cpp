@@ -14,10 +14,35 @@
 
 namespace {
 
-// Owns SDL's video subsystem for the view's lifetime.
+constexpr const char* kNoDisplay =
+    "no display found (set DISPLAY, or run the simulation without a window: marrowick --headless)";
+
+// The video driver SDL is to start, or null where there is no display at all.
+// Left to itself SDL tries every driver it knows until one starts, and some
+// print their failure on the way (Wayland's client library writes
+// "error: XDG_RUNTIME_DIR is invalid or not set" where there is no session)
+// before it settles for an invisible one, where the screen saver would run for
+// ever with nobody to see or end it. So the program names the driver: X11
+// where DISPLAY is set, Wayland where only WAYLAND_DISPLAY is. A user who
+// names one in SDL_VIDEODRIVER (an invisible one too) gets that one ("").
+const char* DisplayDriver() {
+    const char* chosen = SDL_getenv("SDL_VIDEODRIVER");
+    if (chosen != nullptr && *chosen != '\0') return "";
+    const char* x11 = SDL_getenv("DISPLAY");
+    if (x11 != nullptr && *x11 != '\0') return "x11";
+    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+    if (wayland != nullptr && *wayland != '\0') return "wayland";
+    return nullptr;
+}
+
+// Owns SDL's video subsystem for the view's lifetime; driver as DisplayDriver
+// chose it.
 class SdlVideo {
 public:
-    SdlVideo() { ok = SDL_Init(SDL_INIT_VIDEO) == 0; }
+    explicit SdlVideo(const char* driver) {
+        if (*driver != '\0') SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+        ok = SDL_Init(SDL_INIT_VIDEO) == 0;
+    }
     ~SdlVideo() {
         if (ok) SDL_Quit();
     }
@@ -88,22 +113,16 @@ int RunView(ViewSettings settings) {
     if (settings.kind == ViewKind::Foreign) {
         foreignGuard = std::make_unique<ForeignWindowGuard>(settings.foreignWindow);
     }
-    SdlVideo video;
-    if (!video.ok) {
-        std::string text = std::string("SDL_Init(SDL_INIT_VIDEO) failed: ") + SDL_GetError();
-        ShowMessage(text.c_str(), MessageKind::Error);
+    const char* driver = DisplayDriver();
+    if (driver == nullptr) {
+        std::fprintf(stderr, "marrowick: %s\n", kNoDisplay);
         return 1;
     }
-    // Without a display SDL falls back to its invisible drivers, and the
-    // screen saver would run for ever with nobody to see or end it. A user
-    // who asks for such a driver by name (SDL_VIDEODRIVER) gets it.
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (driver != nullptr && SDL_getenv("SDL_VIDEODRIVER") == nullptr &&
-        (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0)) {
-        std::fprintf(stderr,
-                     "%s: no display found (set DISPLAY, or run the simulation without a window: "
-                     "marrowick --headless)\n",
-                     kApplicationTitle);
+    SdlVideo video(driver);
+    if (!video.ok) {
+        // No box: it would need the display that just failed.
+        std::fprintf(stderr, "marrowick: cannot open the display (%s): %s\n",
+                     *driver != '\0' ? driver : SDL_getenv("SDL_VIDEODRIVER"), SDL_GetError());
         return 1;
     }
     // Only now, with a display to draw on, is the user's folder made (the view
@@ -121,7 +140,7 @@ int RunView(ViewSettings settings) {
         if (settings.kind == ViewKind::Foreign) {
             // Nobody would see a box there, and it would keep the process
             // alive: xscreensaver keeps standard error.
-            std::fprintf(stderr, "%s: %s\n", kApplicationTitle, error.c_str());
+            std::fprintf(stderr, "marrowick: %s\n", error.c_str());
         } else {
             ShowMessage(error.c_str(), MessageKind::Error);
         }
@@ -161,6 +180,11 @@ int RunApplication(const CommandLine& line) {
     }
 
     if (line.mode == ModeConfigure) {
+        // The box needs a display as much as the view does.
+        if (DisplayDriver() == nullptr) {
+            std::fprintf(stderr, "marrowick: %s\n", kNoDisplay);
+            return 1;
+        }
         ShowAboutBox();
         return 0;
     }
@@ -177,5 +201,11 @@ int RunApplication(const CommandLine& line) {
     if (line.mode == ModePreview && !resolved.hasForeignWindow) {
         return 0;  // nothing to draw into
     }
-    return RunView(SettingsFrom(resolved));
+    const int status = RunView(SettingsFrom(resolved));
+    // A hack ended by xscreensaver (or by its settings' preview) goes the way
+    // the daemon expects of it: stopped cleanly above, then by the signal.
+    if (resolved.hasForeignWindow && TerminationSignal() != 0) {
+        EndBySignal(TerminationSignal());
+    }
+    return status;
 }

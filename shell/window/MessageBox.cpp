@@ -67,7 +67,9 @@ bool MessageBoxOpen() { return boxOpen.load(); }
 
 void ShowMessageCaptioned(const char* caption, const char* text, MessageKind kind,
                           SDL_Window* parent) {
-    std::fprintf(stderr, "%s: %s\n", caption, text);
+    // The log names the program, as every message of ours does; the box
+    // itself carries the caption.
+    std::fprintf(stderr, "marrowick: %s\n", text);
     std::fflush(stderr);
     TieBoxesToThisProcess();
     {

@@ -9,5 +9,13 @@
 // once, with status 0, and take the box with them.
 void InstallSignalHandlers();
 bool TerminationRequested();
+// The first of SIGTERM, SIGINT and SIGHUP received; 0 before any.
+int TerminationSignal();
+// Ends the process by this signal, as if no handler had been installed for
+// it: xscreensaver takes a hack that ends with a status of its own after its
+// SIGTERM for one that crashed ("exited abnormally with status 0"); only the
+// death by that signal is the answer it expects. Call once everything is
+// cleaned up.
+[[noreturn]] void EndBySignal(int signal);
 // True once per SIGUSR1 received (several before a check count as one).
 bool TakeScreenshotRequest();

@@ -2,8 +2,8 @@
 # The other screen-saver modes and the plain start-up answers: /c shows only
 # the About box (the simulation is never built, so neither the rule base nor
 # the settings file appears) and ends when OK is pressed; /p without a window
-# ends at once; --help and --version answer; a bad option is refused; run
-# mode without any display ends with a message.
+# ends at once; --help and --version answer; a bad option is refused; every
+# mode without a display ends with the program's one-line message.
 source "$(dirname "$0")/e2e_common.bash" "$1"
 
 # ---- Configure ----
@@ -37,11 +37,25 @@ status=0
 [ "$status" = 2 ] || fail "an unknown option gave status $status"
 grep -q -- "--no-such-option" err.txt || fail "the unknown option is not named"
 # ---- No display at all ----
-# SDL would fall back to an invisible driver; the program says so and ends
-# instead of running unseen for ever.
-status=0
-env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER ASAN_OPTIONS=detect_leaks=0 \
-    timeout 20 "$MARROWICK" /s 2>nodisplay.txt || status=$?
-[ "$status" = 1 ] || fail "run mode without a display gave status $status"
-grep -q "no display found" nodisplay.txt || fail "run mode without a display says nothing"
+# SDL would fall back to an invisible driver; the program says so in one line
+# of its own and ends instead of running unseen for ever. No library gets a
+# word in (SDL's Wayland attempt would print an XDG_RUNTIME_DIR error), with
+# no display named, and with one named that does not answer.
+no_display() {
+    local what=$1 expected=$2
+    shift 2
+    status=0
+    env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER -u XDG_RUNTIME_DIR ASAN_OPTIONS=detect_leaks=0 \
+        XDG_CONFIG_HOME="$WORK/nodisplay" timeout 20 "$@" 2>nodisplay.txt >nodisplay.out || status=$?
+    [ "$status" = 1 ] || fail "$what: status $status"
+    [ ! -s nodisplay.out ] || fail "$what: wrote to standard output: $(cat nodisplay.out)"
+    [ "$(wc -l <nodisplay.txt)" = 1 ] || fail "$what: not one line: $(cat nodisplay.txt)"
+    grep -q "^marrowick: .*$expected" nodisplay.txt || fail "$what: $(cat nodisplay.txt)"
+}
+no_display "run mode without a display" "no display found" env -u DISPLAY "$MARROWICK" /s
+no_display "window mode without a display" "no display found" env -u DISPLAY "$MARROWICK" --window
+no_display "the About box without a display" "no display found" env -u DISPLAY "$MARROWICK" /c
+no_display "run mode on a display that is not there" "cannot open the display" \
+    env DISPLAY=:4093 "$MARROWICK" /s
+[ ! -e "$WORK/nodisplay" ] && [ ! -e Rules.clp ] || fail "a run without a display wrote files"
 echo "configure and preview: ok"
