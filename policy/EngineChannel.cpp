@@ -90,7 +90,7 @@ void EngineChannel::CloseSocket() {
 
 void EngineChannel::End(bool quit) {
     if (pid < 0) return;
-    const bool ask = quit && !WaitsAbandoned();
+    const bool ask = quit && !Abandoning();
     if (ask) {
         char frame[kFrameHeaderSize];
         FrameWriter writer(frame, sizeof frame, EngineMessage::Quit);
@@ -149,7 +149,7 @@ int64_t EngineChannel::EngineCpuNs() const {
 
 EngineChannel::Outcome EngineChannel::WaitFor(short events, const Budget& budget, Watch& watch) {
     for (;;) {
-        if (WaitsAbandoned()) return Outcome::Abandoned;
+        if (Abandoning()) return Outcome::Abandoned;
         int32_t waitMs = kQuickWaitMs;
         if (watch.measuring) {
             const int64_t elapsed = NowNs() - watch.start;
@@ -247,7 +247,7 @@ EngineChannel::Outcome EngineChannel::Exchange(const char* head, size_t headLeng
                                                EngineMessage expected, const Budget& budget,
                                                uint32_t& kind, FrameReader& payload) {
     if (pid < 0) return Outcome::Ended;
-    if (WaitsAbandoned()) return Outcome::Abandoned;
+    if (Abandoning()) return Outcome::Abandoned;
     Watch watch;
     watch.start = NowNs();
     const Outcome sent = Send(head, headLength, body, bodyLength, budget, watch);
@@ -258,7 +258,7 @@ EngineChannel::Outcome EngineChannel::Exchange(const char* head, size_t headLeng
 EngineChannel::Outcome EngineChannel::Receive(EngineMessage expected, const Budget& budget,
                                               uint32_t& kind, FrameReader& payload) {
     if (pid < 0) return Outcome::Ended;
-    if (WaitsAbandoned()) return Outcome::Abandoned;
+    if (Abandoning()) return Outcome::Abandoned;
     Watch watch;
     watch.start = NowNs();
     return Read(expected, budget, watch, kind, payload);

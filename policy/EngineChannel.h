@@ -16,6 +16,7 @@
 #include <sys/types.h>
 #include <time.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -72,6 +73,10 @@ public:
     static void AbandonWaits() noexcept;
     static void ResumeWaits() noexcept;
     static bool WaitsAbandoned() noexcept;
+    // This channel's waits alone return Abandoned from now on (a reload that
+    // is no longer wanted). The one call another thread may make.
+    void Cancel() noexcept { cancelled.store(true); }
+    bool Cancelled() const noexcept { return cancelled.load(); }
 
 private:
     struct Watch {
@@ -88,6 +93,9 @@ private:
     bool Reap(int32_t withinMs, int& status);
     void CloseSocket();
 
+    bool Abandoning() const noexcept { return WaitsAbandoned() || Cancelled(); }
+
+    std::atomic<bool> cancelled{false};
     int fd = -1;
     pid_t pid = -1;
     clockid_t cpuClock = 0;

@@ -99,6 +99,10 @@ public:
     static void AbandonWaits() noexcept { EngineChannel::AbandonWaits(); }
     static void ResumeWaits() noexcept { EngineChannel::ResumeWaits(); }
     static bool WaitsAbandoned() noexcept { return EngineChannel::WaitsAbandoned(); }
+    // This engine's waits alone are abandoned (a reload no longer wanted);
+    // the one call another thread may make while it loads or runs.
+    void Cancel() noexcept { channel.Cancel(); }
+    bool Cancelled() const noexcept { return channel.Cancelled(); }
 
     // The last listing, always NUL-terminated; empty after a failed pass.
     char factListing[kListingCapacity] = {};

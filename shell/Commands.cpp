@@ -6,6 +6,8 @@
 #include "simulation/Simulation.h"
 #include "simulation/SimulationThread.h"
 
+void CommandView::ReloadRules(Simulation& simulation) { ReloadRuleBase(simulation); }
+
 bool DispatchCommand(int32_t id, Simulation& simulation, SimulationThread& thread,
                      CommandView& view) {
     switch (id) {
@@ -54,7 +56,7 @@ bool DispatchCommand(int32_t id, Simulation& simulation, SimulationThread& threa
         case ID_RELOAD_RULES:
             // The load runs beside the simulation; the result shows in the
             // panel (and on standard error when it fails).
-            ReloadRuleBase(simulation);
+            view.ReloadRules(simulation);
             return true;
         case ID_APP_ABOUT:
             view.ShowAbout();

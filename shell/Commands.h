@@ -39,6 +39,9 @@ public:
     virtual void ShowAbout() = 0;
     virtual void Exit() = 0;
     virtual void ToggleRulesPanel() {}
+    // Loads the rule base file again (simulation/RuleBaseReload.h). Here on
+    // the caller's thread; a view that must keep drawing loads on another.
+    virtual void ReloadRules(Simulation& simulation);
 };
 
 // Carries out one command on the user-interface thread. Flags in the

@@ -68,6 +68,7 @@ MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
     }
     renderWindow = std::make_unique<RenderWindow>(FilesFor(settings));
     thread = std::make_unique<SimulationThread>(*simulation, *this, control);
+    reloader = std::make_unique<RuleBaseReloader>(*simulation);
 
     if (settings.rate > 0 && settings.start.Find("simsPerSecond") == nullptr) {
         control.simsPerSecond.store(static_cast<float>(settings.rate));
@@ -112,6 +113,7 @@ MainView::~MainView() {
     // The worker first: it pushes events and steps the simulation.
     StopSimulationThread(kStopTimeoutMs);
     thread.reset();
+    reloader.reset();
     ShutDownImGui();
     renderWindow.reset();  // GL objects and the context, while the window exists
     if (window != nullptr) SDL_DestroyWindow(window);
@@ -272,6 +274,8 @@ void MainView::ShowAbout() {
 void MainView::Exit() { closeRequested = true; }
 
 void MainView::ToggleRulesPanel() { rulesPanel.visible = !rulesPanel.visible; }
+
+void MainView::ReloadRules(Simulation&) { reloader->Start(); }
 
 // ---- Events ----
 

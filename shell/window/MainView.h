@@ -24,6 +24,7 @@
 #include "shell/DialogTables.h"
 #include "shell/StartSettings.h"
 #include "presentation/SettingsFile.h"
+#include "simulation/RuleBaseReload.h"
 #include "simulation/SimulationThread.h"
 #include "shell/window/DialogWindow.h"
 #include "shell/window/RulesPanel.h"
@@ -97,6 +98,8 @@ public:
     void ShowAbout() override;
     void Exit() override;
     void ToggleRulesPanel() override;
+    // F5: the load runs on the reloader's thread, so frames keep coming.
+    void ReloadRules(Simulation& simulation) override;
 
     // Stops the thread: a bounded wait as the commands describe it, then
     // until it is gone, so nothing it does overlaps what follows.
@@ -133,6 +136,8 @@ private:
     SimThreadControl control;
     std::unique_ptr<RenderWindow> renderWindow;
     std::unique_ptr<SimulationThread> thread;
+    // Before the simulation goes: a load still running is cancelled.
+    std::unique_ptr<RuleBaseReloader> reloader;
 
     PaintCadence cadence;
     ScreenSaverInput input;

@@ -60,4 +60,45 @@ TEST(RuleBaseReloadThreads, PassesGoOnWhileReloadsComeAndGo) {
     EXPECT_EQ(expert.journal.Back(0).outcome, PassOutcome::Listed);
 }
 
+// F5 in the window: the reloader loads on a thread of its own, so the caller
+// goes on at once; a request while one runs is carried out after it, and
+// destroying the reloader cancels a load that would take long.
+TEST(RuleBaseReloadThreads, TheReloaderLoadsBesideTheCallerAndCancelsWhenDestroyed) {
+    TempFolder folder;
+    const std::string path = folder.File("Rules.clp");
+    auto simulation = MakeSimulation(folder);
+    const auto reloads = [&] {
+        std::lock_guard<std::mutex> lock(simulation->stateMutex);
+        return simulation->expertSystem.reloads;
+    };
+    {
+        RuleBaseReloader reloader(*simulation);
+        reloader.Start();
+        reloader.Start();  // while the first runs: once more after it
+        const auto deadline = Clock::now() + std::chrono::seconds(20);
+        while (reloader.Busy() && Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        EXPECT_FALSE(reloader.Busy());
+        EXPECT_GE(reloads(), 1);
+        EXPECT_LE(reloads(), 2);
+    }
+    const int32_t before = reloads();
+
+    // A load that never ends by itself: only its limits or a cancel end it.
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        << "(defglobal ?*x* = (loop-for-count (?i 1 1000000000) do (bind ?y ?i)))\n";
+    const auto started = Clock::now();
+    {
+        RuleBaseReloader reloader(*simulation);
+        reloader.Start();
+        EXPECT_TRUE(reloader.Busy()) << "the load finished before Start returned";
+    }
+    EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(EngineProcess::kLoadLimitMs))
+        << "destroying the reloader waited for the load";
+    EXPECT_EQ(reloads(), before);
+    std::lock_guard<std::mutex> lock(simulation->stateMutex);
+    EXPECT_FALSE(simulation->expertSystem.reloadFailed) << "a cancelled reload is no failed one";
+}
+
 }  // namespace

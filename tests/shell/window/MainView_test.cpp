@@ -115,6 +115,28 @@ TEST_F(MainViewTest, CommandsArriveAsMessagesAndExitEndsTheLoop) {
     EXPECT_EQ(view->Thread().PeakLiveWorkers(), 1);
 }
 
+// F5 never holds up the interface thread: the file loads on the reloader's
+// thread, so the command returns while a slow load is still running, and
+// closing the view cancels that load instead of waiting for its limits.
+TEST_F(MainViewTest, ReloadRulesReturnsAtOnceAndClosingCancelsTheLoad) {
+    Make(ViewKind::Windowed);
+    Simulation& simulation = view->GetSimulation();
+    std::FILE* rules = std::fopen((folder + "/Rules.clp").c_str(), "wb");
+    ASSERT_NE(rules, nullptr);
+    std::fputs("(defglobal ?*x* = (loop-for-count (?i 1 1000000000) do (bind ?y ?i)))\n", rules);
+    std::fclose(rules);
+    const Uint32 start = SDL_GetTicks();
+    view->OnCommand(ID_RELOAD_RULES);
+    {
+        std::lock_guard<std::mutex> lock(simulation.stateMutex);
+        EXPECT_FALSE(simulation.expertSystem.reloadFailed) << "the load ran on the interface thread";
+    }
+    view->PostCommand(ID_APP_EXIT);
+    ASSERT_TRUE(RunToClose());
+    view.reset();
+    EXPECT_LT(SDL_GetTicks() - start, static_cast<Uint32>(EngineProcess::kLoadLimitMs));
+}
+
 TEST_F(MainViewTest, RepaintRequestsThatPileUpMergeIntoOneEvent) {
     Make(ViewKind::Windowed);
     std::vector<std::thread> workers;
