@@ -120,4 +120,40 @@ void BM_BareEnginePass(benchmark::State& state) {
 }
 BENCHMARK(BM_BareEnginePass);
 
+// A pass whose engine ends itself, and the fresh engine the next pass starts
+// and loads with the same rule base (the built-in rules and one more rule):
+// what a failed pass costs the simulation thread, restart included.
+void BM_EngineFailAndRestart(benchmark::State& state) {
+    RulesFolder folder;
+    const std::string text = std::string(kRuleBaseText, kRuleBaseLength) +
+                             "\n(defrule leave (world) => (exit 1))\n";
+    if (!WriteRules(folder, text.data(), text.size())) {
+        state.SkipWithError("cannot write the rule base");
+        return;
+    }
+    EngineProcess engine;
+    if (engine.Load(folder.File().c_str()) != LoadResult::Loaded) {
+        state.SkipWithError(engine.Problem());
+        return;
+    }
+    for (auto _ : state) {
+        if (engine.Pass(kFacts) != PassResult::EngineFailed) state.SkipWithError("the pass did not fail");
+    }
+}
+BENCHMARK(BM_EngineFailAndRestart)->Unit(benchmark::kMillisecond);
+
+// Starting an engine and loading the built-in rules into it.
+void BM_EngineStartAndLoad(benchmark::State& state) {
+    RulesFolder folder;
+    if (!WriteRules(folder, kRuleBaseText, kRuleBaseLength)) {
+        state.SkipWithError("cannot write the rule base");
+        return;
+    }
+    for (auto _ : state) {
+        EngineProcess engine;
+        if (engine.Load(folder.File().c_str()) != LoadResult::Loaded) state.SkipWithError(engine.Problem());
+    }
+}
+BENCHMARK(BM_EngineStartAndLoad)->Unit(benchmark::kMillisecond);
+
 }  // namespace
