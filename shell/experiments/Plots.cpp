@@ -28,9 +28,6 @@ constexpr double kSweepHeight = 170.0;
 constexpr double kLegendLine = 18.0;
 constexpr double kPointRadius = 3.0;
 constexpr double kPointOpacity = 0.55;
-const char* const kPalette[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
-                                "#9467bd", "#8c564b", "#e377c2", "#7f7f7f"};
-constexpr int32_t kPaletteSize = sizeof kPalette / sizeof kPalette[0];
 // seconds says how fast the machine was, not how the colony did.
 constexpr int32_t kPlottedMeasures = kMeasureCount - 1;
 
@@ -167,7 +164,7 @@ bool WriteSweepPlot(const char* path, const SummaryTable& table,
         int32_t index = 0;
         for (const auto& entry : series) {
             const double ly = kLegendLine * (index + 1);
-            const char* colour = kPalette[index % kPaletteSize];
+            const char* colour = SeriesColour(index);
             svg.Line({kMarginLeft, ly - 4}, {kMarginLeft + 24, ly - 4}, colour, 2.0);
             svg.Circle({kMarginLeft + 12, ly - 4}, kPointRadius, colour);
             svg.Text({kMarginLeft + 32, ly}, entry.first, 12.0, "start");
@@ -206,7 +203,7 @@ bool WriteSweepPlot(const char* path, const SummaryTable& table,
         DrawPanel(svg, panel, kMeasureColumns[m].title, xParameter, kMeasureColumns[m].column);
         int32_t index = 0;
         for (const auto& entry : series) {
-            const char* colour = kPalette[index++ % kPaletteSize];
+            const char* colour = SeriesColour(index++);
             std::map<double, std::pair<double, int32_t>> sums;  // x -> (sum, runs)
             for (const Point& p : entry.second) {
                 svg.Circle(panel.Map(p.x, p.measures[m]), kPointRadius, colour, kPointOpacity);

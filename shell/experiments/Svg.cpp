@@ -1,11 +1,9 @@
 #include "shell/experiments/Svg.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
+
+#include "shell/experiments/WholeFile.h"
 
 namespace {
 
@@ -25,6 +23,16 @@ std::string Number(double v) {
     while (!s.empty() && s.back() == '0') s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();
     return s == "-0" ? "0" : s;
+}
+
+// "x,y x,y ...": the points of a polyline or a polygon.
+std::string PointList(const std::vector<SvgPoint>& points) {
+    std::string list;
+    for (size_t i = 0; i < points.size(); ++i) {
+        if (i > 0) list += ' ';
+        list += Number(points[i].x) + "," + Number(points[i].y);
+    }
+    return list;
 }
 
 std::string Escaped(const std::string& text) {
@@ -67,12 +75,14 @@ void SvgDocument::Polyline(const std::vector<SvgPoint>& points, const char* stro
     if (points.size() < 2) return;
     body += "<polyline fill=\"none\" stroke=\"";
     body += stroke;
-    body += "\" stroke-width=\"" + Number(lineWidth) + "\" stroke-linejoin=\"round\" points=\"";
-    for (size_t i = 0; i < points.size(); ++i) {
-        if (i > 0) body += ' ';
-        body += Number(points[i].x) + "," + Number(points[i].y);
-    }
-    body += "\"/>\n";
+    body += "\" stroke-width=\"" + Number(lineWidth) + "\" stroke-linejoin=\"round\" points=\"" +
+            PointList(points) + "\"/>\n";
+}
+
+void SvgDocument::Polygon(const std::vector<SvgPoint>& points, const char* fill, double opacity) {
+    if (points.size() < 3) return;
+    body += std::string("<polygon stroke=\"none\" fill=\"") + fill + "\" fill-opacity=\"" +
+            Number(opacity) + "\" points=\"" + PointList(points) + "\"/>\n";
 }
 
 void SvgDocument::Circle(SvgPoint centre, double radius, const char* fill, double opacity) {
@@ -111,23 +121,14 @@ std::string SvgDocument::Finish() const {
 }
 
 bool SvgDocument::Save(const char* path, std::string& error) const {
-    const std::string text = Finish();
-    const std::string temporary = std::string(path) + "." + std::to_string(getpid()) + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
-        error = std::string("cannot write '") + path + "': " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int writeError = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed || std::rename(temporary.c_str(), path) != 0) {
-        error = std::string("cannot write '") + path + "': " +
-                std::strerror(written && closed ? errno : writeError);
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return SaveWholeFile(path, Finish(), error);
+}
+
+const char* SeriesColour(int32_t index) {
+    static const char* const kPalette[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
+                                           "#9467bd", "#8c564b", "#e377c2", "#7f7f7f"};
+    constexpr int32_t kPaletteSize = sizeof kPalette / sizeof kPalette[0];
+    return kPalette[(index % kPaletteSize + kPaletteSize) % kPaletteSize];
 }
 
 AxisScale NiceScale(double min, double max, int32_t targetTicks) {

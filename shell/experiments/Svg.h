@@ -19,6 +19,9 @@ public:
     void Line(SvgPoint from, SvgPoint to, const char* stroke, double width = 1.0,
               const char* dash = nullptr);
     void Polyline(const std::vector<SvgPoint>& points, const char* stroke, double width);
+    // A closed shape, filled without an outline (a band around a curve);
+    // nothing for fewer than three points.
+    void Polygon(const std::vector<SvgPoint>& points, const char* fill, double opacity);
     void Circle(SvgPoint centre, double radius, const char* fill, double opacity = 1.0);
     void Rect(SvgPoint topLeft, double width, double height, const char* fill,
               const char* stroke = nullptr);
@@ -36,6 +39,10 @@ private:
     int32_t width;
     int32_t height;
 };
+
+// The colour of the index-th series of a plot (0 first): distinct on white,
+// the same series always the same colour; they repeat after eight.
+const char* SeriesColour(int32_t index);
 
 // An axis: its ends and the step between ticks, all "nice" (1, 2 or 5 times a
 // power of ten) and covering the data.
