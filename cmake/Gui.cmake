@@ -17,7 +17,8 @@ target_compile_definitions(marrowick_presentation PRIVATE
   MARROWICK_DATA_DIR="${CMAKE_INSTALL_PREFIX}/share/marrowick")
 
 # Media looked up at run time (the scene texture): the installed data folder
-# first, then this copy in the build tree.
+# first, then this copy in the build tree, beside the program (found from the
+# executable: presentation/MediaFile.h).
 file(GLOB MEDIA_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp
      ${CMAKE_SOURCE_DIR}/resources/*.png)
 set(MEDIA_BUILD_DIR ${CMAKE_BINARY_DIR}/resources)
@@ -26,8 +27,6 @@ add_custom_target(marrowick_media
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${MEDIA_FILES} ${MEDIA_BUILD_DIR}
   COMMENT "Copying media files")
 add_dependencies(marrowick_presentation marrowick_media)
-target_compile_definitions(marrowick_presentation PRIVATE
-  MARROWICK_BUILD_MEDIA_DIR="${MEDIA_BUILD_DIR}")
 
 # A plain X window for the end-to-end tests to draw into (xscreensaver's part).
 if(MARROWICK_TESTS)

@@ -7,34 +7,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <string>
 #include <thread>
 
+#include "policy/EngineLocation.h"
 #include "policy/EngineServer.h"
 
 extern char** environ;
 
 namespace {
-
-bool IsProgram(const char* path) {
-    struct stat info {};
-    return stat(path, &info) == 0 && S_ISREG(info.st_mode) && access(path, X_OK) == 0;
-}
-
-// The folder of this process's executable, with its final slash.
-bool ExecutableFolder(char* folder, size_t capacity) {
-    const ssize_t length = readlink("/proc/self/exe", folder, capacity - 1);
-    if (length <= 0) return false;
-    folder[length] = '\0';
-    char* slash = std::strrchr(folder, '/');
-    if (slash == nullptr) return false;
-    slash[1] = '\0';
-    return true;
-}
 
 pid_t Spawn(const char* program, int socketFd, int& error) {
     char parent[24];
@@ -131,28 +119,30 @@ Launcher* StartLauncher() {
 }  // namespace
 
 bool FindEngineProgram(char* path, size_t capacity, char* error, size_t errorCapacity) {
-    char folder[4096];
-    if (ExecutableFolder(folder, sizeof folder)) {
-        const int length = std::snprintf(path, capacity, "%s%s", folder, kEngineProgramName);
-        if (length > 0 && static_cast<size_t>(length) < capacity && IsProgram(path)) return true;
+    // The kernel's own record of this program: its real path (links
+    // resolved) and its owner, even after the file was replaced.
+    char executable[4096];
+    const ssize_t length = readlink("/proc/self/exe", executable, sizeof executable - 1);
+    struct stat self {};
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof executable - 1 ||
+        stat("/proc/self/exe", &self) != 0) {
+        std::snprintf(error, errorCapacity, "cannot tell where this program is: %s",
+                      length <= 0 ? std::strerror(errno) : "its path is too long");
+        return false;
     }
-#ifdef MARROWICK_ENGINE_BUILD_PATH
-    if (IsProgram(MARROWICK_ENGINE_BUILD_PATH)) {
-        std::snprintf(path, capacity, "%s", MARROWICK_ENGINE_BUILD_PATH);
-        return true;
+    executable[length] = '\0';
+    std::string found;
+    std::string problem;
+    if (!LocateEngine(executable, std::getenv(kEngineVariable), self.st_uid, found, problem)) {
+        std::snprintf(error, errorCapacity, "%s", problem.c_str());
+        return false;
     }
-#endif
-#ifdef MARROWICK_ENGINE_INSTALL_PATH
-    if (IsProgram(MARROWICK_ENGINE_INSTALL_PATH)) {
-        std::snprintf(path, capacity, "%s", MARROWICK_ENGINE_INSTALL_PATH);
-        return true;
+    if (found.size() >= capacity) {
+        std::snprintf(error, errorCapacity, "the path of %s is too long", kEngineProgramName);
+        return false;
     }
-    std::snprintf(error, errorCapacity, "%s is neither beside the program nor at %s",
-                  kEngineProgramName, MARROWICK_ENGINE_INSTALL_PATH);
-#else
-    std::snprintf(error, errorCapacity, "%s is not beside the program", kEngineProgramName);
-#endif
-    return false;
+    std::snprintf(path, capacity, "%s", found.c_str());
+    return true;
 }
 
 pid_t LaunchEngineProgram(const char* program, int socketFd, int& error) {

@@ -11,9 +11,9 @@
 
 constexpr const char* kEngineProgramName = "marrowick-engine";
 
-// The engine program: beside this program's executable, else in the build
-// tree this library was built in (tests, benchmarks), else where it is
-// installed (<libexecdir>/marrowick). False with what was searched in error.
+// The engine program, found from this program's own executable as
+// policy/EngineLocation.h describes (MARROWICK_ENGINE, then
+// ../libexec/marrowick, then beside it). False with the reason in error.
 bool FindEngineProgram(char* path, size_t capacity, char* error, size_t errorCapacity);
 
 // Starts program with socketFd as its descriptor 3, standard input from

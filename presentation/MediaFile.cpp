@@ -75,9 +75,15 @@ std::vector<std::string> MediaFolders() {
 #ifdef MARROWICK_DATA_DIR
     folders.push_back(MARROWICK_DATA_DIR);
 #endif
-#ifdef MARROWICK_BUILD_MEDIA_DIR
-    folders.push_back(MARROWICK_BUILD_MEDIA_DIR);
-#endif
+    // A build tree keeps its copy of resources/ beside the program. Found
+    // from the executable, as the installed data folder is, so that no
+    // path of the build tree is compiled into a program that gets installed.
+    char executable[4096];
+    const ssize_t length = readlink("/proc/self/exe", executable, sizeof executable - 1);
+    if (length > 0 && static_cast<size_t>(length) < sizeof executable - 1) {
+        const std::string path(executable, static_cast<size_t>(length));
+        folders.push_back(path.substr(0, path.rfind('/')) + "/resources");
+    }
     return folders;
 }
 

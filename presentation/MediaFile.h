@@ -23,8 +23,8 @@ bool SceneTexturePath(SettingsFile& settings, const std::vector<std::string>& fo
 // name unchanged.
 std::string FindMediaFile(const std::string& name, const std::vector<std::string>& folders);
 
-// The program's media folders: the installed data folder, then the build
-// tree's copy of resources/.
+// The program's media folders: the installed data folder, then resources/
+// beside the executable (the build tree's copy).
 std::vector<std::string> MediaFolders();
 
 // A decoded texture image: the decoder's own buffer, the one copy of the

@@ -118,7 +118,7 @@ TEST(MediaFile, LookupTriesTheNameThenItsFileNameInEachFolder) {
 
 TEST(MediaFile, DefaultTextureSettingFindsTheShippedImage) {
     const std::string path =
-        FindMediaFile(SettingsFile::kDefaultTexture, MediaFolders());
+        FindMediaFile(SettingsFile::kDefaultTexture, {MARROWICK_SOURCE_DIR "/resources"});
     ASSERT_NE(path, SettingsFile::kDefaultTexture) << "texture.bmp not in the media folders";
     TextureImage image;
     std::string error;
