@@ -20,6 +20,30 @@ void BM_FoodStepDefaults(benchmark::State& state) {
 }
 BENCHMARK(BM_FoodStepDefaults);
 
+// A world smaller than the food asked of it: 30 x 30 cells (900) with the
+// minimum food at 1000, so every step asks for more cells than are free. Each
+// step first takes away a few cells, as the ants eat, so the world is never
+// quite full. arg 1 instead asks for growth of 100 cells a step below a
+// maximum the world cannot hold. Compare with BM_FoodStepDefaults: placing
+// what cannot fit must cost no more than a normal step.
+void BM_FoodStepOverfullWorld(benchmark::State& state) {
+    RandomSource random;
+    auto field = std::make_unique<FoodField>(random);
+    field->SetSize(30, 30);
+    if (state.range(0) == 0) {
+        field->minFood = 1000;
+    } else {
+        field->constantGrowthAmount = 100.0f;
+    }
+    RandomSource eaters(7);  // where the ants take food; the field's draws stay its own
+    for (auto _ : state) {
+        for (int i = 0; i < 4; ++i) field->TakeFood(eaters.Next() % 30, eaters.Next() % 30);
+        field->Step();
+    }
+    state.counters["food"] = field->FoodCount();
+}
+BENCHMARK(BM_FoodStepOverfullWorld)->Arg(0)->Arg(1);
+
 // A step that runs the decay pass over 3000 cells. fresh: no cell is overdue
 // (no draws); overdue: every cell is overdue and draws, but none decays.
 void DecayPassStep(benchmark::State& state, bool overdue) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
+#include <new>
 
 namespace {
 
@@ -22,6 +23,7 @@ constexpr int32_t kCentreAttempts = 100;
 // cluster ends and placement moves on to a new centre. Ordinary fills never
 // get near it; it costs at most about 10000 candidates per cluster.
 constexpr float kMaxRingRadius = 1024.0f;
+static_assert(2 * kMissesPerRing <= RandomSource::kMaxAhead, "a ring's misses are read ahead");
 
 // Cluster size drawn from u: S with 60 %, 3 S with 30 %, 5 S with 10 %.
 int32_t ScaledClusterSize(float u, int32_t base) {
@@ -30,9 +32,104 @@ int32_t ScaledClusterSize(float u, int32_t base) {
     return base;
 }
 
+// The bits y of a food row that lie inside a world of this height.
+FoodField::FoodRow WorldColumn(int32_t height) {
+    auto ones = [](int32_t bits) {
+        return bits >= 64 ? ~uint64_t{0} : bits <= 0 ? uint64_t{0} : (uint64_t{1} << bits) - 1;
+    };
+    return FoodField::FoodRow{ones(height), ones(height - 64)};
+}
+
+// The distance of a placement candidate from its cluster's centre, for its
+// distance draw, in the placement's own arithmetic. Never falls as the draw
+// rises.
+float RingDistance(int32_t draw, float radius) {
+    return static_cast<float>(draw * radius / 32767.0);
+}
+
+// The box around the world's free cells.
+struct FreeBox {
+    int32_t x0 = kGridSide;
+    int32_t y0 = kGridSide;
+    int32_t x1 = -1;
+    int32_t y1 = -1;
+
+    bool Empty() const { return x0 > x1; }
+};
+
+FreeBox FreeCellBox(const FoodField& field) {
+    const FoodField::FoodRow inWorld = WorldColumn(field.height);
+    FreeBox box;
+    uint64_t low = 0;
+    uint64_t high = 0;
+    for (int32_t x = 0; x < field.width; ++x) {
+        const uint64_t freeLow = inWorld.low & ~field.foodBits[0][x].low;
+        const uint64_t freeHigh = inWorld.high & ~field.foodBits[0][x].high;
+        if ((freeLow | freeHigh) == 0) continue;
+        if (box.Empty()) box.x0 = x;
+        box.x1 = x;
+        low |= freeLow;
+        high |= freeHigh;
+    }
+    if (box.Empty()) return box;
+    box.y0 = low != 0 ? __builtin_ctzll(low) : 64 + __builtin_ctzll(high);
+    box.y1 = high != 0 ? 127 - __builtin_clzll(high) : 63 - __builtin_clzll(low);
+    return box;
+}
+
+// The distance draws of one ring whose candidates may still land on a free
+// cell: low .. high (none when low > high).
+struct DrawWindow {
+    int32_t low = 0;
+    int32_t high = -1;
+
+    bool Holds(int32_t draw) const {
+        return static_cast<uint32_t>(draw - low) <= static_cast<uint32_t>(high - low);
+    }
+};
+
+// A candidate's cell lies less than 1 from its point on each axis
+// (RoundDouble truncates negative values), so less than sqrt(2) from it: one
+// whose distance from the centre is not within that of the free cells' box
+// cannot hit a free cell. The margin covers that and the rounding.
+DrawWindow FreeCellDraws(const FreeBox& box, int32_t cx, int32_t cy, float radius) {
+    constexpr double kMargin = 2.0;
+    if (box.Empty()) return DrawWindow{};
+    auto gap = [](int32_t c, int32_t lo, int32_t hi) {
+        return static_cast<double>(c < lo ? lo - c : c > hi ? c - hi : 0);
+    };
+    auto span = [](int32_t c, int32_t lo, int32_t hi) {
+        return static_cast<double>(std::max(std::abs(c - lo), std::abs(c - hi)));
+    };
+    const double nearest = std::hypot(gap(cx, box.x0, box.x1), gap(cy, box.y0, box.y1)) - kMargin;
+    const double farthest = std::hypot(span(cx, box.x0, box.x1), span(cy, box.y0, box.y1)) + kMargin;
+    constexpr int32_t kTop = RandomSource::kMax;
+    if (radius <= 0.0f) {
+        // Every candidate is the centre itself.
+        return nearest <= 0.0 ? DrawWindow{0, kTop} : DrawWindow{};
+    }
+    // The distance rises with the draw: start from the quotient, then settle
+    // on the exact ends by the distance's own arithmetic.
+    auto estimate = [&](double distance) {
+        return static_cast<int32_t>(std::clamp(distance * kTop / radius, -1.0, kTop + 1.0));
+    };
+    DrawWindow window;
+    window.low = std::max(estimate(nearest), 0);
+    while (window.low > 0 && RingDistance(window.low - 1, radius) >= nearest) --window.low;
+    while (window.low <= kTop && RingDistance(window.low, radius) < nearest) ++window.low;
+    window.high = std::min(estimate(farthest), kTop);
+    while (window.high < kTop && RingDistance(window.high + 1, radius) <= farthest) ++window.high;
+    while (window.high >= 0 && RingDistance(window.high, radius) > farthest) --window.high;
+    return window;
+}
+
 }  // namespace
 
-FoodField::FoodField(RandomSource& randomSource) : random(&randomSource) {
+FoodField::FoodField(RandomSource& randomSource)
+    : ringDirections(static_cast<ProbeDirection*>(
+          std::calloc(RandomSource::kMax + 1, sizeof(ProbeDirection)))),
+      random(&randomSource) {
+    if (!ringDirections) throw std::bad_alloc();
     FillProbeDirections();
     Reset();  // also sets every grid entry to -1
 }
@@ -154,14 +251,25 @@ void FoodField::Step() {
 }
 
 void FoodField::PlaceFood(int32_t n) {
+    // A request for more cells than the world has free fills every free cell
+    // at once, drawing nothing. The clusters below could not finish it: they
+    // would hunt for the last free cells with ever wider rings of random
+    // candidates, thousands per step in a small world whose minimum or
+    // maximum food exceeds its size, while the colony eats a few cells a step
+    // (about a millisecond a step, where a whole step takes a tenth of that).
+    // A request that fits is placed exactly as before.
+    const int32_t worldCells = width * height;
+    if (n > worldCells - foodCount) {
+        FillWorld();
+        return;
+    }
     const int32_t target = foodCount + n;
     int32_t remaining = n;
     const bool firstFill = (foodCount == 0);
-    // Placement stops once every cell of the world holds food, so a request
-    // larger than the world (1 x 1 with 2000 initial food) ends promptly.
-    const int32_t worldCells = width * height;
+    // Cells placed below only shrink the free cells' box, so it stays a bound.
+    const FreeBox free = FreeCellBox(*this);
 
-    while (foodCount < target && foodCount < worldCells) {
+    while (foodCount < target) {
         // Centre: -1 .. size - 1 on each axis.
         int32_t cx = static_cast<int32_t>(random->Next() * width / 32767.0) - 1;
         int32_t cy = static_cast<int32_t>(random->Next() * height / 32767.0) - 1;
@@ -190,18 +298,27 @@ void FoodField::PlaceFood(int32_t n) {
 
         int32_t placed = 0;
         float radius = 0.0f;
-        while (placed < limit && remaining > 0 && foodCount < target && foodCount < worldCells &&
-               radius <= kMaxRingRadius) {
+        while (placed < limit && remaining > 0 && foodCount < target && radius <= kMaxRingRadius) {
+            // Candidates that cannot reach a free cell by their distance are
+            // misses whatever their angle: their draws are passed over
+            // without the arithmetic. In a crowded world most candidates of
+            // the wide rings fall far outside it.
+            const DrawWindow reach = FreeCellDraws(free, cx, cy, radius);
             // Misses count every failed candidate at this radius, including
             // those after successes.
             int32_t misses = 0;
-            while (misses < kMissesPerRing && placed < limit && foodCount < target &&
-                   foodCount < worldCells) {
-                const float d = static_cast<float>(random->Next() * radius / 32767.0);
-                const float a = static_cast<float>(random->Next() * 360.0 / 32767.0);
-                const double radians = a * 3.1415927 / 180.0;
-                const int32_t x = GeometryUtil::RoundDouble(std::cos(radians) * d + cx);
-                const int32_t y = GeometryUtil::RoundDouble(std::sin(radians) * d + cy);
+            while (misses < kMissesPerRing && placed < limit && foodCount < target) {
+                const int32_t left = kMissesPerRing - misses;
+                int32_t passed = 0;
+                while (passed < left && !reach.Holds(random->Ahead(2 * passed + 1))) ++passed;
+                random->Discard(2 * passed);
+                misses += passed;
+                if (passed == left) break;
+
+                const float d = RingDistance(random->Next(), radius);
+                const ProbeDirection& direction = RingDirection(random->Next());
+                const int32_t x = GeometryUtil::RoundDouble(direction.cosine * d + cx);
+                const int32_t y = GeometryUtil::RoundDouble(direction.sine * d + cy);
                 if (x < 0 || y < 0 || x >= width || y >= height ||
                     indexGrid[GridIndex(x, y)] != -1) {
                     misses += 1;
@@ -217,6 +334,44 @@ void FoodField::PlaceFood(int32_t n) {
         // may lie nearer the free cells; one that placed nothing at all (or a
         // cluster size below 1) would repeat for ever: stop with what fits.
         if (placed == 0) return;
+    }
+}
+
+const FoodField::ProbeDirection& FoodField::RingDirection(int32_t angleDraw) {
+    // No angle has both a cosine and a sine of 0: a zero entry is one not
+    // filled yet.
+    ProbeDirection& entry = ringDirections.get()[angleDraw];
+    if (entry.cosine == 0.0 && entry.sine == 0.0) {
+        const float degrees = static_cast<float>(angleDraw * 360.0 / 32767.0);
+        const double radians = degrees * 3.1415927 / 180.0;
+        entry = ProbeDirection{std::cos(radians), std::sin(radians)};
+    }
+    return entry;
+}
+
+void FoodField::FillWorld() {
+    // Row by row, each free cell in order of y, with the row's bits and their
+    // unions refreshed once per row rather than once per cell.
+    const FoodField::FoodRow column = WorldColumn(height);
+    const uint64_t inWorld[2] = {column.low, column.high};
+    for (int32_t x = 0; x < width; ++x) {
+        FoodRow& row = foodBits[0][x];
+        uint64_t* const halves[2] = {&row.low, &row.high};
+        bool changed = false;
+        for (int32_t half = 0; half < 2; ++half) {
+            for (uint64_t free = inWorld[half] & ~*halves[half]; free != 0; free &= free - 1) {
+                const int32_t y = 64 * half + __builtin_ctzll(free);
+                int32_t slot = 0;
+                FoodCell* cell = foodCells.Add(slot);
+                if (cell == nullptr) return;  // cannot happen: the list outsizes any world
+                *cell = FoodCell{1, slot, turnsToDecay, x, y};
+                indexGrid[GridIndex(x, y)] = slot;
+                foodCount += 1;
+                changed = true;
+            }
+            *halves[half] |= inWorld[half];
+        }
+        if (changed) RefreshReach(x);
     }
 }
 

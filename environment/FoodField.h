@@ -9,6 +9,8 @@
 // All mutation runs on the simulation thread under the simulation's state
 // lock. Large object (about 1.7 MB): create it on the heap.
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 
 #include "foundation/ListTemplate.h"
 #include "foundation/GeometryUtil.h"
@@ -56,6 +58,9 @@ public:
     void AddExclusion(int32_t x, int32_t y);
     int32_t FoodCount() const { return foodCount; }
     void Step();
+    // Adds n cells (n <= 0: none, no draws) as clusters around drawn centres.
+    // When the world has fewer free cells than n, every free cell gets food
+    // instead, without a draw.
     void PlaceFood(int32_t n);
     // Adds one fresh single-unit cell at an in-world cell without food; no
     // random draw. Returns the new record, or nullptr if the cell is refused.
@@ -111,6 +116,7 @@ public:
 
 private:
     void RefreshReach(int32_t x);  // the levels above row x, after it changed
+    void FillWorld();              // food on every free cell of the world; no draws
     // cos and sin of a search probe's angle for each of the 32768 values of
     // the draw that picks it, filled once with the probe's own arithmetic
     // (FoodSearch.cpp): gatherers search every step, and the trigonometry
@@ -121,6 +127,15 @@ private:
     };
     void FillProbeDirections();
     ProbeDirection probeDirections[RandomSource::kMax + 1];
+    // The same for the angle draw of a placement candidate (in degrees, with
+    // its own arithmetic), filled as the draws come up: zero-filled pages
+    // from calloc, touched only where used. Most runs place a few thousand
+    // candidates; a crowded world's wide rings, millions.
+    struct FreeMemory {
+        void operator()(void* memory) const { std::free(memory); }
+    };
+    std::unique_ptr<ProbeDirection[], FreeMemory> ringDirections;
+    const ProbeDirection& RingDirection(int32_t angleDraw);
     RandomSource* random;  // not owned
 };
 

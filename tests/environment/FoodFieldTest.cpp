@@ -303,15 +303,15 @@ TEST_F(FoodFieldTest, ResetKeepsExclusionsAndGrowthState) {
 }
 
 TEST_F(FoodFieldTest, OvercrowdedWorldsFillUpAndReturnPromptly) {
-    // Requests larger than the world (or nearly as large) stop once the world
-    // is full; the last few free cells of a crowded world may stay empty when
-    // no ring reaches them.
+    // Requests larger than the world fill every cell of it; those nearly as
+    // large are placed in clusters, whose rings may leave the last few free
+    // cells of a crowded world empty.
     struct Case {
         int32_t width, height, initialFood, clusterSize, minCount;
     };
     const Case cases[] = {
-        {1, 1, 2000, 50, 1},       {2, 3, 2000, 50, 6},       {1, 128, 2000, 1, 100},
-        {128, 1, 2000, 200, 100},  {40, 40, 2000, 50, 1500},  {45, 45, 2000, 50, 1900},
+        {1, 1, 2000, 50, 1},       {2, 3, 2000, 50, 6},       {1, 128, 2000, 1, 128},
+        {128, 1, 2000, 200, 128},  {40, 40, 2000, 50, 1600},  {45, 45, 2000, 50, 1900},
         {45, 45, 2000, 1, 1900},   {10, 10, 99, 1, 95},       {128, 128, 2000, 200, 2000},
     };
     for (const Case& c : cases) {

@@ -4,6 +4,7 @@
 #include "tests/environment/FoodFieldFixture.h"
 
 using testrandom::SetNextDraw;
+using foodtest::Candidate;
 
 namespace {
 
@@ -15,15 +16,6 @@ struct SizeDraw {
 constexpr SizeDraw kSizeDraws[] = {
     {0, 250}, {3276, 250}, {3277, 150}, {13106, 150}, {13107, 50}, {32767, 50},
 };
-
-// One cluster candidate, from an independent copy of the generator.
-GridPoint Candidate(RandomSource& r, float radius, int32_t cx, int32_t cy) {
-    const float d = static_cast<float>(r.Next() * radius / 32767.0);
-    const float a = static_cast<float>(r.Next() * 360.0 / 32767.0);
-    const double radians = a * 3.1415927 / 180.0;
-    return GridPoint{GeometryUtil::RoundDouble(std::cos(radians) * d + cx),
-                     GeometryUtil::RoundDouble(std::sin(radians) * d + cy)};
-}
 
 }  // namespace
 
