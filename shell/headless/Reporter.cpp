@@ -26,7 +26,11 @@ constexpr size_t kCsvRowCapacity = 1024;  // two quoted 99-character texts at wo
 }  // namespace
 
 Reporter::Reporter(const HeadlessOptions& options, CsvWriter* csv, bool liveRows)
-    : csv(csv), liveRows(liveRows), observer(options.observer), every(options.every) {
+    : csv(csv),
+      liveRows(liveRows),
+      observer(options.observer),
+      every(options.every),
+      lastStep(options.steps) {
     // The CSV or the rule trace may have standard output to itself.
     const bool csvOnStdout =
         (csv != nullptr && csv->OnStandardOutput()) ||
@@ -44,7 +48,7 @@ void Reporter::AfterStep(Simulation& simulation) {
     if (observer != nullptr) {
         observer->AfterStep(simulation);
     }
-    if (simulation.totalSteps % every != 0) {
+    if (simulation.totalSteps % every != 0 && simulation.totalSteps != lastStep) {
         return;
     }
     if (stopped.load()) {

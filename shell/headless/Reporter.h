@@ -25,7 +25,9 @@ public:
     // in whole buffers.
     Reporter(const HeadlessOptions& options, CsvWriter* csv, bool liveRows);
 
-    // After every step; the caller holds the state lock.
+    // After every step; the caller holds the state lock. A row goes out every
+    // K steps (--every) and for a fixed run's last step, so its CSV always
+    // ends with the state the run ended in.
     void AfterStep(Simulation& simulation);
     // A write failed (CSV or statistics): the run must stop. Any thread.
     bool Stopped() const { return stopped.load(); }
@@ -45,6 +47,7 @@ private:
     bool liveRows;
     RunObserver* observer;
     int32_t every;
+    int64_t lastStep;  // a fixed run's --steps; -1 live
     std::atomic<bool> stopped{false};
     int statisticsError = 0;
     std::FILE* statsOut = stdout;

@@ -202,6 +202,20 @@ TEST_F(HeadlessRun, EveryKStepsOneRow) {
     }
     // The default seed is the unseeded state: the same run as seed 1.
     EXPECT_EQ(Lines(Run(1, 250, 50, "again.csv")), rows);
+
+    // A K that does not divide the steps: the last step gets its row too,
+    // the same row a run of every step writes for it.
+    const std::vector<std::string> uneven = Lines(Run(1, 250, 60, "uneven.csv"));
+    ASSERT_EQ(uneven.size(), 6u);
+    const char* unevenSteps[] = {"60,", "120,", "180,", "240,", "250,"};
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(uneven[i + 1].rfind(unevenSteps[i], 0), 0u) << uneven[i + 1];
+    }
+    EXPECT_EQ(uneven[5], rows[5]);
+    // More than the run: its last step alone.
+    const std::vector<std::string> one = Lines(Run(1, 250, 1000, "long.csv"));
+    ASSERT_EQ(one.size(), 2u);
+    EXPECT_EQ(one[1], rows[5]);
 }
 
 std::vector<std::string> Fields(const std::string& row) {
