@@ -61,12 +61,13 @@ std::string ComparisonPlotText(const Comparison& comparison, ComparisonMeasure m
         for (auto p = curve.rbegin(); p != curve.rend(); ++p) {
             band.push_back(panel.Map(p->step, std::max(0.0, p->mean - p->spread)));
         }
-        svg.Polygon(band, SeriesColour(static_cast<int32_t>(i)), kBandOpacity);
+        svg.Polygon(band, SeriesColour(static_cast<int32_t>(i)).c_str(), kBandOpacity);
     }
     const double legendX = kMarginLeft + kPlotWidth + 16.0;
     for (size_t i = 0; i < comparison.results.size(); ++i) {
         const RuleBaseResult& r = comparison.results[i];
-        const char* colour = SeriesColour(static_cast<int32_t>(i));
+        const std::string colourName = SeriesColour(static_cast<int32_t>(i));
+        const char* colour = colourName.c_str();
         std::vector<SvgPoint> means;
         for (const CurvePoint& p : r.curves[m]) means.push_back(panel.Map(p.step, p.mean));
         if (means.size() == 1) svg.Circle(means[0], 2.5, colour);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -43,32 +44,42 @@ Panel PanelAt(double x, double y, double width, double height) {
     return panel;
 }
 
+// Whole-number parameters get whole ticks.
+bool IsWholeParameter(const std::string& name) {
+    ParameterRef ref;
+    return FindParameter(name.c_str(), ref) && ref.Row().kind != FieldKind::Real;
+}
+
 // The value axis starts at zero for counts and amounts that cannot go below
 // it, so that panels compare at a glance.
-AxisScale ValueScale(double low, double high) {
+AxisScale ValueScale(double low, double high, bool whole) {
     low = std::min(0.0, low);
     if (high <= low) high = low + 1.0;  // all zero: 0 to 1, not -1 to 1
-    return NiceScale(low, high, kTicks);
+    return NiceScale(low, high, kTicks, whole);
 }
 
 struct HistoryCurve {
     const char* title;
     const char* yLabel;
     float HistorySample::*value;
+    bool whole;  // a count
 };
 
 }  // namespace
 
 bool WriteHistoryPlot(const char* path, const HistoryRecorder& history, std::string& error) {
     const HistoryCurve curves[] = {
-        {"Time VS Population", "Population", &HistorySample::population},
-        {"Time VS Food Reserves", "Food", &HistorySample::foodReserves},
-        {"Time VS Food Supply", "Food", &HistorySample::foodSupply},
+        {"Time VS Population", "Population", &HistorySample::population, true},
+        {"Time VS Food Reserves", "Food", &HistorySample::foodReserves, false},
+        {"Time VS Food Supply", "Food", &HistorySample::foodSupply, true},
     };
     const int32_t count = history.Count();
     const double firstStep = count > 0 ? history.At(0).step : 0.0;
     const double lastStep = count > 0 ? history.At(count - 1).step : 1.0;
-    SvgDocument svg(static_cast<int32_t>(BlockWidth(kHistoryWidth)),
+    const AxisScale steps = NiceScale(std::min(0.0, firstStep), lastStep, kTicks, true);
+    // The last step's label ("1000000") is centred on the right edge.
+    const double overhang = std::max(0.0, RightOverhang(steps) - kMarginRight);
+    SvgDocument svg(static_cast<int32_t>(std::ceil(BlockWidth(kHistoryWidth) + overhang)),
                     static_cast<int32_t>(3 * BlockHeight(kHistoryHeight)));
     double y = 0.0;
     for (const HistoryCurve& curve : curves) {
@@ -79,8 +90,8 @@ bool WriteHistoryPlot(const char* path, const HistoryRecorder& history, std::str
             high = std::max(high, static_cast<double>(history.At(i).*curve.value));
         }
         Panel panel = PanelAt(0.0, y, kHistoryWidth, kHistoryHeight);
-        panel.x = NiceScale(std::min(0.0, firstStep), lastStep, kTicks);
-        panel.y = ValueScale(low, high);
+        panel.x = steps;
+        panel.y = ValueScale(low, high, curve.whole);
         DrawPanel(svg, panel, curve.title, "Time (steps)", curve.yLabel);
         // Restarts first, so the curve stays on top.
         int32_t restarts = 0;
@@ -129,12 +140,17 @@ bool WriteSweepPlot(const char* path, const SummaryTable& table,
         seriesColumns.push_back(column(name));
     }
 
-    // The runs to draw, by series (ordered by name, so colours are stable).
+    // The runs to draw, by series: in the numeric order of the series
+    // parameters' values (5 before 30), which also keeps colours stable.
     struct Point {
         double x;
         double measures[kPlottedMeasures];
     };
-    std::map<std::string, std::vector<Point>> series;
+    struct Series {
+        std::string name;
+        std::vector<Point> points;
+    };
+    std::map<std::vector<double>, Series> series;
     const int32_t firstMeasure = table.parameterCount + kKeyTailColumns + kStatusColumns;
     for (const std::vector<std::string>& row : table.rows) {
         if (table.StatusOf(row) != kStatusOk) continue;
@@ -144,52 +160,63 @@ bool WriteSweepPlot(const char* path, const SummaryTable& table,
         for (int32_t m = 0; m < kPlottedMeasures; ++m) {
             point.measures[m] = std::strtod(row[static_cast<size_t>(firstMeasure + m)].c_str(), nullptr);
         }
+        std::vector<double> values;
         std::string name;
         for (int32_t c : seriesColumns) {
+            const std::string& value = row[static_cast<size_t>(c)];
+            values.push_back(std::strtod(value.c_str(), nullptr));
             if (!name.empty()) name += ", ";
-            name += names[static_cast<size_t>(c)] + "=" + row[static_cast<size_t>(c)];
+            name += names[static_cast<size_t>(c)] + "=" + value;
         }
-        series[name].push_back(point);
+        Series& entry = series[values];
+        entry.name = name;
+        entry.points.push_back(point);
     }
     if (series.empty()) {
         error = "no finished runs to plot";
         return false;
     }
 
-    const double legendHeight = series.size() > 1 ? kLegendLine * (series.size() + 1) : 0.0;
-    const int32_t rows = (kPlottedMeasures + kSweepColumns - 1) / kSweepColumns;
-    SvgDocument svg(static_cast<int32_t>(kSweepColumns * BlockWidth(kSweepWidth)),
-                    static_cast<int32_t>(legendHeight + rows * BlockHeight(kSweepHeight)));
-    if (legendHeight > 0) {
-        int32_t index = 0;
-        for (const auto& entry : series) {
-            const double ly = kLegendLine * (index + 1);
-            const char* colour = SeriesColour(index);
-            svg.Line({kMarginLeft, ly - 4}, {kMarginLeft + 24, ly - 4}, colour, 2.0);
-            svg.Circle({kMarginLeft + 12, ly - 4}, kPointRadius, colour);
-            svg.Text({kMarginLeft + 32, ly}, entry.first, 12.0, "start");
-            ++index;
-        }
-    }
-
     double xLow = 0.0;
     double xHigh = 0.0;
     bool first = true;
     for (const auto& entry : series) {
-        for (const Point& p : entry.second) {
+        for (const Point& p : entry.second.points) {
             xLow = first ? p.x : std::min(xLow, p.x);
             xHigh = first ? p.x : std::max(xHigh, p.x);
             first = false;
         }
     }
-    const AxisScale xScale = NiceScale(xLow, xHigh, kTicks - 1);
+    const AxisScale xScale = NiceScale(xLow, xHigh, kTicks - 1, IsWholeParameter(xParameter));
+    // Only the last column's last label can reach past the picture's edge.
+    const double overhang = std::max(0.0, RightOverhang(xScale) - kMarginRight);
+
+    const double legendHeight = series.size() > 1 ? kLegendLine * (series.size() + 1) : 0.0;
+    const int32_t rows = (kPlottedMeasures + kSweepColumns - 1) / kSweepColumns;
+    SvgDocument svg(static_cast<int32_t>(std::ceil(kSweepColumns * BlockWidth(kSweepWidth) + overhang)),
+                    static_cast<int32_t>(legendHeight + rows * BlockHeight(kSweepHeight)));
+    std::vector<std::string> colours;
+    for (int32_t index = 0; index < static_cast<int32_t>(series.size()); ++index) {
+        colours.push_back(SeriesColour(index));
+    }
+    if (legendHeight > 0) {
+        int32_t index = 0;
+        for (const auto& entry : series) {
+            const double ly = kLegendLine * (index + 1);
+            const char* colour = colours[static_cast<size_t>(index)].c_str();
+            svg.Line({kMarginLeft, ly - 4}, {kMarginLeft + 24, ly - 4}, colour, 2.0);
+            svg.Circle({kMarginLeft + 12, ly - 4}, kPointRadius, colour);
+            svg.Text({kMarginLeft + 32, ly}, entry.second.name, 12.0, "start");
+            ++index;
+        }
+    }
 
     for (int32_t m = 0; m < kPlottedMeasures; ++m) {
         double low = 0.0;
         double high = 0.0;
         bool any = false;
         for (const auto& entry : series) {
-            for (const Point& p : entry.second) {
+            for (const Point& p : entry.second.points) {
                 low = any ? std::min(low, p.measures[m]) : p.measures[m];
                 high = any ? std::max(high, p.measures[m]) : p.measures[m];
                 any = true;
@@ -199,13 +226,13 @@ bool WriteSweepPlot(const char* path, const SummaryTable& table,
                               legendHeight + (m / kSweepColumns) * BlockHeight(kSweepHeight),
                               kSweepWidth, kSweepHeight);
         panel.x = xScale;
-        panel.y = ValueScale(low, high);
+        panel.y = ValueScale(low, high, kMeasureColumns[m].whole);
         DrawPanel(svg, panel, kMeasureColumns[m].title, xParameter, kMeasureColumns[m].column);
-        int32_t index = 0;
+        size_t index = 0;
         for (const auto& entry : series) {
-            const char* colour = SeriesColour(index++);
+            const char* colour = colours[index++].c_str();
             std::map<double, std::pair<double, int32_t>> sums;  // x -> (sum, runs)
-            for (const Point& p : entry.second) {
+            for (const Point& p : entry.second.points) {
                 svg.Circle(panel.Map(p.x, p.measures[m]), kPointRadius, colour, kPointOpacity);
                 sums[p.x].first += p.measures[m];
                 sums[p.x].second += 1;

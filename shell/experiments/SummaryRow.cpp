@@ -11,19 +11,19 @@
 #include <iterator>
 
 const MeasureColumn kMeasureColumns[kMeasureCount] = {
-    {"final_population", "Final population"},
-    {"mean_population", "Mean population"},
-    {"colony_deaths", "Colony deaths"},
-    {"final_food_reserves", "Final food reserves"},
-    {"mean_food_reserves", "Mean food reserves"},
-    {"final_food_supply", "Final food supply"},
-    {"mean_food_supply", "Mean food supply"},
-    {"mean_meandering_share", "Mean meandering share"},
-    {"mean_wandering_share", "Mean wandering share"},
-    {"mean_gathering_share", "Mean gathering share"},
-    {"mean_reproducing_share", "Mean reproducing share"},
-    {"cut_off_passes", "Expert-system passes cut off"},
-    {"seconds", "Seconds"},
+    {"final_population", "Final population", true},
+    {"mean_population", "Mean population", false},
+    {"colony_deaths", "Colony deaths", true},
+    {"final_food_reserves", "Final food reserves", false},
+    {"mean_food_reserves", "Mean food reserves", false},
+    {"final_food_supply", "Final food supply", true},
+    {"mean_food_supply", "Mean food supply", false},
+    {"mean_meandering_share", "Mean meandering share", false},
+    {"mean_wandering_share", "Mean wandering share", false},
+    {"mean_gathering_share", "Mean gathering share", false},
+    {"mean_reproducing_share", "Mean reproducing share", false},
+    {"cut_off_passes", "Expert-system passes cut off", true},
+    {"seconds", "Seconds", false},
 };
 
 namespace {

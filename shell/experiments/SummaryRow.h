@@ -37,6 +37,7 @@ struct RunSummary {
 struct MeasureColumn {
     const char* column;
     const char* title;
+    bool whole;  // a count: plotted on whole ticks
 };
 constexpr int32_t kMeasureCount = 13;
 extern const MeasureColumn kMeasureColumns[kMeasureCount];

@@ -1,5 +1,6 @@
 #include "shell/experiments/Svg.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -124,14 +125,38 @@ bool SvgDocument::Save(const char* path, std::string& error) const {
     return SaveWholeFile(path, Finish(), error);
 }
 
-const char* SeriesColour(int32_t index) {
-    static const char* const kPalette[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
-                                           "#9467bd", "#8c564b", "#e377c2", "#7f7f7f"};
+std::string SeriesColour(int32_t index) {
+    static const char* const kPalette[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#9467bd",
+                                           "#8c564b", "#e377c2", "#7f7f7f", "#bcbd22", "#17becf"};
     constexpr int32_t kPaletteSize = sizeof kPalette / sizeof kPalette[0];
-    return kPalette[(index % kPaletteSize + kPaletteSize) % kPaletteSize];
+    index = std::max(index, 0);
+    if (index < kPaletteSize) return kPalette[index];
+    // Beyond the palette: hues a golden angle apart, in three shades, so that
+    // no two series of a plot share a colour however many there are.
+    constexpr double kGoldenAngle = 137.50776405;
+    constexpr double kLightness[] = {0.42, 0.58, 0.30};
+    constexpr double kSaturation = 0.75;
+    const int32_t n = index - kPaletteSize;
+    const double hue = std::fmod(15.0 + n * kGoldenAngle, 360.0) / 60.0;
+    const double lightness = kLightness[n % 3];
+    // HSL to RGB: the largest component, the middle one, and what all share.
+    const double chroma = (1.0 - std::fabs(2.0 * lightness - 1.0)) * kSaturation;
+    const double middle = chroma * (1.0 - std::fabs(std::fmod(hue, 2.0) - 1.0));
+    const double base = lightness - chroma / 2.0;
+    const int32_t sector = static_cast<int32_t>(hue) % 6;
+    constexpr int32_t kLargest[6] = {0, 1, 1, 2, 2, 0};
+    constexpr int32_t kMiddle[6] = {1, 0, 2, 1, 0, 2};
+    double rgb[3] = {base, base, base};
+    rgb[kLargest[sector]] += chroma;
+    rgb[kMiddle[sector]] += middle;
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", static_cast<unsigned>(std::lround(rgb[0] * 255.0)),
+                  static_cast<unsigned>(std::lround(rgb[1] * 255.0)),
+                  static_cast<unsigned>(std::lround(rgb[2] * 255.0)));
+    return text;
 }
 
-AxisScale NiceScale(double min, double max, int32_t targetTicks) {
+AxisScale NiceScale(double min, double max, int32_t targetTicks, bool whole) {
     if (!std::isfinite(min) || !std::isfinite(max)) {
         min = 0.0;
         max = 1.0;
@@ -148,11 +173,22 @@ AxisScale NiceScale(double min, double max, int32_t targetTicks) {
     const double residual = rough / magnitude;
     const double factor = residual <= 1.0 ? 1.0 : residual <= 2.0 ? 2.0 : residual <= 5.0 ? 5.0 : 10.0;
     AxisScale scale;
-    scale.step = factor * magnitude;
+    scale.step = whole ? std::max(1.0, factor * magnitude) : factor * magnitude;
     scale.low = std::floor(min / scale.step + 1e-9) * scale.step;
     scale.high = std::ceil(max / scale.step - 1e-9) * scale.step;
     if (scale.high <= scale.low) scale.high = scale.low + scale.step;
     return scale;
+}
+
+double TickLabelWidth(const std::string& label) {
+    // DejaVu Sans draws a digit 0.636 em wide, Liberation Sans 0.556 em.
+    constexpr double kDigitEm = 0.64;
+    return static_cast<double>(label.size()) * kDigitEm * kTickFont;
+}
+
+double RightOverhang(const AxisScale& x) {
+    constexpr double kPadding = 4.0;
+    return TickLabelWidth(TickLabel(x.high, x.step)) / 2 + kPadding;
 }
 
 std::string TickLabel(double value, double step) {

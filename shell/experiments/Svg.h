@@ -41,8 +41,9 @@ private:
 };
 
 // The colour of the index-th series of a plot (0 first): distinct on white,
-// the same series always the same colour; they repeat after eight.
-const char* SeriesColour(int32_t index);
+// the same series always the same colour; ten from a palette, then colours
+// of their own, so that no two series of a plot share one.
+std::string SeriesColour(int32_t index);
 
 // An axis: its ends and the step between ticks, all "nice" (1, 2 or 5 times a
 // power of ten) and covering the data.
@@ -51,9 +52,17 @@ struct AxisScale {
     double high = 1.0;
     double step = 0.2;
 };
-AxisScale NiceScale(double min, double max, int32_t targetTicks);
+// whole: the axis counts things (steps, ants, a whole-number parameter), so
+// its step is at least 1 and no tick falls between two whole numbers.
+AxisScale NiceScale(double min, double max, int32_t targetTicks, bool whole = false);
 // A tick's label: as many decimals as the step needs, no more.
 std::string TickLabel(double value, double step);
+// About how wide a tick label of this many characters is drawn (digits are
+// the widest of them in the fonts the plots name), for the margins.
+double TickLabelWidth(const std::string& label);
+// The room a panel needs right of its plot area for the last x tick label,
+// which is centred on the area's right edge.
+double RightOverhang(const AxisScale& x);
 
 // One chart: a frame in the document, its scales, title and axis labels.
 struct Panel {

@@ -45,7 +45,7 @@ expect_status 0 "$M" --sweep --vary foodPerAnt=0.001:0.003:0.001 --vary maxWande
     --seeds 2 --steps 300 --out sweep.csv --plot sweep.svg
 rsvg-convert sweep.svg -o sweep.png || fail "sweep.svg does not render"
 size=$(identify -format '%wx%h' sweep.png)
-[ "$size" = "1020x1118" ] || fail "sweep plot size $size"
+[ "$size" = "1026x1118" ] || fail "sweep plot size $size"
 # The two series' colours (blue and red), as points and mean lines.
 [ "$(pixels sweep.png 31 119 180)" -gt 2000 ] || fail "no maxWanderDistance=10 series"
 [ "$(pixels sweep.png 214 39 40)" -gt 2000 ] || fail "no maxWanderDistance=20 series"

@@ -8,7 +8,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <cstring>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -86,6 +88,20 @@ TEST(PlotScales, NiceStepsCoverTheData) {
         EXPECT_LE(scale.low, c.min);
         EXPECT_GE(scale.high, c.max);
     }
+    // Axes that count (steps, ants) never get ticks between whole numbers.
+    const Case whole[] = {
+        {0, 1, 0, 1, 1},     // a run of one step
+        {1, 1, 0, 2, 1},     // one value
+        {0, 3, 0, 3, 1},
+        {0, 20000, 0, 20000, 5000},
+    };
+    for (const Case& c : whole) {
+        SCOPED_TRACE("whole " + std::to_string(c.min) + " .. " + std::to_string(c.max));
+        const AxisScale scale = NiceScale(c.min, c.max, 6, true);
+        EXPECT_EQ(scale.low, c.low);
+        EXPECT_EQ(scale.high, c.high);
+        EXPECT_EQ(scale.step, c.step);
+    }
     EXPECT_EQ(TickLabel(5000, 5000), "5000");
     EXPECT_EQ(TickLabel(0.0015, 0.0005), "0.0015");
     EXPECT_EQ(TickLabel(2.5, 0.5), "2.5");
@@ -162,4 +178,86 @@ TEST(PlotFiles, TheSweepPlotDrawsFinishedRunsOfItsGridOnly) {
     keys.clear();
     EXPECT_FALSE(WriteSweepPlot(path.c_str(), table, &keys, "foodPerAnt", {}, error));
     EXPECT_EQ(error, "no finished runs to plot");
+}
+
+namespace {
+
+// The number after name=" in the first tag that has it.
+double Attribute(const std::string& svg, const std::string& name, size_t from = 0) {
+    const size_t at = svg.find(name + "=\"", from);
+    return at == std::string::npos ? -1.0 : std::strtod(svg.c_str() + at + name.size() + 2, nullptr);
+}
+
+}  // namespace
+
+TEST(PlotFiles, HistoryTicksAreWholeStepsAndTheLastOneFitsThePicture) {
+    TempFolder folder;
+    const std::string path = folder.File("h.svg");
+    std::string error;
+    struct Case {
+        int32_t steps;
+        const char* lastTick;
+    };
+    for (const Case& c : {Case{1, ">1<"}, Case{3, ">3<"}, Case{1000000, ">1000000<"},
+                          Case{2147483, ">2500000<"}}) {
+        SCOPED_TRACE(c.steps);
+        ASSERT_TRUE(WriteHistoryPlot(path.c_str(), *Recorded(c.steps), error)) << error;
+        const std::string svg = Read(path);
+        // The x tick labels (the only small text centred on its point) are
+        // whole numbers.
+        const std::string tick = "font-size=\"11\" text-anchor=\"middle\">";
+        int32_t ticks = 0;
+        for (size_t at = svg.find(tick); at != std::string::npos; at = svg.find(tick, at + 1)) {
+            const size_t start = at + tick.size();
+            const std::string value = svg.substr(start, svg.find('<', start) - start);
+            EXPECT_EQ(value.find_first_not_of("0123456789"), std::string::npos) << value;
+            ++ticks;
+        }
+        EXPECT_GE(ticks, 3 * 2);
+        // The last step's label, centred on the right edge of the plot, ends
+        // inside the picture.
+        const size_t label = svg.find(c.lastTick);
+        ASSERT_NE(label, std::string::npos);
+        const size_t tag = svg.rfind("<text", label);
+        const double centre = Attribute(svg, "x", tag);
+        const double width = Attribute(svg, "width");
+        const std::string text = std::string(c.lastTick).substr(1, std::strlen(c.lastTick) - 2);
+        EXPECT_LE(centre + TickLabelWidth(text) / 2, width);
+    }
+}
+
+TEST(PlotFiles, TheSweepLegendFollowsTheValuesAndNoTwoSeriesShareAColour) {
+    TempFolder folder;
+    ParameterRef food;
+    ParameterRef distance;
+    ASSERT_TRUE(FindParameter("foodPerAnt", food));
+    ASSERT_TRUE(FindParameter("initialAnts", distance));
+    std::string text = SummaryHeader({food, distance}) + "\n";
+    // 40 series, written in an order that sorts differently as text.
+    for (int32_t ants : {30, 5, 100, 25, 26, 27, 28, 29, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40,
+                         41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58,
+                         59, 60, 61, 62}) {
+        text += "0.001," + std::to_string(ants) + ",1,500,ok,100,1,0,1,1,1,1,1,1,1,1,0,0.1\n";
+    }
+    SummaryTable table;
+    std::string error;
+    ASSERT_TRUE(ParseSummaryText(text, table, error)) << error;
+    const std::string path = folder.File("s.svg");
+    ASSERT_TRUE(WriteSweepPlot(path.c_str(), table, nullptr, "foodPerAnt", {"initialAnts"}, error))
+        << error;
+    const std::string svg = Read(path);
+    const size_t five = svg.find(">initialAnts=5<");
+    const size_t thirty = svg.find(">initialAnts=30<");
+    const size_t hundred = svg.find(">initialAnts=100<");
+    ASSERT_NE(five, std::string::npos);
+    EXPECT_LT(five, thirty);
+    EXPECT_LT(thirty, hundred);
+    // The legend's markers: one circle per series, before the first panel.
+    std::set<std::string> colours;
+    for (size_t at = svg.find("<circle"); at < svg.find("Final population");
+         at = svg.find("<circle", at + 1)) {
+        const size_t fill = svg.find("fill=\"", at) + 6;
+        colours.insert(svg.substr(fill, svg.find('"', fill) - fill));
+    }
+    EXPECT_EQ(colours.size(), 40u);
 }
