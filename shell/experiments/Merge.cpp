@@ -1,21 +1,44 @@
 #include "shell/experiments/Merge.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iostream>
 #include <unordered_set>
 
 #include "shell/experiments/CommandArgs.h"
 #include "shell/experiments/SummaryRow.h"
 
-const char kMergeUsage[] = "Usage: marrowick --merge FILE... [--out FILE]\n";
+const char kMergeHelp[] =
+    "Usage: marrowick --merge [FILE|FOLDER|-]... [--files-from LIST] [--out FILE]\n"
+    "Collect summary rows made by the runs of marrowick --sweep --list-runs (started\n"
+    "by GNU parallel, a batch system, ...) into one summary, each run once.\n"
+    "\n"
+    "  FILE           a file of rows ('-': rows on standard input)\n"
+    "  FOLDER         every *.csv file in it, in name order\n"
+    "  --files-from LIST  more inputs, one name a line, from LIST ('-': standard\n"
+    "                 input), for more files than a command line takes\n"
+    "  --out FILE     append the rows to the summary FILE, skipping the runs it\n"
+    "                 holds already (default: the summary on standard output)\n"
+    "\n"
+    "A run's finished row wins over a failed one. Every input must have the same\n"
+    "columns. The summary's lock keeps a sweep from writing FILE at the same time.\n"
+    "\n"
+    "Example: marrowick --merge rows --out results.csv\n"
+    "\n"
+    "Exit status: 0 merged, 1 a file could not be read or written, 2 bad usage.\n";
 
 namespace {
 
 constexpr const char* kProgram = "marrowick";
-constexpr const char* kDefaultOut = "results.csv";
+constexpr const char* kStandard = "-";
+constexpr const char* kRowFileSuffix = ".csv";
 
 std::string Joined(const std::vector<std::string>& fields) {
     std::string line;
@@ -26,42 +49,187 @@ std::string Joined(const std::vector<std::string>& fields) {
     return line + "\n";
 }
 
+bool EndsWith(const std::string& text, const char* suffix) {
+    const size_t length = std::strlen(suffix);
+    return text.size() >= length && text.compare(text.size() - length, length, suffix) == 0;
+}
+
+// One input as it stands: a folder's *.csv files in name order, else itself.
+bool Expand(const std::string& name, std::vector<std::string>& inputs, std::string& error) {
+    struct stat info {};
+    if (name == kStandard || stat(name.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        inputs.push_back(name);  // a missing file is reported when it is read
+        return true;
+    }
+    DIR* folder = opendir(name.c_str());
+    if (folder == nullptr) {
+        error = "cannot read the folder '" + name + "': " + std::strerror(errno);
+        return false;
+    }
+    std::vector<std::string> files;
+    const std::string prefix = EndsWith(name, "/") ? name : name + "/";
+    while (const dirent* entry = readdir(folder)) {
+        const std::string file = entry->d_name;
+        struct stat fileInfo {};
+        if (file[0] == '.' || !EndsWith(file, kRowFileSuffix)) continue;
+        if (stat((prefix + file).c_str(), &fileInfo) == 0 && S_ISREG(fileInfo.st_mode)) {
+            files.push_back(prefix + file);
+        }
+    }
+    closedir(folder);
+    if (files.empty()) {
+        error = "the folder '" + name + "' holds no " + kRowFileSuffix + " files";
+        return false;
+    }
+    std::sort(files.begin(), files.end());
+    inputs.insert(inputs.end(), files.begin(), files.end());
+    return true;
+}
+
+// The first line that is not blank, without its line break: a summary's
+// header.
+bool ReadFirstLine(const std::string& path, std::string& line, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    line.clear();
+    while (in && line.find_first_not_of("\r") == std::string::npos) std::getline(in, line);
+    if (in.bad() || (!in && !in.eof())) {
+        error = "cannot read '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+// Where merged rows go: appended to a summary file one write each, or to
+// standard output.
+class RowSink {
+public:
+    RowSink(int fd, std::string name) : fd(fd), name(std::move(name)) {}
+    bool Write(const std::string& line) {
+        if (fd >= 0) return AppendWhole(fd, line);
+        return std::fwrite(line.data(), 1, line.size(), stdout) == line.size();
+    }
+    // Closes a file, flushes standard output.
+    bool Finish() {
+        if (fd >= 0) {
+            const int closing = fd;
+            fd = -1;
+            return close(closing) == 0;
+        }
+        return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    }
+    ~RowSink() {
+        if (fd >= 0) close(fd);
+    }
+    RowSink(const RowSink&) = delete;
+    RowSink& operator=(const RowSink&) = delete;
+
+    const std::string& Name() const { return name; }
+
+private:
+    int fd;
+    std::string name;
+};
+
 }  // namespace
+
+bool ExpandMergeInputs(const std::vector<std::string>& arguments, const char* filesFrom,
+                       std::vector<std::string>& inputs, std::string& error) {
+    inputs.clear();
+    for (const std::string& argument : arguments) {
+        if (!Expand(argument, inputs, error)) return false;
+    }
+    if (filesFrom == nullptr) return true;
+    const bool fromStandard = std::strcmp(filesFrom, kStandard) == 0;
+    if (fromStandard && std::find(inputs.begin(), inputs.end(), kStandard) != inputs.end()) {
+        error = "standard input cannot hold both the list of files and rows";
+        return false;
+    }
+    std::ifstream file;
+    if (!fromStandard) {
+        file.open(filesFrom);
+        if (!file) {
+            error = std::string("cannot read '") + filesFrom + "': " + std::strerror(errno);
+            return false;
+        }
+    }
+    std::istream& list = fromStandard ? std::cin : file;
+    for (std::string name; std::getline(list, name);) {
+        if (!name.empty() && name.back() == '\r') name.pop_back();
+        if (name.empty()) continue;
+        if (name == kStandard) {
+            error = "the list of files names '-'; give rows on standard input as an argument";
+            return false;
+        }
+        if (!Expand(name, inputs, error)) return false;
+    }
+    if (list.bad()) {
+        error = std::string("cannot read the list of files from ") +
+                (fromStandard ? "standard input" : "'" + std::string(filesFrom) + "'");
+        return false;
+    }
+    return true;
+}
 
 bool MergeSummaries(const std::vector<std::string>& inputs, const std::string& out,
                     MergeCounts& counts, std::string& error) {
     counts = MergeCounts{};
-    std::vector<SummaryTable> tables(inputs.size());
+    // Every input's columns first, so that nothing is written when one is
+    // of another kind (standard input is read whole here: it cannot be read
+    // twice).
+    SummaryTable standardInput;
     std::string header;
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        if (!ReadSummaryFile(inputs[i].c_str(), false, tables[i], error)) return false;
-        counts.malformed += static_cast<size_t>(tables[i].malformed);
-        if (tables[i].header.empty()) continue;  // empty: a run list that made no rows
+    std::string headerFrom;
+    for (const std::string& input : inputs) {
+        std::string first;
+        if (input == kStandard) {
+            if (!ReadSummaryFile(kStandard, true, standardInput, error)) return false;
+            first = standardInput.header;
+        } else if (!ReadFirstLine(input, first, error)) {
+            return false;
+        }
+        if (first.empty()) continue;  // empty: a run list that made no rows
         if (header.empty()) {
-            header = tables[i].header;
-        } else if (tables[i].header != header) {
-            error = "'" + inputs[i] + "' has other columns than '" + inputs[0] +
+            header = first;
+            headerFrom = input;
+        } else if (first != header) {
+            error = "'" + input + "' has other columns than '" + headerFrom +
                     "' (a summary holds the rows of one kind of sweep)";
             return false;
         }
     }
     if (header.empty()) return true;  // nothing to add
 
-    const int fd = OpenSummaryForAppend(out.c_str(), header, error);
-    if (fd < 0) return false;
-    SummaryTable present;
-    if (!ReadSummaryFile(out.c_str(), true, present, error)) {
-        close(fd);
-        return false;
-    }
     std::unordered_set<std::string> okKeys;
     std::unordered_set<std::string> anyKeys;
-    for (const auto& row : present.rows) {
-        const std::string key = present.KeyOf(row);
-        anyKeys.insert(key);
-        if (present.StatusOf(row) == kStatusOk) okKeys.insert(key);
+    const bool toStandard = out.empty() || out == kStandard;
+    int fd = -1;
+    if (!toStandard) {
+        fd = OpenSummaryForAppend(out.c_str(), header, SummaryAccess::Exclusive, error);
+        if (fd < 0) return false;
+        SummaryTable present;
+        if (!ReadSummaryDescriptor(fd, out.c_str(), present, error)) {
+            close(fd);
+            return false;
+        }
+        for (const auto& row : present.rows) {
+            const std::string key = present.KeyOf(row);
+            anyKeys.insert(key);
+            if (present.StatusOf(row) == kStatusOk) okKeys.insert(key);
+        }
     }
-    for (const SummaryTable& table : tables) {
+    RowSink sink(fd, toStandard ? "standard output" : "'" + out + "'");
+    if (toStandard && !sink.Write(header + "\n")) {
+        error = "cannot write standard output: " + std::string(std::strerror(errno));
+        return false;
+    }
+    // One input at a time: a large sweep's rows need not all fit in memory,
+    // only their keys.
+    for (const std::string& input : inputs) {
+        SummaryTable read;
+        if (input != kStandard && !ReadSummaryFile(input.c_str(), false, read, error)) return false;
+        const SummaryTable& table = input == kStandard ? standardInput : read;
+        counts.malformed += static_cast<size_t>(table.malformed);
         for (const auto& row : table.rows) {
             const std::string key = table.KeyOf(row);
             const bool ok = table.StatusOf(row) == kStatusOk;
@@ -69,9 +237,8 @@ bool MergeSummaries(const std::vector<std::string>& inputs, const std::string& o
                 ++counts.skipped;
                 continue;
             }
-            if (!AppendWhole(fd, Joined(row))) {
-                error = "cannot write '" + out + "': " + std::strerror(errno);
-                close(fd);
+            if (!sink.Write(Joined(row))) {
+                error = "cannot write " + sink.Name() + ": " + std::strerror(errno);
                 return false;
             }
             ++counts.added;
@@ -79,42 +246,50 @@ bool MergeSummaries(const std::vector<std::string>& inputs, const std::string& o
             if (ok) okKeys.insert(key);
         }
     }
-    if (close(fd) != 0) {
-        error = "cannot write '" + out + "': " + std::strerror(errno);
+    if (!sink.Finish()) {
+        error = "cannot write " + sink.Name() + ": " + std::strerror(errno);
         return false;
     }
     return true;
 }
 
 int RunMergeCommand(int argc, char** argv) {
-    std::vector<std::string> inputs;
-    std::string out = kDefaultOut;
+    std::vector<std::string> arguments;
+    std::string out;
+    const char* filesFrom = nullptr;
     std::string error;
     CommandArgs args(argc, argv);
     bool usage = false;
     while (!usage && args.Next()) {
         if (args.Is("--merge")) continue;
-        if (args.Is("--out")) {
+        if (args.Is("--help")) {
+            std::fputs(kMergeHelp, stdout);
+            return 0;
+        }
+        if (args.Is("--out") || args.Is("--files-from")) {
             usage = !args.Value(error) || *args.value == '\0';
-            if (!usage) out = args.value;
-            if (usage && error.empty()) error = "--out needs a file name";
-        } else if (std::strcmp(args.Current(), "-") == 0 || args.Current()[0] != '-') {
-            inputs.push_back(args.Current());
+            if (usage && error.empty()) error = std::string(args.Current()) + " needs a file name";
+            if (!usage && args.Is("--out")) out = args.value;
+            if (!usage && args.Is("--files-from")) filesFrom = args.value;
+        } else if (std::strcmp(args.Current(), kStandard) == 0 || args.Current()[0] != '-') {
+            arguments.push_back(args.Current());
         } else {
             error = args.Unknown();
             usage = true;
         }
     }
-    if (!usage && inputs.empty()) {
-        error = "--merge needs the files to collect";
+    if (!usage && arguments.empty() && filesFrom == nullptr) {
+        error = "--merge needs the files or folders to collect";
         usage = true;
     }
     if (usage) {
-        std::fprintf(stderr, "%s: %s\n%s", kProgram, error.c_str(), kMergeUsage);
+        std::fprintf(stderr, "%s: %s (try 'marrowick --merge --help')\n", kProgram, error.c_str());
         return 2;
     }
+    std::vector<std::string> inputs;
     MergeCounts counts;
-    if (!MergeSummaries(inputs, out, counts, error)) {
+    if (!ExpandMergeInputs(arguments, filesFrom, inputs, error) ||
+        !MergeSummaries(inputs, out, counts, error)) {
         std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
         return 1;
     }

@@ -1,6 +1,7 @@
 #include "shell/experiments/SummaryRow.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,6 +67,51 @@ int32_t ParameterColumns(const std::vector<std::string>& header) {
         return static_cast<int32_t>(i);
     }
     return -1;
+}
+
+// Everything fd holds: from the file's start when atStart (a descriptor open
+// for appending), else from where it stands (a pipe, a fresh descriptor).
+bool ReadWhole(int fd, bool atStart, std::string& text) {
+    text.clear();
+    char buffer[64 * 1024];
+    for (off_t offset = 0;;) {
+        const ssize_t n = atStart ? pread(fd, buffer, sizeof buffer, offset)
+                                  : read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        text.append(buffer, static_cast<size_t>(n));
+        offset += n;
+    }
+}
+
+bool ParseRead(const std::string& text, const char* path, bool mayBeEmpty, SummaryTable& table,
+               std::string& error) {
+    if (text.find_first_not_of("\r\n") == std::string::npos && mayBeEmpty) {
+        table = SummaryTable{};
+        return true;
+    }
+    if (!ParseSummaryText(text, table, error)) {
+        error = std::string("'") + path + "': " + error;
+        return false;
+    }
+    return true;
+}
+
+// The offset just past the last line break of the first size bytes; 0 when
+// there is none.
+off_t EndOfLastLine(int fd, off_t size) {
+    char buffer[4096];
+    for (off_t end = size; end > 0;) {
+        const off_t start = end > static_cast<off_t>(sizeof buffer) ? end - sizeof buffer : 0;
+        const ssize_t n = pread(fd, buffer, static_cast<size_t>(end - start), start);
+        if (n <= 0) return 0;
+        for (ssize_t i = n; i-- > 0;) {
+            if (buffer[i] == '\n') return start + i + 1;
+        }
+        end = start;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -190,9 +236,13 @@ bool ReadSummaryFile(const char* path, bool mayBeMissing, SummaryTable& table, s
     std::string text;
     if (std::strcmp(path, "-") == 0) {
         text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        if (std::cin.bad()) {
+            error = "cannot read standard input";
+            return false;
+        }
     } else {
-        std::FILE* file = std::fopen(path, "rb");
-        if (file == nullptr) {
+        const int fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
             if (mayBeMissing && errno == ENOENT) {
                 table = SummaryTable{};
                 return true;
@@ -200,44 +250,59 @@ bool ReadSummaryFile(const char* path, bool mayBeMissing, SummaryTable& table, s
             error = std::string("cannot read '") + path + "': " + std::strerror(errno);
             return false;
         }
-        char buffer[64 * 1024];
-        size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-        const bool failed = std::ferror(file) != 0;
-        std::fclose(file);
-        if (failed) {
-            error = std::string("cannot read '") + path + "'";
+        const bool whole = ReadWhole(fd, false, text);
+        const int readError = errno;
+        close(fd);
+        if (!whole) {
+            error = std::string("cannot read '") + path + "': " + std::strerror(readError);
             return false;
         }
     }
-    if (text.find_first_not_of("\r\n") == std::string::npos && mayBeMissing) {
-        table = SummaryTable{};
-        return true;
-    }
-    if (!ParseSummaryText(text, table, error)) {
-        error = std::string("'") + path + "': " + error;
-        return false;
-    }
-    return true;
+    return ParseRead(text, path, mayBeMissing, table, error);
 }
 
-int OpenSummaryForAppend(const char* path, const std::string& header, std::string& error) {
+bool ReadSummaryDescriptor(int fd, const char* path, SummaryTable& table, std::string& error) {
+    std::string text;
+    if (!ReadWhole(fd, true, text)) {
+        error = std::string("cannot read '") + path + "': " + std::strerror(errno);
+        return false;
+    }
+    return ParseRead(text, path, true, table, error);
+}
+
+int OpenSummaryForAppend(const char* path, const std::string& header, SummaryAccess access,
+                         std::string& error) {
     const int fd = open(path, O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0) {
         error = std::string("cannot open '") + path + "' for appending: " + std::strerror(errno);
         return -1;
     }
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = std::string("'") + path + "' is no regular file";
+    auto refuse = [&](const std::string& message) {
+        error = message;
         close(fd);
         return -1;
+    };
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        return refuse(std::string("'") + path + "' is no regular file");
+    }
+    bool locked = false;
+    if (access == SummaryAccess::Exclusive) {
+        // flock, not fcntl: a lock of the open file itself, which closing
+        // another descriptor of the same file does not release.
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            locked = true;
+        } else if (errno == EWOULDBLOCK) {
+            return refuse(std::string("'") + path +
+                          "' is being written by another sweep or merge; wait for it to end or "
+                          "choose another file");
+        }
+        // ENOLCK, EOPNOTSUPP, ...: a file system without locks.
+        if (fstat(fd, &info) != 0) return refuse(std::string("cannot read '") + path + "'");
     }
     if (info.st_size == 0) {
         if (!AppendWhole(fd, header + "\n")) {
-            error = std::string("cannot write '") + path + "': " + std::strerror(errno);
-            close(fd);
-            return -1;
+            return refuse(std::string("cannot write '") + path + "': " + std::strerror(errno));
         }
         return fd;
     }
@@ -249,17 +314,16 @@ int OpenSummaryForAppend(const char* path, const std::string& header, std::strin
     first = first.substr(0, first.find('\n'));
     if (!first.empty() && first.back() == '\r') first.pop_back();
     if (first != header) {
-        error = std::string("'") + path + "' holds rows of other columns (its header is not \"" +
-                header + "\"); choose another file";
-        close(fd);
-        return -1;
+        return refuse(std::string("'") + path + "' holds rows of other columns (its header is not \"" +
+                      header + "\"); choose another file");
     }
     char last = '\n';
-    if (pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n' && !AppendWhole(fd, "\n")) {
-        error = std::string("cannot write '") + path + "': " + std::strerror(errno);
-        close(fd);
-        return -1;
-    }
+    if (pread(fd, &last, 1, info.st_size - 1) != 1 || last == '\n') return fd;
+    // A last line cut short. Dropped where nobody else appends; otherwise
+    // the next row starts on a line of its own.
+    const off_t whole = locked ? EndOfLastLine(fd, info.st_size) : -1;
+    const bool mended = whole > 0 ? ftruncate(fd, whole) == 0 : AppendWhole(fd, "\n");
+    if (!mended) return refuse(std::string("cannot write '") + path + "': " + std::strerror(errno));
     return fd;
 }
 

@@ -90,13 +90,31 @@ bool ParseSummaryText(const std::string& text, SummaryTable& table, std::string&
 // Reads a file ("-": standard input). An empty or missing file gives an
 // empty table (no header) when mayBeMissing.
 bool ReadSummaryFile(const char* path, bool mayBeMissing, SummaryTable& table, std::string& error);
+// Reads the whole file open on fd (from its start, whatever its offset); path
+// names it in messages. An empty file gives an empty table.
+bool ReadSummaryDescriptor(int fd, const char* path, SummaryTable& table, std::string& error);
+
+// Who appends to a summary file.
+enum class SummaryAccess {
+    // Runs that append their rows side by side (a sweep's runs, runs started
+    // by GNU parallel or a batch system): a last line cut short (a disk that
+    // filled up) is mended by starting the next row on a line of its own.
+    Shared,
+    // A sweep or a merge, which decides what is missing from the file: it
+    // holds the file's lock for as long as the descriptor is open, so a
+    // second one on the same file is refused instead of running every run
+    // again, and a last line cut short is dropped (its run has no row and
+    // runs again) rather than left for readers to trip over. Where the file
+    // system cannot lock, the file is used without the lock, and mended.
+    Exclusive,
+};
 
 // Opens path for appending rows with this header: writes the header when the
 // file is new or empty, refuses a file with another header (nothing is
-// written then), and mends a last line cut short (a disk that filled up) by
-// starting the next row on a line of its own. Returns the descriptor or -1
-// with a message.
-int OpenSummaryForAppend(const char* path, const std::string& header, std::string& error);
+// written then), and treats a last line cut short as access says. Returns the
+// descriptor or -1 with a message.
+int OpenSummaryForAppend(const char* path, const std::string& header, SummaryAccess access,
+                         std::string& error);
 
 // One write() of the whole text; false (errno set) on error or a short write.
 bool AppendWhole(int fd, const std::string& text);

@@ -18,7 +18,7 @@
 const char kSweepChildVariable[] = "MARROWICK_SWEEP_CHILD";
 
 const char kSummaryRunUsage[] =
-    "Usage: marrowick --summary-run --seed S --steps N [--set NAME=VALUE]... [--out FILE|-]\n";
+    "marrowick --summary-run --seed S --steps N [--set NAME=VALUE]... [--out FILE|-]";
 
 namespace {
 
@@ -160,7 +160,7 @@ int RunSummaryCommand(int argc, char** argv) {
     SummaryRunOptions options;
     std::string error;
     if (!ParseSummaryRunOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "%s: %s\n%s", kProgram, error.c_str(), kSummaryRunUsage);
+        std::fprintf(stderr, "%s: %s (usage: %s)\n", kProgram, error.c_str(), kSummaryRunUsage);
         return kExitUsage;
     }
     if (const char* sweep = std::getenv(kSweepChildVariable)) {
@@ -177,7 +177,7 @@ int RunSummaryCommand(int argc, char** argv) {
     const std::string header = SummaryHeader(options.key.parameters);
     int fd = STDOUT_FILENO;
     if (!toStdout) {
-        fd = OpenSummaryForAppend(options.out, header, error);
+        fd = OpenSummaryForAppend(options.out, header, SummaryAccess::Shared, error);
         if (fd < 0) {
             std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
             return kExitFailure;

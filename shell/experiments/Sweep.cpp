@@ -4,10 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <csignal>
 #include <cstring>
 #include <memory>
 #include <unordered_set>
@@ -69,22 +71,66 @@ struct Job {
     pid_t pid = -1;
     size_t run = 0;
     ErrorFile errors;
+    ErrorFile rows;  // the run's standard output, when the rows go to ours
 };
 
-std::string FirstLines(std::FILE* file) {
-    std::string text(kErrorExcerpt, '\0');
+// Up to limit characters of what a job's file holds, then empties it for the
+// next run.
+std::string TakeText(std::FILE* file, size_t limit) {
+    std::string text(limit, '\0');
     std::rewind(file);
     text.resize(std::fread(&text[0], 1, text.size(), file));
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    for (char& c : text) {
-        if (c == '\n') c = ' ';
-    }
     if (ftruncate(fileno(file), 0) != 0) {
         // The next run's text lands after this one's; only the excerpt suffers.
     }
     std::rewind(file);
     return text;
 }
+
+std::string FirstLines(std::FILE* file) {
+    std::string text = TakeText(file, kErrorExcerpt);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    for (char& c : text) {
+        if (c == '\n') c = ' ';
+    }
+    return text;
+}
+
+// The row a run printed (its header first), newline included; empty when
+// there is none.
+std::string PrintedRow(std::FILE* file) {
+    constexpr size_t kOutputLimit = 64 * 1024;  // a header and a row are far shorter
+    std::string text = TakeText(file, kOutputLimit);
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    const size_t start = text.rfind('\n');
+    return start == std::string::npos ? std::string() : text.substr(start + 1) + "\n";
+}
+
+// Where the sweep's rows go: appended to the summary file (the runs append
+// their own) or, with --out -, written to standard output by the sweep.
+// Either way the table holds every row the summary has, for the plot and
+// the count of failed runs.
+struct Summary {
+    int fd = -1;
+    bool toStandard = false;
+    SummaryTable table;
+
+    // A row the sweep writes itself (a failed run's, or a run's printed one).
+    bool Append(const std::string& line) {
+        if (!AppendWhole(toStandard ? STDOUT_FILENO : fd, line)) return false;
+        if (toStandard) {
+            SummaryTable parsed;
+            std::string ignored;
+            if (ParseSummaryText(table.header + "\n" + line, parsed, ignored)) {
+                for (auto& row : parsed.rows) table.rows.push_back(std::move(row));
+            }
+        }
+        return true;
+    }
+    ~Summary() {
+        if (fd >= 0) close(fd);
+    }
+};
 
 std::string Describe(const RunKey& key) {
     std::string text = "seed " + std::to_string(key.seed);
@@ -156,9 +202,22 @@ void EndRuns(const std::vector<Job>& jobs, int signal) {
     }
 }
 
-bool ListRuns(const std::string& program, const std::vector<RunKey>& runs) {
-    for (const RunKey& key : runs) {
-        const std::string line = ShellCommand(RunCommand(program, key, nullptr)) + "\n";
+bool ListRuns(const std::string& program, const SweepPlan& plan, const std::vector<RunKey>& runs) {
+    if (plan.chunk > 0) {
+        // One sweep of K runs a line, numbered as in the whole list.
+        std::vector<std::string> words = {program, "--sweep"};
+        for (const std::string& word : plan.GridArguments()) words.push_back(word);
+        const size_t offset = plan.firstRun > 0 ? plan.firstRun - 1 : 0;
+        for (size_t first = 0; first < runs.size(); first += plan.chunk) {
+            const size_t last = std::min(first + plan.chunk, runs.size());
+            std::vector<std::string> line = words;
+            line.push_back("--runs");
+            line.push_back(std::to_string(offset + first + 1) + "-" + std::to_string(offset + last));
+            if (std::fputs((ShellCommand(line) + "\n").c_str(), stdout) == EOF) break;
+        }
+    }
+    for (size_t i = 0; plan.chunk == 0 && i < runs.size(); ++i) {
+        const std::string line = ShellCommand(RunCommand(program, runs[i], nullptr)) + "\n";
         if (std::fputs(line.c_str(), stdout) == EOF) break;
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
@@ -203,21 +262,30 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
             return kExitUsage;
         }
     }
-    const std::vector<RunKey> runs = plan.Runs();
-    if (plan.listRuns) return ListRuns(program, runs) ? kExitOk : kExitFailure;
+    const std::vector<RunKey> runs = plan.SelectedRuns();
+    if (plan.listRuns) return ListRuns(program, plan, runs) ? kExitOk : kExitFailure;
 
+    // The summary stays open, and locked, until the sweep has read it back.
     const std::string header = SummaryHeader(plan.Columns());
-    const int summary = OpenSummaryForAppend(plan.out.c_str(), header, error);
-    if (summary < 0) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
-        return kExitFailure;
+    Summary summary;
+    summary.toStandard = plan.out == "-";
+    if (summary.toStandard) {
+        summary.table.header = header;
+        summary.table.parameterCount = static_cast<int32_t>(plan.Columns().size());
+        std::signal(SIGPIPE, SIG_IGN);  // a reader that went away is a write error
+        if (!AppendWhole(STDOUT_FILENO, header + "\n")) {
+            std::fprintf(stderr, "%s: cannot write standard output: %s\n", kProgram,
+                         std::strerror(errno));
+            return kExitFailure;
+        }
+    } else {
+        summary.fd = OpenSummaryForAppend(plan.out.c_str(), header, SummaryAccess::Exclusive, error);
+        if (summary.fd < 0 || !ReadSummaryDescriptor(summary.fd, plan.out.c_str(), summary.table, error)) {
+            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            return kExitFailure;
+        }
     }
-    SummaryTable table;
-    if (!ReadSummaryFile(plan.out.c_str(), true, table, error)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
-        close(summary);
-        return kExitFailure;
-    }
+    const SummaryTable& table = summary.table;
     std::unordered_set<std::string> recorded;
     for (const auto& row : table.rows) recorded.insert(table.KeyOf(row));
     std::vector<size_t> pending;
@@ -230,9 +298,9 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
     std::vector<Job> jobs(static_cast<size_t>(jobCount));
     for (Job& job : jobs) {
         job.errors.reset(std::tmpfile());
-        if (!job.errors) {
+        if (summary.toStandard) job.rows.reset(std::tmpfile());
+        if (!job.errors || (summary.toStandard && !job.rows)) {
             std::fprintf(stderr, "%s: cannot make a temporary file: %s\n", kProgram, std::strerror(errno));
-            close(summary);
             return kExitFailure;
         }
     }
@@ -262,8 +330,11 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
             for (Job& job : jobs) {
                 if (job.pid > 0 || stopSignal != 0 || cannotStart || next == pending.size()) continue;
                 job.run = pending[next];
-                const auto words = RunCommand(program, runs[job.run], plan.out.c_str());
-                if (!SpawnProcess(words, fileno(job.errors.get()), childEnvironment, job.pid, error)) {
+                const auto words = RunCommand(program, runs[job.run],
+                                              summary.toStandard ? nullptr : plan.out.c_str());
+                const int rowsFd = summary.toStandard ? fileno(job.rows.get()) : -1;
+                if (!SpawnProcess(words, rowsFd, fileno(job.errors.get()), childEnvironment, job.pid,
+                                  error)) {
                     progress.Clear();
                     std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
                     job.pid = -1;
@@ -296,15 +367,24 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
                     // A run ended by our stop is not a failed run: it has no row
                     // and runs again next time.
                     if (stopSignal != 0) break;
-                    const std::string end = EndStatus(status);
+                    std::string end = EndStatus(status);
+                    const RunKey& key = runs[job.run];
+                    if (end == kStatusOk && summary.toStandard) {
+                        const std::string row = PrintedRow(job.rows.get());
+                        if (row.rfind(key.Text() + ",", 0) != 0) {
+                            end = "exit ?";  // it said it finished but printed no row of its own
+                        } else if (!summary.Append(row)) {
+                            rowsLost = true;
+                        }
+                    }
                     if (end == kStatusOk) {
                         ++done;
                         FirstLines(job.errors.get());
                         break;
                     }
                     ++failed;
-                    const RunKey& key = runs[job.run];
-                    if (!AppendWhole(summary, FailedLine(key, end.c_str()))) rowsLost = true;
+                    if (job.rows) TakeText(job.rows.get(), 0);
+                    if (!summary.Append(FailedLine(key, end.c_str()))) rowsLost = true;
                     const std::string said = FirstLines(job.errors.get());
                     progress.Clear();
                     std::fprintf(stderr, "%s: run %s ended with %s%s%s\n", kProgram,
@@ -317,24 +397,29 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
         }
     }
     progress.Clear();
-    close(summary);
 
+    const std::string where = summary.toStandard ? "standard output" : "'" + plan.out + "'";
     if (rowsLost) {
-        std::fprintf(stderr, "%s: cannot write to '%s'; the failed runs' rows are missing\n",
-                     kProgram, plan.out.c_str());
+        std::fprintf(stderr, "%s: cannot write to %s; rows are missing\n", kProgram, where.c_str());
     }
     if (stopSignal != 0) {
-        std::fprintf(stderr,
-                     "%s: sweep stopped: %zu of %zu runs are in %s; the same command goes on "
-                     "from there\n",
-                     kProgram, runs.size() - pending.size() + done + failed, runs.size(),
-                     plan.out.c_str());
+        const size_t finished = runs.size() - pending.size() + done + failed;
+        if (summary.toStandard) {
+            std::fprintf(stderr, "%s: sweep stopped: %zu of %zu runs finished\n", kProgram,
+                         finished, runs.size());
+        } else {
+            std::fprintf(stderr,
+                         "%s: sweep stopped: %zu of %zu runs are in %s; the same command goes on "
+                         "from there\n",
+                         kProgram, finished, runs.size(), plan.out.c_str());
+        }
         return kExitSignalBase + stopSignal;
     }
     if (cannotStart) return kExitFailure;
 
     // The whole grid as the file now has it: failures of earlier sweeps count.
-    if (!ReadSummaryFile(plan.out.c_str(), true, table, error)) {
+    if (!summary.toStandard &&
+        !ReadSummaryDescriptor(summary.fd, plan.out.c_str(), summary.table, error)) {
         std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
         return kExitFailure;
     }
@@ -352,7 +437,7 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
     int status = rowsLost ? kExitFailure : kExitOk;
     if (failedRuns > 0) {
         std::fprintf(stderr, "%s: %zu of %zu runs failed; their rows in %s say how\n", kProgram,
-                     failedRuns, runs.size(), plan.out.c_str());
+                     failedRuns, runs.size(), summary.toStandard ? "the summary" : plan.out.c_str());
         status = kExitFailure;
     }
     if (!plan.plot.empty()) {
@@ -375,8 +460,8 @@ int RunSweepCommand(int argc, char** argv) {
             std::fputs(kSweepHelp, stdout);
             return kExitOk;
         case SweepCommand::Error:
-            std::fprintf(stderr, "%s: %s\n%sTry 'marrowick --sweep --help' for more information.\n",
-                         kProgram, error.c_str(), kSweepUsage);
+            std::fprintf(stderr, "%s: %s (try 'marrowick --sweep --help')\n", kProgram,
+                         error.c_str());
             return kExitUsage;
         case SweepCommand::Run:
             break;

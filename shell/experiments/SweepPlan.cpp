@@ -9,11 +9,6 @@
 #include "shell/StartSettings.h"
 #include "shell/experiments/CommandArgs.h"
 
-const char kSweepUsage[] =
-    "Usage: marrowick --sweep [--set NAME=VALUE]... [--vary NAME=VALUES]... [--seeds A-B|N]\n"
-    "                         [--steps N] [--jobs J] [--out FILE] [--plot FILE.svg]\n"
-    "                         [--list-runs [--program PATH]]\n";
-
 const char kSweepHelp[] =
     "Usage: marrowick --sweep [OPTION]...\n"
     "Run the simulation over a grid of settings and seeds, each run in a process of\n"
@@ -28,12 +23,18 @@ const char kSweepHelp[] =
     "  --jobs J              runs at a time (default: one per core)\n"
     "  --out FILE            the summary file (default results.csv); rows are\n"
     "                        appended as runs finish, and runs already in it are\n"
-    "                        skipped, so the same command resumes a sweep\n"
+    "                        skipped, so the same command resumes a sweep; while\n"
+    "                        the sweep runs, another sweep on FILE is refused.\n"
+    "                        '-': the rows on standard output (nothing to resume)\n"
     "  --plot FILE.svg       plot every measure against the first --vary parameter\n"
+    "  --runs A-B            run only the runs A to B of the list --list-runs prints\n"
     "  --list-runs           print one command line per run instead of running\n"
     "                        them (for GNU parallel, Slurm, ...); each prints its\n"
     "                        row on standard output, or appends it to --out FILE\n"
     "                        when one is added to it; marrowick --merge collects them\n"
+    "  --chunk K             with --list-runs: one line per K runs instead, each a\n"
+    "                        sweep of its runs (--runs A-B), for batch systems that\n"
+    "                        limit the tasks of an array (Slurm: MaxArraySize)\n"
     "  --program PATH        the program the runs start (default: this one)\n"
     "\n"
     "Parameters and their ranges: marrowick --list-parameters.\n"
@@ -114,6 +115,38 @@ size_t SweepPlan::RunCount() const {
         if (count > kMaxRuns) return kMaxRuns + 1;
     }
     return count;
+}
+
+std::vector<RunKey> SweepPlan::SelectedRuns() const {
+    std::vector<RunKey> runs = Runs();
+    if (firstRun == 0) return runs;
+    return std::vector<RunKey>(runs.begin() + static_cast<ptrdiff_t>(firstRun - 1),
+                               runs.begin() + static_cast<ptrdiff_t>(lastRun));
+}
+
+std::vector<std::string> SweepPlan::GridArguments() const {
+    std::vector<std::string> words;
+    char value[32];
+    for (size_t i = 0; i < fixed.size(); ++i) {
+        FormatParameterValue(fixed[i], fixedValues[i], value, sizeof value);
+        words.push_back("--set");
+        words.push_back(std::string(fixed[i].Name()) + "=" + value);
+    }
+    for (const VaryAxis& axis : vary) {
+        std::string list = std::string(axis.ref.Name()) + "=";
+        for (size_t i = 0; i < axis.values.size(); ++i) {
+            FormatParameterValue(axis.ref, axis.values[i], value, sizeof value);
+            list += (i > 0 ? "," : "") + std::string(value);
+        }
+        words.push_back("--vary");
+        words.push_back(list);
+    }
+    // The seeds are always one run of consecutive numbers.
+    words.push_back("--seeds");
+    words.push_back(std::to_string(seeds.front()) + "-" + std::to_string(seeds.back()));
+    words.push_back("--steps");
+    words.push_back(std::to_string(steps));
+    return words;
 }
 
 std::vector<RunKey> SweepPlan::Runs() const {
@@ -235,6 +268,21 @@ bool ParseSeeds(const char* text, std::vector<uint32_t>& seeds, std::string& err
     return true;
 }
 
+bool ParseRunRange(const char* text, size_t& first, size_t& last, std::string& error) {
+    const std::vector<std::string> ends = SplitOn(text, '-');
+    uint64_t a = 0;
+    uint64_t b = 0;
+    if (ends.size() != 2 || !ParseWholeNumber(ends[0].c_str(), 1, SweepPlan::kMaxRuns, a) ||
+        !ParseWholeNumber(ends[1].c_str(), 1, SweepPlan::kMaxRuns, b) || a > b) {
+        error = std::string("--runs takes A-B, the runs A to B (from 1) of the sweep's list, not \"") +
+                text + "\"";
+        return false;
+    }
+    first = static_cast<size_t>(a);
+    last = static_cast<size_t>(b);
+    return true;
+}
+
 SweepCommand ParseSweepOptions(int argc, char** argv, SweepPlan& plan, std::string& error) {
     plan = SweepPlan{};
     CommandArgs args(argc, argv);
@@ -247,7 +295,8 @@ SweepCommand ParseSweepOptions(int argc, char** argv, SweepPlan& plan, std::stri
         }
         if (!args.Is("--set") && !args.Is("--vary") && !args.Is("--seeds") &&
             !args.Is("--steps") && !args.Is("--jobs") && !args.Is("--out") &&
-            !args.Is("--plot") && !args.Is("--program")) {
+            !args.Is("--plot") && !args.Is("--program") && !args.Is("--runs") &&
+            !args.Is("--chunk")) {
             error = args.Unknown();
             return SweepCommand::Error;
         }
@@ -288,6 +337,13 @@ SweepCommand ParseSweepOptions(int argc, char** argv, SweepPlan& plan, std::stri
             ok = ParseWholeNumber(args.value, 0, 2147483647u, steps);
             if (!ok) error = "--steps takes a whole number from 0 to 2147483647, not \"" + value + "\"";
             plan.steps = static_cast<int64_t>(steps);
+        } else if (args.Is("--runs")) {
+            ok = ParseRunRange(args.value, plan.firstRun, plan.lastRun, error);
+        } else if (args.Is("--chunk")) {
+            uint64_t chunk = 0;
+            ok = ParseWholeNumber(args.value, 1, SweepPlan::kMaxRuns, chunk);
+            if (!ok) error = "--chunk takes a whole number of runs from 1 to 1000000, not \"" + value + "\"";
+            plan.chunk = static_cast<size_t>(chunk);
         } else if (args.Is("--jobs")) {
             uint64_t jobs = 0;
             ok = ParseWholeNumber(args.value, 1, kMaxJobs, jobs);
@@ -317,6 +373,19 @@ SweepCommand ParseSweepOptions(int argc, char** argv, SweepPlan& plan, std::stri
     }
     if (!plan.plot.empty() && plan.vary.empty()) {
         error = "--plot draws the measures against the first --vary parameter; give one";
+        return SweepCommand::Error;
+    }
+    if (plan.lastRun > plan.RunCount()) {
+        error = "--runs " + std::to_string(plan.firstRun) + "-" + std::to_string(plan.lastRun) +
+                ": the sweep has " + std::to_string(plan.RunCount()) + " runs";
+        return SweepCommand::Error;
+    }
+    if (plan.chunk > 0 && !plan.listRuns) {
+        error = "--chunk divides the list of runs; give it with --list-runs";
+        return SweepCommand::Error;
+    }
+    if (plan.out == "-" && plan.plot == "-") {
+        error = "--out - and --plot - cannot both write to standard output";
         return SweepCommand::Error;
     }
     return SweepCommand::Run;

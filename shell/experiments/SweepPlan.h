@@ -5,7 +5,8 @@
 //
 //   marrowick --sweep [--set NAME=VALUE]... [--vary NAME=A,B,C | NAME=FROM:TO:STEP]...
 //                     [--seeds A-B | --seeds N] [--steps N] [--jobs J] [--out FILE]
-//                     [--plot FILE.svg] [--list-runs] [--program PATH]
+//                     [--plot FILE.svg] [--runs A-B] [--list-runs [--chunk K]]
+//                     [--program PATH]
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,10 +29,17 @@ struct SweepPlan {
     std::vector<uint32_t> seeds{1};
     int64_t steps = kDefaultSteps;
     int32_t jobs = 0;  // 0: one per core
-    std::string out = "results.csv";
+    std::string out = "results.csv";  // "-": the rows on standard output
     std::string plot;
     bool listRuns = false;
     std::string program;  // empty: this program
+    // --runs A-B: only the runs A to B (from 1) of the list Runs() makes;
+    // 0 and 0 for all of them.
+    size_t firstRun = 0;
+    size_t lastRun = 0;
+    // --list-runs --chunk K: one line per K runs, each a sweep of its runs
+    // (--runs A-B), for batch systems that limit the number of tasks.
+    size_t chunk = 0;
 
     // The parameter columns: the fixed ones, then the varied ones.
     std::vector<ParameterRef> Columns() const;
@@ -39,6 +47,11 @@ struct SweepPlan {
     size_t RunCount() const;
     // Every run: the first varied parameter changes slowest, the seed fastest.
     std::vector<RunKey> Runs() const;
+    // The runs this sweep makes: Runs(), or the part --runs selects.
+    std::vector<RunKey> SelectedRuns() const;
+    // The options that make this grid (--set, --vary, --seeds, --steps), as
+    // words that give the same runs when parsed again.
+    std::vector<std::string> GridArguments() const;
 };
 
 enum class SweepCommand { Run, Help, Error };
@@ -49,6 +62,8 @@ SweepCommand ParseSweepOptions(int argc, char** argv, SweepPlan& plan, std::stri
 // "NAME=A,B,C" or "NAME=FROM:TO:STEP" (both ends included); every value is
 // checked against the parameter's range.
 bool ParseVary(const char* text, VaryAxis& axis, std::string& error);
+// "A-B": the runs A to B, counted from 1.
+bool ParseRunRange(const char* text, size_t& first, size_t& last, std::string& error);
 // "A-B" (seeds A to B) or "N" (seeds 1 to N).
 bool ParseSeeds(const char* text, std::vector<uint32_t>& seeds, std::string& error);
 
@@ -56,5 +71,4 @@ bool ParseSeeds(const char* text, std::vector<uint32_t>& seeds, std::string& err
 // the defaults; the first one refused is named in the message.
 bool CheckSweepGrid(const SweepPlan& plan, const DialogTarget& defaults, std::string& error);
 
-extern const char kSweepUsage[];
 extern const char kSweepHelp[];

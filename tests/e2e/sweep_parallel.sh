@@ -31,22 +31,43 @@ parallel --will-cite --sshlogin 2/: <runs.txt >rows.csv 2>parallel.err ||
 [ "$(grep -c '^0' rows.csv)" -eq 4 ] || fail "parallel gave $(grep -c '^0' rows.csv) rows"
 expect_status 0 "$M" --merge rows.csv --out merged.csv
 [ ! -s err.txt ] || fail "merge complained: $(cat err.txt)"
+[ ! -s out.txt ] || fail "merge into a file printed: $(cat out.txt)"
 diff <(rows direct.csv) <(rows merged.csv) >diff.txt || fail "parallel rows differ: $(cat diff.txt)"
 # Merging the same rows again adds none.
 expect_status 0 "$M" --merge rows.csv merged.csv --out merged.csv
 [ "$(row_count merged.csv)" -eq 4 ] || fail "a second merge doubled rows"
-# Standard input works too, as in 'parallel ... | marrowick --merge -'.
-parallel --will-cite -j 2 <runs.txt | "$M" --merge - --out piped.csv
+# Standard input works too, as in 'parallel ... | marrowick --merge -', and
+# without --out (or with --out -) the summary goes to standard output.
+parallel --will-cite -j 2 <runs.txt | "$M" --merge - >piped.csv
 diff <(rows direct.csv) <(rows piped.csv) >diff.txt || fail "piped rows differ: $(cat diff.txt)"
+[ "$(head -n 1 piped.csv)" = "$(head -n 1 direct.csv)" ] || fail "piped header: $(head -n 1 piped.csv)"
+expect_status 0 "$M" --merge rows.csv rows.csv --out -
+cmp -s out.txt piped.csv || diff <(rows out.txt) <(rows piped.csv) >/dev/null ||
+    fail "--out -: $(cat out.txt)"
+[ "$(row_count out.txt)" -eq 4 ] || fail "--out - doubled rows"
+[ ! -e ./- ] || fail "--out - made a file named '-'"
+expect_status 0 "$M" --merge --help
+grep -q "^Usage: marrowick --merge" out.txt || fail "--merge --help: $(cat out.txt)"
 
-# ---- A Slurm array (README recipe): task N runs line N into its own file ----
+# ---- A batch array in chunks: task N runs line N, a sweep of K runs ----
+# (tests/e2e/slurm_sweep.sh runs the same recipe on a real Slurm.)
+expect_status 0 "$M" "${sweep[@]}" --list-runs --chunk 3
+cp out.txt chunks.txt
+[ "$(cat chunks.txt)" = "$M --sweep --set dieRatio=0.0009 --vary foodPerAnt=0.001,0.002 --seeds 2-3 --steps 200 --runs 1-3
+$M --sweep --set dieRatio=0.0009 --vary foodPerAnt=0.001,0.002 --seeds 2-3 --steps 200 --runs 4-4" ] ||
+    fail "chunks: $(cat chunks.txt)"
 mkdir rows
-for task in $(seq 1 4); do
+for task in 1 2; do
     SLURM_ARRAY_TASK_ID=$task bash -c \
-        'eval "$(sed -n "${SLURM_ARRAY_TASK_ID}p" runs.txt) --out rows/run-${SLURM_ARRAY_TASK_ID}.csv"'
+        'eval "$(sed -n "${SLURM_ARRAY_TASK_ID}p" chunks.txt) --jobs 1 --out rows/task-${SLURM_ARRAY_TASK_ID}.csv"' ||
+        fail "task $task failed"
+    echo "a task's log" >"rows/task-$task.log"
 done
-expect_status 0 "$M" --merge rows/*.csv --out slurm.csv
-diff <(rows direct.csv) <(rows slurm.csv) >diff.txt || fail "Slurm rows differ: $(cat diff.txt)"
+# A folder, or its files listed on standard input.
+expect_status 0 "$M" --merge rows --out slurm.csv
+diff <(rows direct.csv) <(rows slurm.csv) >diff.txt || fail "chunked rows differ: $(cat diff.txt)"
+find rows -name '*.csv' | "$M" --merge --files-from - >listed.csv
+diff <(rows direct.csv) <(rows listed.csv) >diff.txt || fail "listed rows differ: $(cat diff.txt)"
 
 # ---- Merge refusals ----
 expect_status 1 "$M" --merge rows.csv grid-of-another-kind.csv --out merged.csv
@@ -55,4 +76,6 @@ grep -q "cannot read 'grid-of-another-kind.csv'" err.txt || fail "missing input:
 expect_status 1 "$M" --merge rows.csv other.csv --out merged.csv
 grep -q "'other.csv' has other columns than 'rows.csv'" err.txt || fail "other columns: $(cat err.txt)"
 expect_status 2 "$M" --merge
+expect_status 1 "$M" --merge rows/task-1.log no-such-folder/
+grep -q "cannot read 'no-such-folder/'" err.txt || fail "missing folder: $(cat err.txt)"
 echo "sweep parallel: ok"

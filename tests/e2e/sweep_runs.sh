@@ -122,4 +122,42 @@ for stop in KILL INT; do
     [ "$(row_count resumed.csv)" -eq 9 ] || fail "SIG$stop: $(row_count resumed.csv) rows after resuming"
     diff <(rows whole.csv) <(rows resumed.csv) >diff.txt || fail "SIG$stop: rows differ: $(cat diff.txt)"
 done
+
+# ---- A cut last line (a disk that filled up) is dropped, its run redone ----
+head -c -40 whole.csv >cut.csv
+expect_status 0 "$M" --sweep "${sweep[@]}" --out cut.csv
+[ "$(awk -F, '{ print NF }' cut.csv | sort -u | wc -l)" -eq 1 ] || fail "a cut line stayed: $(tail -n 2 cut.csv)"
+diff <(rows whole.csv) <(rows cut.csv) >diff.txt || fail "cut line: rows differ: $(cat diff.txt)"
+
+# ---- A second sweep on the same file is refused while the first runs ----
+rm -f busy.csv
+"$M" --sweep "${sweep[@]}" --out busy.csv 2>busy.err &
+pid=$!
+BACKGROUND_PIDS+=("$pid")
+for _ in $(seq 600); do
+    [ -s busy.csv ] && break
+    sleep 0.05
+done
+expect_status 1 "$M" --sweep "${sweep[@]}" --out busy.csv
+[ "$(cat err.txt)" = "marrowick: 'busy.csv' is being written by another sweep or merge; wait for it to end or choose another file" ] ||
+    fail "second sweep: $(cat err.txt)"
+expect_status 1 "$M" --merge whole.csv --out busy.csv
+grep -q "is being written by another sweep" err.txt || fail "merge into a busy file: $(cat err.txt)"
+wait "$pid" || fail "the first sweep failed: $(cat busy.err)"
+diff <(rows whole.csv) <(rows busy.csv) >diff.txt || fail "busy: rows differ: $(cat diff.txt)"
+
+# ---- Usage errors take one line, as in every other mode ----
+for args in "--sweep --vary initialAnts=5" "--sweep --bogus" "--merge" "--merge --out" \
+            "--summary-run --seed 1"; do
+    expect_status 2 "$M" $args
+    [ "$(wc -l <err.txt)" -eq 1 ] || fail "'$args' said more than one line: $(cat err.txt)"
+    grep -q "^marrowick: " err.txt || fail "'$args': $(cat err.txt)"
+done
+
+# ---- --out - : the rows on standard output, nothing written here ----
+mkdir stdout && cd stdout
+expect_status 0 "$M" --sweep "${sweep[@]}" --out -
+diff <(rows ../whole.csv) <(rows out.txt) >diff.txt || fail "--out -: rows differ: $(cat diff.txt)"
+[ ! -e ./- ] || fail "--out - made a file named '-'"
+cd ..
 echo "sweep runs: ok"

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -146,6 +147,13 @@ TEST(SweepOptions, UsageErrors) {
         {{"--headless"}, "unrecognized option '--headless'"},
         {{"extra"}, "unexpected argument 'extra'"},
         {{"--vary", "foodPerAnt=0:1:0.001", "--vary", "dieRatio=0:1:0.001", "--seeds", "2"}, "more than 1000000 runs"},
+        {{"--runs", "0-3"}, "--runs takes A-B"},
+        {{"--runs", "5-2"}, "--runs takes A-B"},
+        {{"--runs", "7"}, "--runs takes A-B"},
+        {{"--seeds", "4", "--runs", "2-5"}, "--runs 2-5: the sweep has 4 runs"},
+        {{"--list-runs", "--chunk", "0"}, "--chunk takes a whole number of runs"},
+        {{"--chunk", "10"}, "give it with --list-runs"},
+        {{"--out", "-", "--plot", "-", "--vary", "foodPerAnt=0.1"}, "cannot both write to standard output"},
     };
     for (const Case& c : cases) {
         SweepPlan plan;
@@ -175,4 +183,37 @@ TEST(SweepGrid, EveryGridPointPassesTheCrossChecksOrTheFirstRefusedIsNamed) {
     ASSERT_EQ(Parse({"--vary", "colonyX=10,118", "--vary", "colonyY=10,118"}, plan, error),
               SweepCommand::Run);
     EXPECT_TRUE(CheckSweepGrid(plan, defaults.Target(), error)) << error;
+}
+
+TEST(SweepGrid, ThePartsOfAChunkedListMakeTheWholeGridAgain) {
+    // A batch system's task runs "--sweep <grid> --runs A-B": the grid's
+    // options as words must give exactly the same list of runs.
+    SweepPlan plan;
+    std::string error;
+    ASSERT_EQ(Parse({"--set", "dieRatio=0.0009", "--vary", "foodPerAnt=0.001:0.003:0.001", "--vary",
+                     "generatorType=Exponential Growth,0", "--seeds", "3-5", "--steps", "50"},
+                    plan, error),
+              SweepCommand::Run)
+        << error;
+    const std::vector<RunKey> runs = plan.Runs();
+    ASSERT_EQ(runs.size(), 18u);
+    const std::vector<std::string> words = plan.GridArguments();
+    EXPECT_EQ(words, (std::vector<std::string>{"--set", "dieRatio=0.0009", "--vary",
+                                               "foodPerAnt=0.001,0.002,0.003", "--vary",
+                                               "generatorType=2,0", "--seeds", "3-5", "--steps",
+                                               "50"}));
+    std::vector<std::string> parts;
+    for (size_t first = 1; first <= runs.size(); first += 7) {
+        std::vector<const char*> args;
+        for (const std::string& word : words) args.push_back(word.c_str());
+        const std::string range =
+            std::to_string(first) + "-" + std::to_string(std::min(first + 6, runs.size()));
+        args.push_back("--runs");
+        args.push_back(range.c_str());
+        SweepPlan part;
+        ASSERT_EQ(Parse(args, part, error), SweepCommand::Run) << error;
+        for (const RunKey& key : part.SelectedRuns()) parts.push_back(key.Text());
+    }
+    ASSERT_EQ(parts.size(), runs.size());
+    for (size_t i = 0; i < runs.size(); ++i) EXPECT_EQ(parts[i], runs[i].Text()) << i;
 }
