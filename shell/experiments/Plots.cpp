@@ -176,6 +176,17 @@ bool WriteSweepPlot(const char* path, const SummaryTable& table,
         error = "no finished runs to plot";
         return false;
     }
+    // The rows come in the order the runs finished (or were merged): in an
+    // order of their own, the same rows always draw the same picture, down
+    // to the last bit of each mean.
+    for (auto& entry : series) {
+        std::vector<Point>& points = entry.second.points;
+        std::sort(points.begin(), points.end(), [](const Point& a, const Point& b) {
+            if (a.x != b.x) return a.x < b.x;
+            return std::lexicographical_compare(a.measures, a.measures + kPlottedMeasures,
+                                                b.measures, b.measures + kPlottedMeasures);
+        });
+    }
 
     double xLow = 0.0;
     double xHigh = 0.0;

@@ -159,11 +159,10 @@ echo "slurm sweep: merged $(row_count results.csv) rows from $(ls rows/*.csv | w
      "row by row the same as the sweep on one machine"
 
 # Finally the same sweep finds every run in the merged file and draws the
-# plot: the same picture as the one machine's.
+# plot: the same picture as the one machine's, whatever order the rows
+# arrived in.
 expect_status 0 "$M" "${sweep[@]}" --out results.csv --plot results.svg
 [ "$(row_count results.csv)" -eq 12 ] || fail "the plotting sweep ran runs again"
-rsvg-convert direct.svg -o direct.png && rsvg-convert results.svg -o results.png ||
-    fail "a plot does not render"
-differing=$(compare -metric AE direct.png results.png null: 2>&1 || true)
-[ "$differing" = 0 ] || fail "the plots differ in $differing pixels"
+rsvg-convert results.svg -o results.png || fail "the plot does not render"
+cmp -s direct.svg results.svg || fail "the plots differ"
 echo "slurm sweep: ok"

@@ -6,9 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <cstring>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -173,6 +174,14 @@ TEST(PlotFiles, TheSweepPlotDrawsFinishedRunsOfItsGridOnly) {
     EXPECT_EQ(svg.find("Seconds"), std::string::npos);  // the machine's speed is no measure
     // The run outside the grid would have stretched the x axis to 0.009.
     EXPECT_EQ(svg.find(">0.009<"), std::string::npos);
+    // Rows in another order (runs finish in any order) draw the same file.
+    SummaryTable reversed = table;
+    std::reverse(reversed.rows.begin(), reversed.rows.end());
+    const std::string again = folder.File("again.svg");
+    ASSERT_TRUE(WriteSweepPlot(again.c_str(), reversed, &keys, "foodPerAnt", {"maxWanderDistance"},
+                               error))
+        << error;
+    EXPECT_EQ(Read(again), svg);
     EXPECT_FALSE(WriteSweepPlot(path.c_str(), table, &keys, "dieRatio", {}, error));
     EXPECT_NE(error.find("no column dieRatio"), std::string::npos);
     keys.clear();
