@@ -17,7 +17,7 @@ struct World {
     std::unique_ptr<ExpertSystem> expert = std::make_unique<ExpertSystem>();
 
     World(int32_t ants, GridPoint home) {
-        expert->Init("/tmp/marrowick-bench-Rules.clp");
+        expert->Init("");  // the built-in rules, from memory: no file is touched
         colony = std::make_unique<Colony>(random);
         food = std::make_unique<FoodField>(random);
         colony->foodField = food.get();

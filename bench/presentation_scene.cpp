@@ -19,9 +19,8 @@ constexpr int32_t kFoodCells = 3000;
 
 struct PackedWorld {
     PackedWorld() {
-        char pattern[] = "/tmp/marrowick-bench-XXXXXX";
-        folder = mkdtemp(pattern) != nullptr ? pattern : "/tmp";
-        simulation = std::make_unique<Simulation>(1u, (folder + "/Rules.clp").c_str());
+        // The built-in rules, loaded from memory: no file is read or written.
+        simulation = std::make_unique<Simulation>(1u);
         Colony& colony = simulation->colony;
         colony.SetWorldSize(128, 128);  // empties ants and trails
         const AntRole roles[] = {Wandering, Gathering, Reproducing, Meandering, ReturnToBase,
@@ -55,12 +54,6 @@ struct PackedWorld {
         food.foodCount = kFoodCells;
         vertices.reset(new SceneVertex[kSceneVertexCapacity]);
     }
-    ~PackedWorld() {
-        simulation.reset();
-        std::system(("rm -rf '" + folder + "'").c_str());
-    }
-
-    std::string folder;
     std::unique_ptr<Simulation> simulation;
     std::unique_ptr<SceneVertex[]> vertices;
 };
@@ -81,9 +74,7 @@ BENCHMARK(BM_BuildScenePackedWorld)->Unit(benchmark::kMillisecond);
 
 // The scene of the default world after its first 500 steps.
 void BM_BuildSceneDefaultWorld(benchmark::State& state) {
-    char pattern[] = "/tmp/marrowick-bench-XXXXXX";
-    const std::string folder = mkdtemp(pattern) != nullptr ? pattern : "/tmp";
-    auto simulation = std::make_unique<Simulation>(1u, (folder + "/Rules.clp").c_str());
+    auto simulation = std::make_unique<Simulation>(1u);
     for (int i = 0; i < 500; ++i) simulation->Step();
     std::unique_ptr<SceneVertex[]> vertices(new SceneVertex[kSceneVertexCapacity]);
     SceneWriter writer(vertices.get(), kSceneVertexCapacity);
@@ -94,8 +85,6 @@ void BM_BuildSceneDefaultWorld(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     state.counters["triangles"] = static_cast<double>(writer.Triangles());
-    simulation.reset();
-    std::system(("rm -rf '" + folder + "'").c_str());
 }
 BENCHMARK(BM_BuildSceneDefaultWorld)->Unit(benchmark::kMicrosecond);
 

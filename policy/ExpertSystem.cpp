@@ -10,6 +10,7 @@
 
 #include "colony/Colony.h"
 #include "policy/RuleBaseFile.h"
+#include "policy/RuleBaseText.h"
 
 namespace {
 
@@ -83,7 +84,8 @@ ShareSet SharesOf(const Colony& colony) {
 
 }  // namespace
 
-void ExpertSystem::Init(const char* rulesPath) {
+void ExpertSystem::Init(const RuleBaseSource& source) {
+    const char* rulesPath = source.path;
     firstPass = true;
     populationAction[0] = '\0';
     foodAction[0] = '\0';
@@ -92,11 +94,21 @@ void ExpertSystem::Init(const char* rulesPath) {
     reloadFailed = false;
     loadFailed = false;
     loadProblem[0] = '\0';
+    // No file: a text in memory, or the built-in rules.
+    if (rulesPath == nullptr || *rulesPath == '\0') {
+        const bool text = source.text != nullptr;
+        if (engine.LoadText(text ? source.name : kBuiltInRulesName,
+                            text ? source.text : kRuleBaseText,
+                            text ? source.length : kRuleBaseLength) != LoadResult::Loaded) {
+            SwitchOffAfterLoad();
+        }
+        return;
+    }
     // What is wrong with the file itself is said precisely here (a
-    // directory, a FIFO, a folder where it cannot be written); the engine
-    // says what is wrong with what it holds.
+    // directory, a FIFO, a file that is not there); the engine says what is
+    // wrong with what it holds.
     char fileProblem[160];
-    if (!PrepareRuleBase(rulesPath, fileProblem, sizeof fileProblem)) {
+    if (!CheckRuleBase(rulesPath, fileProblem, sizeof fileProblem)) {
         on = false;
         offByFailure = true;
         loadFailed = true;
@@ -105,15 +117,17 @@ void ExpertSystem::Init(const char* rulesPath) {
         std::fprintf(stderr, "marrowick: %s; the expert system is off\n", loadProblem);
         return;
     }
-    if (engine.Load(rulesPath) != LoadResult::Loaded) {
-        on = false;
-        offByFailure = true;
-        loadFailed = true;
-        engine.FirstLoadError(loadProblem, sizeof loadProblem);
-        // Ending anyway (a signal during the load): nothing worth saying.
-        if (!EngineProcess::WaitsAbandoned()) {
-            std::fprintf(stderr, "marrowick: %s; the expert system is off\n", engine.Problem());
-        }
+    if (engine.Load(rulesPath) != LoadResult::Loaded) SwitchOffAfterLoad();
+}
+
+void ExpertSystem::SwitchOffAfterLoad() {
+    on = false;
+    offByFailure = true;
+    loadFailed = true;
+    engine.FirstLoadError(loadProblem, sizeof loadProblem);
+    // Ending anyway (a signal during the load): nothing worth saying.
+    if (!EngineProcess::WaitsAbandoned()) {
+        std::fprintf(stderr, "marrowick: %s; the expert system is off\n", engine.Problem());
     }
 }
 

@@ -20,6 +20,21 @@
 
 class Colony;
 
+// Where a rule base comes from: a file, or a text held in memory (a shipped
+// rule base of the gallery). Neither: the built-in rules.
+struct RuleBaseSource {
+    RuleBaseSource() = default;
+    // A file (null or empty: the built-in rules).
+    RuleBaseSource(const char* path) : path(path) {}  // NOLINT: a path is a source
+    RuleBaseSource(const char* name, const char* text, size_t length)
+        : name(name), text(text), length(length) {}
+
+    const char* path = nullptr;
+    const char* name = nullptr;  // what messages call a text
+    const char* text = nullptr;
+    size_t length = 0;
+};
+
 // What the rule base is doing, as the rules panel shows it.
 enum class RuleBaseState {
     Loaded,  // passes run on it
@@ -38,10 +53,12 @@ public:
     ExpertSystem(const ExpertSystem&) = delete;
     ExpertSystem& operator=(const ExpertSystem&) = delete;
 
-    // Provides the rule base at rulesPath (written from the built-in text when
-    // missing) and loads it; a failure says why on standard error and leaves
-    // on false.
-    void Init(const char* rulesPath);
+    // What messages call the rules a run loads from memory.
+    static constexpr const char* kBuiltInRulesName = "the built-in rules";
+
+    // Loads the rule base (a file, a text, or the built-in rules); nothing is
+    // ever written. A failure says why on standard error and leaves on false.
+    void Init(const RuleBaseSource& source);
 
     // One pass over the colony. Does nothing while the rule base is unusable
     // (the switch may be turned on after a failed load). A pass the engine
@@ -89,5 +106,6 @@ public:
 
 private:
     PassRecord& StartRecord(const PassFacts& facts, const Colony& colony, int64_t step);
+    void SwitchOffAfterLoad();
     static void Rescale(Colony& colony);
 };

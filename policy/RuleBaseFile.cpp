@@ -67,9 +67,15 @@ void ProvideRuleBase(const char* path) {
     if (Missing(path)) WriteBuiltInRules(path);
 }
 
-bool PrepareRuleBase(const char* path, char* problem, size_t capacity) {
-    int writeError = 0;
-    if (Missing(path) && !WriteBuiltInRules(path)) writeError = errno;
+bool ProvideRuleBaseAt(const char* path, int& error) {
+    error = 0;
+    if (!Missing(path)) return true;
+    if (WriteBuiltInRules(path)) return true;
+    error = errno;
+    return false;
+}
+
+bool CheckRuleBase(const char* path, char* problem, size_t capacity) {
     const OpenedFile opened = OpenRegularFile(path, O_RDONLY);
     if (opened.Ok()) {
         close(opened.fd);
@@ -78,8 +84,7 @@ bool PrepareRuleBase(const char* path, char* problem, size_t capacity) {
     if (opened.NotRegular()) {
         std::snprintf(problem, capacity, "is %s, not a rule base file", opened.kind);
     } else if (opened.error == ENOENT) {
-        std::snprintf(problem, capacity, "is missing and could not be written here (%s)",
-                      std::strerror(writeError != 0 ? writeError : ENOENT));
+        std::snprintf(problem, capacity, "is missing");
     } else {
         std::snprintf(problem, capacity, "cannot be read (%s)", std::strerror(opened.error));
     }

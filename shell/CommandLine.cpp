@@ -5,120 +5,154 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "settings/ParameterValue.h"
+
 namespace {
 
-// "--name" and "-name" are the same option (xscreensaver's hacks use one dash,
-// GNU programs two); returns the bare name, or null when text is no option.
-const char* OptionName(const char* text) {
-    if (text[0] != '-' || text[1] == '\0') {
-        return nullptr;
-    }
-    return text[1] == '-' ? text + 2 : text + 1;
-}
-
-bool ParseInt(const char* text, int32_t& value) {
-    if (text == nullptr || *text == '\0') {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    long parsed = std::strtol(text, &end, 10);
-    if (errno != 0 || *end != '\0' || parsed < INT32_MIN || parsed > INT32_MAX) {
-        return false;
-    }
-    value = static_cast<int32_t>(parsed);
-    return true;
-}
-
-// The options this parser knows by their bare names; a single-dash word in
-// first place that is none of them carries mode letters ("-s", "-c:1234").
-constexpr const char* kOptionNames[] = {
-    "headless", "help", "h", "version", "window", "root", "window-id", "rate",
-    "render-multi", "no-trails", "no-expert-system", "texture", "screenshot",
-};
-
-// The bare name of an option word, up to a '=' if there is one.
-bool NamesKnownOption(const char* name) {
+// The name of an option word without its dashes and value, or null when the
+// word is no option ("-" alone is standard input or output: no option).
+const char* OptionName(const char* text, size_t& length) {
+    if (text[0] != '-' || text[1] == '\0') return nullptr;
+    const char* name = text[1] == '-' ? text + 2 : text + 1;
     const char* equals = std::strchr(name, '=');
-    const size_t length = equals != nullptr ? static_cast<size_t>(equals - name) : std::strlen(name);
-    for (const char* known : kOptionNames) {
-        if (std::strlen(known) == length && std::strncmp(known, name, length) == 0) return true;
-    }
-    return false;
+    length = equals != nullptr ? static_cast<size_t>(equals - name) : std::strlen(name);
+    return name;
 }
 
-// Whether the first argument is the screen saver's mode word rather than an
-// option: anything that is no option at all ("/s", "sc"), and a single dash
-// followed by a word that names no option ("-s", "-p", "-c:1234").
+// Whether the first argument carries the screen saver's mode letters: any
+// word that is no option ("/s", "sc"), and a single dash before a word that
+// names no option ("-s", "-p", "-c:1234").
 bool IsModeWord(const char* text) {
-    const char* name = OptionName(text);
-    if (name == nullptr) return true;
-    return text[1] != '-' && !NamesKnownOption(name);
+    size_t length = 0;
+    const char* name = OptionName(text, length);
+    if (name == nullptr) return text[0] != '-';
+    return text[1] != '-' && FindOption(name, length) == nullptr;
 }
 
-bool Fail(CommandLine& out, const char* format, const char* what) {
-    out.launch = Launch::Error;
-    char printable[CommandLine::kErrorCapacity];
-    PrintableArgument(what, printable, sizeof printable);
-    // A very long argument is cut so that the message fits; the cut shows.
-    const int length = std::snprintf(out.error, sizeof out.error, format, printable);
-    if (length >= static_cast<int>(sizeof out.error)) {
-        std::memcpy(out.error + sizeof out.error - 4, "...", 4);
+std::string Dashed(const OptionRow& row) { return std::string("--") + row.name; }
+
+// "the screen saver", "--window and --terminal" ...: the modes that take an
+// option, for the refusal.
+std::string ModesTaking(const OptionRow& row) {
+    std::string text;
+    int32_t count = 0;
+    for (int32_t m = 0; m < kModeCount; ++m) {
+        if ((row.modes & In(static_cast<Mode>(m))) == 0 || ModeInfo(static_cast<Mode>(m)).hidden) {
+            continue;
+        }
+        const Mode mode = static_cast<Mode>(m);
+        const std::string name = mode == Mode::ScreenSaver
+                                     ? std::string("the screen saver")
+                                     : std::string("--") + ModeInfo(mode).name;
+        text += (count == 0 ? "" : ", ") + name;
+        ++count;
+    }
+    return text;
+}
+
+std::string ModeName(Mode mode) {
+    return mode == Mode::ScreenSaver ? std::string("the screen saver")
+                                     : std::string("--") + ModeInfo(mode).name;
+}
+
+// Checks one value against its option's argument kind.
+bool CheckValue(const OptionRow& row, const char* value, OptionValue& out, std::string& error) {
+    out.text = value;
+    switch (row.arg) {
+        case ArgKind::None:
+            return true;
+        case ArgKind::Whole:
+            if (!ParseWholeNumber(value, row.low, row.high, out.number)) {
+                char range[96];
+                std::snprintf(range, sizeof range, "a whole number from %lld to %lld",
+                              static_cast<long long>(row.low), static_cast<long long>(row.high));
+                error = Dashed(row) + " takes " + range + ", not \"" + Printable(value) + "\"";
+                return false;
+            }
+            return true;
+        case ArgKind::Choice: {
+            const size_t length = std::strlen(value);
+            for (const char* choice = row.choices; *choice != '\0';) {
+                const char* bar = std::strchr(choice, '|');
+                const size_t size = bar != nullptr ? static_cast<size_t>(bar - choice)
+                                                   : std::strlen(choice);
+                if (size == length && std::strncmp(choice, value, length) == 0) return true;
+                choice += size + (bar != nullptr ? 1 : 0);
+            }
+            std::string choices = row.choices;
+            for (char& c : choices) c = c == '|' ? '/' : c;
+            error = Dashed(row) + " takes " + choices + ", not \"" + Printable(value) + "\"";
+            return false;
+        }
+        case ArgKind::Output:
+            if (std::strcmp(value, "-") == 0 && !row.stdoutOk) {
+                error = Dashed(row) + " needs a file name ('-' is not taken here)";
+                return false;
+            }
+            [[fallthrough]];
+        case ArgKind::Input:
+        case ArgKind::Optional:
+            if (*value == '\0') {
+                error = Dashed(row) + " needs a file name";
+                return false;
+            }
+            return true;
+        case ArgKind::Text:
+            if (*value == '\0') {
+                error = Dashed(row) + " needs " + row.argName;
+                return false;
+            }
+            return true;
     }
     return false;
 }
 
-// Reads the value of an option that takes one: "--name VALUE" or "--name=VALUE".
-// Advances index past what it consumed.
-const char* OptionValue(int argc, const char* const* argv, int& index, const char* inlineValue) {
-    if (inlineValue != nullptr) {
-        return inlineValue;
-    }
-    if (index + 1 < argc) {
-        ++index;
-        return argv[index];
-    }
-    return nullptr;
-}
-
-bool ParseRanged(const char* value, const char* option, int32_t low, int32_t high, int32_t& target,
-                 CommandLine& out) {
-    int32_t parsed = 0;
-    if (!ParseInt(value, parsed) || parsed < low || parsed > high) {
-        out.launch = Launch::Error;
-        std::snprintf(out.error, sizeof out.error, "--%s needs a whole number from %d to %d",
-                      option, low, high);
-        return false;
-    }
-    target = parsed;
-    return true;
+bool Fail(std::string& error, const std::string& text) {
+    error = text;
+    return false;
 }
 
 }  // namespace
 
+const OptionValue* CommandLine::Last(OptionId id) const {
+    for (size_t i = options.size(); i-- > 0;) {
+        if (options[i].id == id) return &options[i];
+    }
+    return nullptr;
+}
+
+const char* CommandLine::Text(OptionId id, const char* fallback) const {
+    const OptionValue* value = Last(id);
+    return value != nullptr && value->text != nullptr ? value->text : fallback;
+}
+
+int64_t CommandLine::Number(OptionId id, int64_t fallback) const {
+    const OptionValue* value = Last(id);
+    return value != nullptr ? value->number : fallback;
+}
+
 void PrintableArgument(const char* argument, char* out, size_t capacity) {
     if (capacity == 0) return;
     size_t length = 0;
-    for (const char* c = argument; *c != '\0' && length + 1 < capacity; ++c) {
+    const char* c = argument;
+    for (; *c != '\0' && length + 1 < capacity; ++c) {
         const unsigned char byte = static_cast<unsigned char>(*c);
         out[length++] = byte < 0x20 || byte == 0x7f ? '?' : *c;
     }
     out[length] = '\0';
+    // A cut shows.
+    if (*c != '\0' && capacity >= 4) std::memcpy(out + capacity - 4, "...", 4);
 }
 
-bool IsHeadlessSwitch(const char* argument) {
-    const char* name = OptionName(argument);
-    if (name == nullptr) return false;
-    const size_t length = std::strlen("headless");
-    return std::strncmp(name, "headless", length) == 0 &&
-           (name[length] == '\0' || name[length] == '=');
+std::string Printable(const char* argument) {
+    char text[200];
+    PrintableArgument(argument, text, sizeof text);
+    return text;
 }
 
 RunMode ModeFromLetters(const char* argument) {
     RunMode mode = ModeRun;
-    if (argument == nullptr) {
-        return mode;
-    }
+    if (argument == nullptr) return mode;
     for (const char* c = argument; *c != '\0'; ++c) {
         if (*c == 'c') {
             mode = ModeConfigure;
@@ -132,9 +166,7 @@ RunMode ModeFromLetters(const char* argument) {
 }
 
 bool ParseWindowId(const char* text, uint64_t& id) {
-    if (text == nullptr || *text == '\0') {
-        return false;
-    }
+    if (text == nullptr || *text == '\0') return false;
     int base = 10;
     const char* digits = text;
     if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
@@ -143,196 +175,182 @@ bool ParseWindowId(const char* text, uint64_t& id) {
     }
     // strtoull would accept a sign and leading blanks; a window id has neither.
     for (const char* c = digits; *c != '\0'; ++c) {
-        bool ok = base == 16 ? std::strchr("0123456789abcdefABCDEF", *c) != nullptr
-                             : (*c >= '0' && *c <= '9');
-        if (!ok) {
-            return false;
-        }
+        const bool ok = base == 16 ? std::strchr("0123456789abcdefABCDEF", *c) != nullptr
+                                   : (*c >= '0' && *c <= '9');
+        if (!ok) return false;
     }
-    if (*digits == '\0') {
-        return false;
-    }
+    if (*digits == '\0') return false;
     errno = 0;
-    unsigned long long parsed = std::strtoull(digits, nullptr, base);
-    if (errno != 0 || parsed == 0) {
-        return false;  // 0 is X's "None": never a window
-    }
+    const unsigned long long parsed = std::strtoull(digits, nullptr, base);
+    if (errno != 0 || parsed == 0) return false;  // 0 is X's "None": never a window
     id = parsed;
     return true;
 }
 
 bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensaverWindow,
-                      CommandLine& out) {
+                      CommandLine& out, std::string& error) {
     out = CommandLine{};
     int index = 1;
 
-    // Only the first argument carries mode letters, and only when it is no
-    // option. A preview started the Windows way names its window next.
+    // Only the first argument carries mode letters. A preview started the
+    // Windows way names its window next.
     if (argc > 1 && IsModeWord(argv[1])) {
-        out.mode = ModeFromLetters(argv[1]);
+        out.modeWord = argv[1];
+        out.saverMode = ModeFromLetters(argv[1]);
         index = 2;
         uint64_t id = 0;
-        if (out.mode == ModePreview && argc > 2 && ParseWindowId(argv[2], id)) {
+        if (out.saverMode == ModePreview && argc > 2 && ParseWindowId(argv[2], id)) {
             out.hasForeignWindow = true;
             out.foreignWindow = id;
             index = 3;
         }
     }
 
-    bool explicitWindow = out.hasForeignWindow;
+    const OptionRow* modeOption = nullptr;
+    bool optionsEnded = false;
     for (; index < argc; ++index) {
-        const char* name = OptionName(argv[index]);
+        const char* word = argv[index];
+        size_t length = 0;
+        const char* name = optionsEnded ? nullptr : OptionName(word, length);
         if (name == nullptr) {
-            continue;  // stray words are ignored, as the screen-saver start-up does
+            out.positionals.push_back(word);
+            continue;
         }
-        // Split "--name=value".
-        char bare[64] = {};
-        const char* inlineValue = nullptr;
+        if (length == 0 && word[1] == '-' && word[2] == '\0') {
+            optionsEnded = true;  // "--": the words after it are no options
+            continue;
+        }
+        const OptionRow* row = FindOption(name, length);
+        if (row == nullptr) {
+            return Fail(error, "unknown option '" + Printable(word) + "' (try --help)");
+        }
         const char* equals = std::strchr(name, '=');
-        size_t length = equals != nullptr ? static_cast<size_t>(equals - name) : std::strlen(name);
-        if (length >= sizeof bare) {
-            return Fail(out, "unknown option %s (try --help)", argv[index]);
+        const char* value = equals != nullptr ? equals + 1 : nullptr;
+        if (row->arg == ArgKind::None && value != nullptr) {
+            return Fail(error, "option " + Dashed(*row) + " takes no value");
         }
-        std::memcpy(bare, name, length);
-        if (equals != nullptr) {
-            inlineValue = equals + 1;
+        if (row->arg != ArgKind::None && row->arg != ArgKind::Optional && value == nullptr) {
+            if (index + 1 >= argc) {
+                return Fail(error, "option " + Dashed(*row) + " needs " + row->argName);
+            }
+            value = argv[++index];
         }
+        OptionValue parsed{row->id, nullptr, 0};
+        if (value != nullptr && !CheckValue(*row, value, parsed, error)) return false;
 
-        // Switches take no value: "--headless=1" is refused, not read as on.
-        static constexpr const char* kSwitches[] = {"headless", "help", "h", "version", "window",
-                                                    "root", "no-trails", "no-expert-system",
-                                                    "texture"};
-        if (inlineValue != nullptr) {
-            for (const char* flag : kSwitches) {
-                if (std::strcmp(bare, flag) == 0) {
-                    return Fail(out, "option %s takes no value (try --help)", argv[index]);
-                }
+        if (row->selects != Mode::Count) {
+            if (modeOption != nullptr && modeOption->selects != row->selects) {
+                return Fail(error, Dashed(*modeOption) + " and " + Dashed(*row) +
+                                       " cannot be used together");
             }
+            modeOption = row;
+            out.mode = row->selects;
         }
-
-        if (std::strcmp(bare, "headless") == 0) {
-            out.launch = Launch::Headless;
-            return true;  // the terminal runner reads the rest itself
-        } else if (std::strcmp(bare, "help") == 0 || std::strcmp(bare, "h") == 0) {
-            out.launch = Launch::Help;
-            return true;
-        } else if (std::strcmp(bare, "version") == 0) {
-            out.launch = Launch::Version;
-            return true;
-        } else if (std::strcmp(bare, "window") == 0 || std::strcmp(bare, "terminal") == 0) {
-            const Launch view = bare[0] == 'w' ? Launch::Window : Launch::Terminal;
-            if (out.launch != Launch::ScreenSaver && out.launch != view) {
-                return Fail(out, "--window and --terminal cannot be used together%s", "");
-            }
-            out.launch = view;
-        } else if (std::strcmp(bare, "root") == 0) {
-            out.root = true;
-        } else if (std::strcmp(bare, "window-id") == 0) {
-            const char* value = OptionValue(argc, argv, index, inlineValue);
-            uint64_t id = 0;
-            if (!ParseWindowId(value, id)) {
-                return Fail(out, "--window-id needs an X window id (decimal or 0x hex), got \"%s\"",
-                            value != nullptr ? value : "");
-            }
-            out.hasForeignWindow = true;
-            out.foreignWindow = id;
-            explicitWindow = true;
-        } else if (std::strcmp(bare, "rate") == 0) {
-            if (!ParseRanged(OptionValue(argc, argv, index, inlineValue), "rate",
-                             CommandLine::kMinRate, CommandLine::kMaxRate, out.rate, out)) {
-                return false;
-            }
-        } else if (std::strcmp(bare, "render-multi") == 0) {
-            if (!ParseRanged(OptionValue(argc, argv, index, inlineValue), "render-multi",
-                             CommandLine::kMinRenderMulti, CommandLine::kMaxRenderMulti,
-                             out.renderMulti, out)) {
-                return false;
-            }
-        } else if (std::strcmp(bare, "no-trails") == 0) {
-            out.noTrails = true;
-        } else if (std::strcmp(bare, "no-expert-system") == 0) {
-            out.noExpert = true;
-        } else if (std::strcmp(bare, "texture") == 0) {
-            out.textureOn = true;
-        } else if (std::strcmp(bare, "rules-panel") == 0) {
-            out.rulesPanel = true;
-        } else if (std::strcmp(bare, "screenshot") == 0) {
-            const char* value = OptionValue(argc, argv, index, inlineValue);
-            if (value == nullptr || *value == '\0' ||
-                std::strlen(value) >= sizeof out.screenshotPath) {
-                return Fail(out, "--screenshot needs a file name%s", "");
-            }
-            std::strcpy(out.screenshotPath, value);
-        } else {
-            return Fail(out, "unknown option %s (try --help)", argv[index]);
-        }
+        if (row->id == OptionId::Help) out.help = true;
+        if (row->id == OptionId::Version) out.version = true;
+        out.options.push_back(parsed);
     }
 
-    if (out.launch == Launch::Terminal) {
-        return true;  // no X window is drawn into: the screen-saver settings do not apply
+    if (modeOption != nullptr && out.modeWord != nullptr) {
+        return Fail(error, "the screen saver's mode letters \"" + Printable(out.modeWord) +
+                               "\" cannot be used with " + Dashed(*modeOption));
     }
-    if (out.launch == Launch::Window) {
-        if (explicitWindow) {
-            return Fail(out, "--window opens its own window; it cannot draw into --window-id%s",
-                        "");
+    for (const OptionValue& given : out.options) {
+        const OptionRow& row = Option(given.id);
+        if ((row.modes & In(out.mode)) == 0) {
+            return Fail(error, Dashed(row) + " is not an option of " + ModeName(out.mode) +
+                                   " (it is one of " + ModesTaking(row) + ")");
         }
-        return true;
     }
-    // xscreensaver names its window in the environment; an explicit id wins.
-    if (!explicitWindow && xscreensaverWindow != nullptr && *xscreensaverWindow != '\0' &&
-        out.mode != ModeConfigure) {
-        uint64_t id = 0;
-        if (!ParseWindowId(xscreensaverWindow, id)) {
-            return Fail(out, "XSCREENSAVER_WINDOW is not an X window id: \"%s\"",
-                        xscreensaverWindow);
+    const int32_t allowed = ModeInfo(out.mode).positionals;
+    if (allowed >= 0 && out.positionals.size() > static_cast<size_t>(allowed)) {
+        return Fail(error, "unexpected argument '" + Printable(out.positionals[allowed]) +
+                               "' (try " +
+                               (out.mode == Mode::ScreenSaver ? std::string("--help")
+                                                              : ModeName(out.mode) + " --help") +
+                               ")");
+    }
+    if (out.mode != Mode::ScreenSaver) return true;
+
+    // The screen saver's windows: an explicit id wins over xscreensaver's
+    // variable, and the About box always has its own window.
+    out.root = out.Has(OptionId::Root);
+    if (const char* id = out.Text(OptionId::WindowId)) {
+        if (!ParseWindowId(id, out.foreignWindow)) {
+            return Fail(error, "--window-id needs an X window id (decimal or 0x hex), not \"" +
+                                   Printable(id) + "\"");
         }
         out.hasForeignWindow = true;
-        out.foreignWindow = id;
     }
-    if (out.mode == ModeConfigure) {
-        out.hasForeignWindow = false;  // the About box always has its own window
+    if (!out.hasForeignWindow && xscreensaverWindow != nullptr && *xscreensaverWindow != '\0' &&
+        out.saverMode != ModeConfigure) {
+        if (!ParseWindowId(xscreensaverWindow, out.foreignWindow)) {
+            return Fail(error, "XSCREENSAVER_WINDOW is not an X window id: \"" +
+                                   Printable(xscreensaverWindow) + "\"");
+        }
+        out.hasForeignWindow = true;
     }
+    if (out.saverMode == ModeConfigure) out.hasForeignWindow = false;
     return true;
 }
 
-const char* UsageText() {
-    return "Usage: marrowick [MODE] [OPTIONS]\n"
-           "An ant colony simulation shown as a screen saver.\n"
-           "\n"
-           "Modes (the letters of the first argument; the last of c, p, s wins):\n"
-           "  (none), /s, -s      run full screen; any key or mouse movement ends it\n"
-           "  /c, -c              show the About box\n"
-           "  /p [WINDOW]         preview inside WINDOW; without one, end at once\n"
-           "  --window            a resizable window with the menu and the keys below\n"
-           "  --headless [...]    run without a display, statistics on the terminal\n"
-           "                      (see marrowick --headless --help)\n"
-           "  --terminal          draw the colony in this terminal; keys q or Esc quit,\n"
-           "                      Space pause, t trails, e expert system, + and - pace,\n"
-           "                      n new colony\n"
-           "\n"
-           "xscreensaver:\n"
-           "  --root, -root       draw into the window named by XSCREENSAVER_WINDOW\n"
-           "  --window-id ID      draw into the X window ID (decimal or 0x hex)\n"
-           "\n"
-           "Options:\n"
-           "  --rate N            simulation steps per second (5 to 1000, default 40)\n"
-           "  --render-multi N    draw a frame on every (N+1)-th repaint (1 to 200)\n"
-           "  --no-trails         hide the trails\n"
-           "  --no-expert-system  start with the expert system off\n"
-           "  --texture           start with the texture on\n"
-           "  --rules-panel       show the expert system's panel from the start (also\n"
-           "                      in the screen saver, where no key can open it)\n"
-           "  --check-rules [FILE]  check a rule base (see marrowick --check-rules --help)\n"
-           "  --screenshot FILE   write the next frame to FILE (PNG) on SIGUSR1\n"
-           "  --set NAME=VALUE    set a parameter of the option dialogs before the first\n"
-           "                      step, in every mode (repeatable)\n"
-           "  --list-parameters   the parameters with their ranges and defaults\n"
-           "  --sweep, --merge    experiments over settings and seeds\n"
-           "                      (see marrowick --sweep --help)\n"
-           "  --help, --version\n"
-           "\n"
-           "Window mode keys: Ctrl+S options, Ctrl+N new sim, Alt+S pause/resume,\n"
-           "  Ctrl+T trails, Ctrl+P texture, Ctrl+R reset camera, Ctrl+O / Ctrl+I\n"
-           "  expert system on / off, Ctrl+E rules panel, F5 reload the rules,\n"
-           "  Ctrl+F nothing, Esc exit.\n";
+std::string UsageText(Mode mode) {
+    const ModeRow& info = ModeInfo(mode);
+    std::string text = std::string("Usage: ") + kProgramName + " " + info.synopsis + "\n" +
+                       info.about + "\n";
+    // "  --name ARG" then the help from column 24, wrapped before column 80.
+    auto line = [&text](const std::string& left, const std::string& help) {
+        constexpr size_t kColumn = 24;
+        constexpr size_t kWidth = 79;
+        std::string row = "  " + left;
+        row += row.size() + 2 <= kColumn ? std::string(kColumn - row.size(), ' ')
+                                         : "\n" + std::string(kColumn, ' ');
+        size_t start = 0;
+        while (start < help.size()) {
+            size_t end = help.size();
+            if (end - start > kWidth - kColumn) {
+                end = help.rfind(' ', start + kWidth - kColumn);
+                if (end == std::string::npos || end <= start) end = help.size();
+            }
+            row += help.substr(start, end - start) + "\n";
+            start = end + 1;
+            if (start < help.size()) row += std::string(kColumn, ' ');
+        }
+        text += row;
+    };
+    auto optionLine = [&line](const OptionRow& row) {
+        std::string left = Dashed(row);
+        if (row.arg == ArgKind::Optional) {
+            left += std::string(" [") + row.argName + "]";
+        } else if (row.arg != ArgKind::None && row.selects == Mode::Count) {
+            left += std::string(" ") + row.argName;
+        }
+        line(left, row.help);
+    };
+    if (mode == Mode::ScreenSaver) {
+        text += "\n";
+        text += info.epilogue;
+        text += "\nOther modes (marrowick --MODE --help lists a mode's options):\n";
+        for (int32_t i = 0; i < kOptionCount; ++i) {
+            const OptionRow& row = Option(i);
+            if (row.selects != Mode::Count && !row.hidden) optionLine(row);
+        }
+    }
+    text += "\nOptions:\n";
+    // The mode's own options, then --help and --version, which every mode takes.
+    for (int32_t i = 0; i < kOptionCount; ++i) {
+        const OptionRow& row = Option(i);
+        if (row.hidden || row.selects != Mode::Count || (row.modes & In(mode)) == 0 ||
+            row.modes == kAllModes) {
+            continue;
+        }
+        optionLine(row);
+    }
+    optionLine(Option(OptionId::Help));
+    optionLine(Option(OptionId::Version));
+    if (mode != Mode::ScreenSaver && info.epilogue[0] != '\0') {
+        text += "\n";
+        text += info.epilogue;
+    }
+    return text;
 }

@@ -1,88 +1,83 @@
 #pragma once
-// Start-up options: the screen-saver mode letters of the first argument, the
-// xscreensaver conventions (--root, --window-id, XSCREENSAVER_WINDOW) and our
-// own long options. Pure parsing: no window, no simulation.
+// The command line, read with the one option table (shell/OptionTable.h):
+// one parser and one number grammar for every mode.
+//
+//   - "--name VALUE", "--name=VALUE", and the X toolkit's single dash
+//     ("-root", "-window-id 0x1a") alike; a switch refuses a value.
+//   - The first argument carries the screen saver's mode letters when it is no
+//     option: "/s", "s", "sc", "/c:1234", and also "-s", "-p", "-c:1234" (a
+//     single dash before a word that names no option). A word that names an
+//     option ("-terminal") is always that option.
+//   - The mode is the one its mode option names (--window, --headless, ...),
+//     else the screen saver. Two modes, or mode letters with a mode option,
+//     are refused.
+//   - An option the mode does not take is refused with one line, and so is a
+//     word that is no option where the mode takes none.
+// Pure parsing: no window, no simulation, no file is touched.
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
-#include "shell/StartSettings.h"
+#include "shell/OptionTable.h"
 
-// The screen-saver modes.
+// The screen saver's modes (its mode letters).
 enum RunMode : int32_t {
     ModePreview = 0,
     ModeRun = 1,
     ModeConfigure = 2,
 };
 
-// What the program does after parsing.
-enum class Launch : int32_t {
-    ScreenSaver,  // one of the RunMode modes (see CommandLine::mode)
-    Window,       // --window: an ordinary window the user steers
-    Headless,     // --headless: handed to the terminal runner untouched
-    Terminal,     // --terminal: the colony drawn in this terminal
-    Help,
-    Version,
-    Error,        // CommandLine::error says why
+struct OptionValue {
+    OptionId id;
+    const char* text;    // the value as given; null for a switch
+    int64_t number = 0;  // Whole: the value
 };
 
 struct CommandLine {
-    static constexpr int32_t kMinRate = 5;  // the Options dialog's pacing range
-    static constexpr int32_t kMaxRate = 1000;
-    static constexpr int32_t kMinRenderMulti = 1;
-    static constexpr int32_t kMaxRenderMulti = 200;
-    static constexpr int32_t kPathCapacity = 512;
-    static constexpr int32_t kErrorCapacity = 256;
+    Mode mode = Mode::ScreenSaver;
+    RunMode saverMode = ModeRun;
+    const char* modeWord = nullptr;  // the first argument, when it carried mode letters
+    bool help = false;
+    bool version = false;
 
-    Launch launch = Launch::ScreenSaver;
-    RunMode mode = ModeRun;
-
-    // A window made by someone else to draw into (xscreensaver, a preview).
+    // A window made by someone else to draw into (xscreensaver, a preview):
+    // "/p WINDOW", --window-id, or XSCREENSAVER_WINDOW in run and preview mode.
     bool hasForeignWindow = false;
     uint64_t foreignWindow = 0;
     bool root = false;  // --root: xscreensaver asks for its window
 
-    // Start-up settings; negative means "keep the program's default".
-    int32_t rate = -1;         // --rate N: steps per second
-    int32_t renderMulti = -1;  // --render-multi N: draw every (N+1)-th paint
-    bool noTrails = false;     // --no-trails
-    bool noExpert = false;     // --no-expert-system
-    bool textureOn = false;    // --texture
-    bool rulesPanel = false;   // --rules-panel: the expert system's panel from the start
+    std::vector<OptionValue> options;       // in command-line order
+    std::vector<const char*> positionals;   // the words that are no option
 
-    // Test hook: where a frame is written as PNG on request.
-    char screenshotPath[kPathCapacity] = {};
-
-    char error[kErrorCapacity] = {};
-
-    // The --set values: main takes them out of the command line before it is
-    // parsed (shell/experiments/Experiments.h), so that every mode has them.
-    StartSettings settings;
+    bool Has(OptionId id) const { return Last(id) != nullptr; }
+    // The last value given for the option, or null.
+    const OptionValue* Last(OptionId id) const;
+    const char* Text(OptionId id, const char* fallback = nullptr) const;
+    int64_t Number(OptionId id, int64_t fallback) const;
 };
 
 // The mode selected by the letters of one argument: "c" configure, "p"
-// preview, "s" run; the last of these letters wins, everything else
-// (upper case included) is ignored, and no letter at all means run.
+// preview, "s" run; the last of these letters wins, everything else (upper
+// case included) is ignored, and no letter at all means run.
 RunMode ModeFromLetters(const char* argument);
 
 // An argument as it may appear in a one-line message: control characters
-// (a newline, an escape sequence) become '?'. Cut to fit capacity.
+// become '?', cut (with "...") to at most capacity - 1 bytes.
 void PrintableArgument(const char* argument, char* out, size_t capacity);
-
-// Whether an argument asks for the terminal runner: "--headless" or
-// "-headless", also with a value ("--headless=1"), which that runner refuses.
-bool IsHeadlessSwitch(const char* argument);
+std::string Printable(const char* argument);
 
 // Parses an X window id: decimal or 0x-prefixed hexadecimal, nothing else.
 bool ParseWindowId(const char* text, uint64_t& id);
 
-// Parses the whole command line. The first argument carries the mode letters
-// when it is no option: "/s", "sc", and also "-s", "-c:1234", "-p" (a single
-// dash before a word that names none of our options). xscreensaverWindow is
-// the value of the XSCREENSAVER_WINDOW environment variable, or null when it
-// is not set; it is honoured in run and preview mode. Returns false (launch Error, error set)
-// for an unknown option or a bad value.
+// Parses the whole command line. xscreensaverWindow is the value of the
+// XSCREENSAVER_WINDOW environment variable, or null when it is not set. False
+// with a one-line message (no program name, no newline) for anything the
+// table refuses; out is then undefined.
 bool ParseCommandLine(int argc, const char* const* argv, const char* xscreensaverWindow,
-                      CommandLine& out);
+                      CommandLine& out, std::string& error);
 
-// The --help text: modes and options in one screen.
-const char* UsageText();
+// The --help text of a mode: its usage line, what it does, its options from
+// the table, and the mode's epilogue. The screen saver's help also lists the
+// other modes.
+std::string UsageText(Mode mode);

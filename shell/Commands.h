@@ -5,7 +5,7 @@
 // About, exit) goes through CommandView.
 #include <cstdint>
 
-#include "shell/DialogTables.h"
+#include "shell/DialogLayout.h"
 
 class Simulation;
 class SimulationThread;

@@ -8,7 +8,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "shell/DialogTables.h"
+#include "settings/RunDescription.h"
+#include "shell/DialogLayout.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationThread.h"
 
@@ -77,7 +78,7 @@ void StopForRebuild(SimulationThread* thread) {
     thread->Join();
 }
 
-void ApplyNewColony(const DialogValues& values, DialogTarget& target) {
+void ApplyNewColony(const DialogValues& values, ParameterTarget& target) {
     StopForRebuild(target.thread);
     Simulation& sim = *target.simulation;
     std::lock_guard<std::mutex> lock(sim.stateMutex);
@@ -142,11 +143,11 @@ bool ParseFieldText(const FieldRow& field, const char* text, double& value) {
 bool FieldInRange(const FieldRow& field, double value) {
     switch (field.kind) {
         case FieldKind::Int:
-            return value >= AsInt(field.low) && value <= AsInt(field.high);
+            return value >= AsInt(field.Low()) && value <= AsInt(field.High());
         case FieldKind::Real: {
             // Checked on the single-precision value that is stored.
             const float v = AsReal(value);
-            return v >= AsReal(field.low) && v <= AsReal(field.high);
+            return v >= AsReal(field.Low()) && v <= AsReal(field.High());
         }
         case FieldKind::Check:
         case FieldKind::Combo:
@@ -155,14 +156,17 @@ bool FieldInRange(const FieldRow& field, double value) {
     return false;
 }
 
-void FillDialog(const DialogTable& table, const DialogTarget& target, DialogState& state) {
+void FillDialog(const DialogTable& table, const ParameterTarget& target, DialogState& state) {
     state = DialogState{};
     state.table = &table;
     std::lock_guard<std::mutex> lock(target.simulation->stateMutex);
     for (int32_t i = 0; i < table.fieldCount; ++i) {
         const FieldRow& field = table.fields[i];
         FieldState& out = state.fields[i];
-        const double v = field.get(target);
+        const ParameterRow* parameter = field.Param();
+        const double v = field.opensWith != nullptr ? field.opensWith(target)
+                         : parameter != nullptr     ? parameter->get(target)
+                                                    : 0.0;
         switch (field.kind) {
             case FieldKind::Int:
             case FieldKind::Real:
@@ -185,10 +189,10 @@ void FillDialog(const DialogTable& table, const DialogTarget& target, DialogStat
 void FormatRangeMessage(const FieldRow& field, char* out, int32_t capacity) {
     if (field.kind == FieldKind::Int) {
         std::snprintf(out, size_t(capacity), "Please enter a whole number from %d to %d for \"%s\".",
-                      AsInt(field.low), AsInt(field.high), field.label);
+                      AsInt(field.Low()), AsInt(field.High()), field.label);
     } else {
         std::snprintf(out, size_t(capacity), "Please enter a number from %g to %g for \"%s\".",
-                      field.low, field.high, field.label);
+                      field.Low(), field.High(), field.label);
     }
 }
 
@@ -242,7 +246,7 @@ bool CheckDialog(DialogId id, const DialogValues& values, DialogCheck& check) {
     return check.ok;
 }
 
-void ApplyDialog(DialogId id, const DialogValues& values, DialogTarget& target) {
+void ApplyDialog(DialogId id, const DialogValues& values, ParameterTarget& target) {
     if (id == DialogId::NewColony) {
         ApplyNewColony(values, target);
         return;
@@ -250,14 +254,17 @@ void ApplyDialog(DialogId id, const DialogValues& values, DialogTarget& target) 
     const DialogTable& table = GetDialogTable(id);
     std::lock_guard<std::mutex> lock(target.simulation->stateMutex);
     for (int32_t i = 0; i < table.fieldCount; ++i) {
-        if (table.fields[i].set != nullptr) table.fields[i].set(target, values.value[i]);
+        const ParameterRow* parameter = table.fields[i].Param();
+        if (parameter != nullptr && parameter->set != nullptr) {
+            parameter->set(target, values.value[i]);
+        }
     }
     if (id == DialogId::NewSim) {
         target.simulation->FillSeedGrid();
     }
 }
 
-DialogCheck AcceptDialog(const DialogState& state, DialogTarget& target) {
+DialogCheck AcceptDialog(const DialogState& state, ParameterTarget& target) {
     DialogValues values;
     DialogCheck check;
     if (!ReadDialog(state, values, check)) return check;

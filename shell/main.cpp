@@ -1,81 +1,90 @@
-// Start-up: the terminal runner for --headless, otherwise the screen saver's
-// modes and our window mode (shell/window/Application.h).
+// The entry point: the command line read once with the one option table
+// (shell/OptionTable.h), then the mode's front end. Every mode that runs a
+// colony starts through shell/StartUp.h.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <string>
-#include <vector>
 
+#include "shell/ExitStatus.h"
 #include "shell/CommandLine.h"
-#include "shell/Headless.h"
+#include "shell/ParameterList.h"
+#include "shell/experiments/HistoryRecorder.h"
+#include "shell/experiments/Merge.h"
+#include "shell/experiments/Plots.h"
+#include "shell/experiments/SummaryRun.h"
+#include "shell/experiments/Sweep.h"
+#include "shell/headless/Headless.h"
 #include "shell/rules/CheckRulesCommand.h"
 #include "shell/terminal/TerminalView.h"
-#include "shell/experiments/Experiments.h"
 #if MARROWICK_HAS_GUI
 #include "shell/window/Application.h"
 #endif
 
-int main(int argc, char** argv) {
-    // Checking a rule base needs no simulation at all.
-    if (WantsRuleCheck(argc, argv)) {
-        return RunCheckRules(argc, argv);
-    }
-    // Sweeps, merges, a sweep's single run and the parameter list.
-    int status = 0;
-    if (RunExperimentCommand(argc, argv, status)) {
-        return status;
-    }
-    // --set and --plot hold in every mode: taken out here, applied by each
-    // front end right after it has built its simulation.
-    StartOptions start;
-    std::vector<char*> rest;
+namespace {
+
+
+// A headless run with --plot: the history is recorded while it runs and
+// drawn when it has ended well.
+int RunHeadlessMode(const CommandLine& line) {
+    const char* plot = line.Text(OptionId::Plot);
+    // About 40 KB of samples: on the heap, like the simulation.
+    std::unique_ptr<HistoryRecorder> history;
+    if (plot != nullptr) history = std::make_unique<HistoryRecorder>();
+    int status = RunHeadlessCommand(line, history.get());
     std::string error;
-    if (!TakeStartOptions(argc, argv, start, rest, error)) {
-        std::fprintf(stderr, "marrowick: %s\n", error.c_str());
-        return 2;
+    if (status == kExitOk && history != nullptr && !WriteHistoryPlot(plot, *history, error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
+        status = kExitFailure;
     }
-    argc = static_cast<int>(rest.size()) - 1;
-    argv = rest.data();
-    // The terminal runner reads its own options, wherever --headless stands
-    // (and says what is wrong with "-headless=1" and the like itself).
-    for (int i = 1; i < argc; ++i) {
-        if (IsHeadlessSwitch(argv[i])) {
-            return RunHeadlessWithOptions(argc, argv, start);
-        }
-    }
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
     CommandLine line;
-    ParseCommandLine(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), line);
-    // What needs no window is answered here, with or without the GUI.
-    switch (line.launch) {
-        case Launch::Help:
-            std::fputs(UsageText(), stdout);
-            return 0;
-        case Launch::Version:
-            std::printf("marrowick %s\n", MARROWICK_VERSION);
-            return 0;
-        case Launch::Error:
-            std::fprintf(stderr, "marrowick: %s\n", line.error);
-            return 2;
-        default:
+    std::string error;
+    if (!ParseCommandLine(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), line, error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
+        return kExitUsage;
+    }
+    if (line.help) {
+        std::fputs(UsageText(line.mode).c_str(), stdout);
+        return kExitOk;
+    }
+    if (line.version) {
+        std::printf("%s %s\n", kProgramName, MARROWICK_VERSION);
+        return kExitOk;
+    }
+    switch (line.mode) {
+        case Mode::ListParameters:
+            if (PrintParameterList(stdout)) return kExitOk;
+            std::fprintf(stderr, "%s: cannot write the parameter list\n", kProgramName);
+            return kExitFailure;
+        case Mode::CheckRules:
+            return RunCheckRules(line);
+        case Mode::Merge:
+            return RunMergeCommand(line);
+        case Mode::Sweep:
+            return RunSweepCommand(line, argv[0]);
+        case Mode::SummaryRun:
+            return RunSummaryCommand(line);
+        case Mode::Headless:
+            return RunHeadlessMode(line);
+        case Mode::Terminal:
+            return RunTerminal(line);
+        case Mode::ScreenSaver:
+        case Mode::Window:
+#if MARROWICK_HAS_GUI
+            return RunApplication(line);
+#else
+            std::fprintf(stderr, "%s: built without the window; try %s --headless\n", kProgramName,
+                         kProgramName);
+            return kExitUsage;
+#endif
+        case Mode::Count:
             break;
     }
-    if (start.plotPath != nullptr) {
-        std::fprintf(stderr, "marrowick: --plot draws a headless run (--headless --steps N) "
-                             "or a sweep (--sweep)\n");
-        return 2;
-    }
-    if (!CheckStartOptions(start, error)) {
-        std::fprintf(stderr, "marrowick: %s\n", error.c_str());
-        return 2;
-    }
-    line.settings = start.settings;
-    if (line.launch == Launch::Terminal) {
-        return RunTerminal(line);
-    }
-#if MARROWICK_HAS_GUI
-    return RunApplication(line);
-#else
-    std::fprintf(stderr, "marrowick: built without the window; try marrowick --headless\n");
-    return 2;
-#endif
+    return kExitUsage;
 }

@@ -13,10 +13,10 @@ constexpr float kMaxViableReserves = 1500.0f;
 
 // The colony and the food field both draw from random, so it is constructed
 // first (declaration order); the first colony sits off centre at (40, 50).
-Simulation::Simulation(uint32_t seed, const char* rulesPath, PrepareFirstWorld prepare,
+Simulation::Simulation(uint32_t seed, const RuleBaseSource& rules, PrepareFirstWorld prepare,
                        void* context)
     : random(seed), colony(random), foodField(random) {
-    expertSystem.Init(rulesPath);  // may switch the expert system off
+    expertSystem.Init(rules);  // may switch the expert system off
     // Counters, seeds and sizes start at their member defaults.
     colony.foodField = &foodField;
     FirstColony first;

@@ -38,7 +38,8 @@ public:
 
     // seed: the initial state of the shared random source (1 is the state of
     // a generator nobody seeded, which makes every default run identical).
-    explicit Simulation(uint32_t seed = 1, const char* rulesPath = "Rules.clp",
+    // rules: the rule base file (read only) or text; none for the built-in rules.
+    explicit Simulation(uint32_t seed = 1, const RuleBaseSource& rules = RuleBaseSource(),
                         PrepareFirstWorld prepare = nullptr, void* context = nullptr);
     virtual ~Simulation() = default;
     Simulation(const Simulation&) = delete;

@@ -6,7 +6,7 @@
 // nothing is allocated while it runs. The last step is always kept.
 #include <cstdint>
 
-#include "shell/headless/Options.h"
+#include "shell/RunObserver.h"
 
 struct HistorySample {
     int32_t step = 0;

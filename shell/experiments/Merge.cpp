@@ -12,27 +12,9 @@
 #include <iostream>
 #include <unordered_set>
 
-#include "shell/experiments/CommandArgs.h"
+#include "shell/ExitStatus.h"
+#include "shell/StartUp.h"
 #include "shell/experiments/SummaryRow.h"
-
-const char kMergeHelp[] =
-    "Usage: marrowick --merge [FILE|FOLDER|-]... [--files-from LIST] [--out FILE]\n"
-    "Collect summary rows made by the runs of marrowick --sweep --list-runs (started\n"
-    "by GNU parallel, a batch system, ...) into one summary, each run once.\n"
-    "\n"
-    "  FILE           a file of rows ('-': rows on standard input)\n"
-    "  FOLDER         every *.csv file in it, in name order\n"
-    "  --files-from LIST  more inputs, one name a line, from LIST ('-': standard\n"
-    "                 input), for more files than a command line takes\n"
-    "  --out FILE     append the rows to the summary FILE, skipping the runs it\n"
-    "                 holds already (default: the summary on standard output)\n"
-    "\n"
-    "A run's finished row wins over a failed one. Every input must have the same\n"
-    "columns. The summary's lock keeps a sweep from writing FILE at the same time.\n"
-    "\n"
-    "Example: marrowick --merge rows --out results.csv\n"
-    "\n"
-    "Exit status: 0 merged, 1 a file could not be read or written, 2 bad usage.\n";
 
 namespace {
 
@@ -253,38 +235,20 @@ bool MergeSummaries(const std::vector<std::string>& inputs, const std::string& o
     return true;
 }
 
-int RunMergeCommand(int argc, char** argv) {
-    std::vector<std::string> arguments;
-    std::string out;
-    const char* filesFrom = nullptr;
+int RunMergeCommand(const CommandLine& line) {
+    const std::vector<std::string> arguments(line.positionals.begin(), line.positionals.end());
+    const std::string out = line.Text(OptionId::Out, "");
+    const char* filesFrom = line.Text(OptionId::FilesFrom);
     std::string error;
-    CommandArgs args(argc, argv);
-    bool usage = false;
-    while (!usage && args.Next()) {
-        if (args.Is("--merge")) continue;
-        if (args.Is("--help")) {
-            std::fputs(kMergeHelp, stdout);
-            return 0;
-        }
-        if (args.Is("--out") || args.Is("--files-from")) {
-            usage = !args.Value(error) || *args.value == '\0';
-            if (usage && error.empty()) error = std::string(args.Current()) + " needs a file name";
-            if (!usage && args.Is("--out")) out = args.value;
-            if (!usage && args.Is("--files-from")) filesFrom = args.value;
-        } else if (std::strcmp(args.Current(), kStandard) == 0 || args.Current()[0] != '-') {
-            arguments.push_back(args.Current());
-        } else {
-            error = args.Unknown();
-            usage = true;
-        }
+    if (arguments.empty() && filesFrom == nullptr) {
+        std::fprintf(stderr, "%s: --merge needs the files or folders to collect\n", kProgram);
+        return kExitUsage;
     }
-    if (!usage && arguments.empty() && filesFrom == nullptr) {
-        error = "--merge needs the files or folders to collect";
-        usage = true;
-    }
-    if (usage) {
-        std::fprintf(stderr, "%s: %s (try 'marrowick --merge --help')\n", kProgram, error.c_str());
-        return 2;
+    // The summary may be one of the files merged: rows are only ever appended
+    // to it, never written over.
+    if (const int status = CheckOutputs({{out, "--out"}}, {}, error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        return status;
     }
     std::vector<std::string> inputs;
     MergeCounts counts;

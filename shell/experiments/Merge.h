@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/CommandLine.h"
+
 struct MergeCounts {
     size_t added = 0;
     size_t skipped = 0;    // already in the summary
@@ -36,7 +38,6 @@ bool ExpandMergeInputs(const std::vector<std::string>& arguments, const char* fi
 bool MergeSummaries(const std::vector<std::string>& inputs, const std::string& out,
                     MergeCounts& counts, std::string& error);
 
-// The whole mode: 0, 1 on a file error, 2 for bad usage.
-int RunMergeCommand(int argc, char** argv);
-
-extern const char kMergeHelp[];
+// The whole mode from a parsed command line: 0, 1 on a file error, 2 for bad
+// usage.
+int RunMergeCommand(const CommandLine& line);

@@ -119,9 +119,7 @@ off_t EndOfLastLine(int fd, off_t size) {
 std::string RunKey::Text() const {
     std::string text;
     for (size_t i = 0; i < parameters.size(); ++i) {
-        char value[32];
-        FormatParameterValue(parameters[i], values[i], value, sizeof value);
-        text += value;
+        text += FormatParameterValue(parameters[i], values[i]);
         text += ',';
     }
     text += std::to_string(seed);
@@ -130,10 +128,10 @@ std::string RunKey::Text() const {
     return text;
 }
 
-std::string SummaryHeader(const std::vector<ParameterRef>& parameters) {
+std::string SummaryHeader(const std::vector<ParameterId>& parameters) {
     std::string header;
-    for (const ParameterRef& ref : parameters) {
-        header += ref.Name();
+    for (ParameterId id : parameters) {
+        header += Parameter(id).name;
         header += ',';
     }
     header += kKeyTail[0];

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/Parameters.h"
+#include "settings/ParameterValue.h"
 
 // The measures of a finished run, in column order after status.
 struct RunSummary {
@@ -48,8 +48,8 @@ constexpr const char* kStatusOk = "ok";
 
 // One run: the parameter values (one per parameter column), seed and steps.
 struct RunKey {
-    std::vector<ParameterRef> parameters;
-    std::vector<double> values;
+    std::vector<ParameterId> parameters;
+    std::vector<ParameterValue> values;
     uint32_t seed = 1;
     int64_t steps = 0;
 
@@ -58,7 +58,7 @@ struct RunKey {
 };
 
 // The header line (no newline) for these parameter columns.
-std::string SummaryHeader(const std::vector<ParameterRef>& parameters);
+std::string SummaryHeader(const std::vector<ParameterId>& parameters);
 
 // A whole line, newline included.
 std::string SummaryLine(const RunKey& key, const RunSummary& summary);

@@ -11,22 +11,16 @@
 #include <cstring>
 #include <memory>
 
-#include "shell/StartSettings.h"
-#include "shell/experiments/CommandArgs.h"
+#include "settings/SimulationBuild.h"
+#include "shell/ExitStatus.h"
+#include "shell/StartUp.h"
 #include "simulation/Simulation.h"
 
 const char kSweepChildVariable[] = "MARROWICK_SWEEP_CHILD";
 
-const char kSummaryRunUsage[] =
-    "marrowick --summary-run --seed S --steps N [--set NAME=VALUE]... [--out FILE|-]";
-
 namespace {
 
 constexpr const char* kProgram = "marrowick";
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-constexpr int64_t kMaxSteps = 2147483647;
 
 // Sums over the steps of a run for its means.
 struct Accumulator {
@@ -53,89 +47,46 @@ struct Accumulator {
 
 }  // namespace
 
-bool ParseSummaryRunOptions(int argc, char** argv, SummaryRunOptions& options, std::string& error) {
+int SummaryRunOptionsFrom(const CommandLine& line, SummaryRunOptions& options, std::string& error) {
     options = SummaryRunOptions{};
-    bool haveSeed = false;
-    bool haveSteps = false;
-    CommandArgs args(argc, argv);
-    while (args.Next()) {
-        if (args.Is("--summary-run")) continue;
-        if (args.Is("--seed")) {
-            uint64_t seed = 0;
-            if (!args.Value(error) || !ParseWholeNumber(args.value, 0, 4294967295u, seed)) {
-                error = error.empty() ? "--seed takes a whole number from 0 to 4294967295" : error;
-                return false;
+    if (!line.Has(OptionId::Seed) || !line.Has(OptionId::Steps)) {
+        error = "--summary-run needs --seed and --steps";
+        return kExitUsage;
+    }
+    options.key.seed = static_cast<uint32_t>(line.Number(OptionId::Seed, 1));
+    options.key.steps = line.Number(OptionId::Steps, 0);
+    // The row's parameter columns are the --set names in the order given
+    // (a name given twice keeps its first place and its last value).
+    for (const OptionValue& given : line.options) {
+        if (given.id != OptionId::Set) continue;
+        std::vector<Setting> settings;
+        if (!ParseSetting(given.text, settings, error)) return kExitUsage;
+        for (const Setting& setting : settings) {
+            size_t i = 0;
+            while (i < options.key.parameters.size() && options.key.parameters[i] != setting.id) ++i;
+            if (i == options.key.parameters.size()) {
+                options.key.parameters.push_back(setting.id);
+                options.key.values.push_back(setting.value);
+            } else {
+                options.key.values[i] = setting.value;
             }
-            options.key.seed = static_cast<uint32_t>(seed);
-            haveSeed = true;
-        } else if (args.Is("--steps")) {
-            uint64_t steps = 0;
-            if (!args.Value(error) || !ParseWholeNumber(args.value, 0, kMaxSteps, steps)) {
-                error = error.empty() ? "--steps takes a whole number from 0 to 2147483647" : error;
-                return false;
-            }
-            options.key.steps = static_cast<int64_t>(steps);
-            haveSteps = true;
-        } else if (args.Is("--set")) {
-            if (!args.Value(error)) return false;
-            ParameterRef ref;
-            double value = 0.0;
-            char message[kParameterMessageCapacity];
-            if (!ParseSetting(args.value, ref, value, message, sizeof message)) {
-                error = message;
-                return false;
-            }
-            bool replaced = false;
-            for (size_t i = 0; i < options.key.parameters.size(); ++i) {
-                if (options.key.parameters[i] == ref) {
-                    options.key.values[i] = value;
-                    replaced = true;
-                }
-            }
-            if (!replaced) {
-                options.key.parameters.push_back(ref);
-                options.key.values.push_back(value);
-            }
-        } else if (args.Is("--out")) {
-            if (!args.Value(error)) return false;
-            if (*args.value == '\0') {
-                error = "--out needs a file name or '-'";
-                return false;
-            }
-            options.out = args.value;
-        } else {
-            error = args.Unknown();
-            return false;
         }
     }
-    if (!haveSeed || !haveSteps) {
-        error = "--summary-run needs --seed and --steps";
-        return false;
-    }
-    return true;
+    options.out = line.Text(OptionId::Out);
+    StartRequest request;
+    if (options.out != nullptr) request.outputs.push_back({options.out, "--out"});
+    return PrepareRun(line, request, options.run, error);
 }
 
-bool SimulateSummary(const SummaryRunOptions& options, RunSummary& summary, std::string& error) {
+void SimulateSummary(const SummaryRunOptions& options, RunSummary& summary) {
     const auto start = std::chrono::steady_clock::now();
-    StartSettings settings;
-    for (size_t i = 0; i < options.key.parameters.size(); ++i) {
-        settings.Put(options.key.parameters[i], options.key.values[i]);
-    }
-    std::unique_ptr<Simulation> simulation;
-    char message[kParameterMessageCapacity];
-    if (!BuildSimulation(simulation, options.key.seed, options.rulesPath, settings, nullptr,
-                         nullptr, message, sizeof message)) {
-        error = message;
-        return false;
-    }
+    std::unique_ptr<Simulation> simulation = BuildSimulation(options.run);
     Simulation& s = *simulation;
     Accumulator sums;
     // The headless fast run's order: step, look, then rebuild a colony that
     // left its viable range.
     for (int64_t done = 0; done < options.key.steps; ++done) {
-        s.Step();
-        sums.Add(s);
-        if (s.ColonyNeedsRestart()) s.RestartColony();
+        StepFast(s, [&sums](const Simulation& stepped) { sums.Add(stepped); });
     }
     if (sums.steps == 0) sums.Add(s);  // no step: the means are the start
     const double n = static_cast<double>(sums.steps);
@@ -153,15 +104,14 @@ bool SimulateSummary(const SummaryRunOptions& options, RunSummary& summary, std:
     summary.cutOffPasses = s.expertSystem.cutOffPasses;
     summary.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return true;
 }
 
-int RunSummaryCommand(int argc, char** argv) {
+int RunSummaryCommand(const CommandLine& line) {
     SummaryRunOptions options;
     std::string error;
-    if (!ParseSummaryRunOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "%s: %s (usage: %s)\n", kProgram, error.c_str(), kSummaryRunUsage);
-        return kExitUsage;
+    if (const int status = SummaryRunOptionsFrom(line, options, error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        return status;
     }
     if (const char* sweep = std::getenv(kSweepChildVariable)) {
         // A sweep that is killed outright cannot stop its runs itself. The
@@ -183,12 +133,10 @@ int RunSummaryCommand(int argc, char** argv) {
             return kExitFailure;
         }
     }
+    // The rule base the run reads: the user's, made on first use.
+    ProvideRunFiles(options.run, false);
     RunSummary summary;
-    if (!SimulateSummary(options, summary, error)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
-        if (!toStdout) close(fd);
-        return kExitUsage;
-    }
+    SimulateSummary(options, summary);
     std::string text = SummaryLine(options.key, summary);
     if (toStdout) {
         text = header + "\n" + text;

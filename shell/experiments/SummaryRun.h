@@ -17,27 +17,27 @@
 #include <string>
 #include <vector>
 
+#include "settings/RunDescription.h"
+#include "shell/CommandLine.h"
 #include "shell/experiments/SummaryRow.h"
 
 struct SummaryRunOptions {
     RunKey key;                 // parameters with their values, seed, steps
     const char* out = nullptr;  // null or "-": standard output
-    const char* rulesPath = "Rules.clp";
+    RunDescription run;         // the same run, prepared by the start-up
 };
 
 // Marks the environment of a sweep's runs.
 extern const char kSweepChildVariable[];
 
-// Parses the arguments after argv[0] ("--summary-run" itself is skipped). On
-// false, error holds a one-line message.
-bool ParseSummaryRunOptions(int argc, char** argv, SummaryRunOptions& options, std::string& error);
+// The run of a parsed command line (summary-run mode), prepared by the
+// start-up. kExitOk, or the exit status with a one-line message.
+int SummaryRunOptionsFrom(const CommandLine& line, SummaryRunOptions& options, std::string& error);
 
-// Runs the simulation and fills the summary (seconds included). False with a
-// message when a setting is refused.
-bool SimulateSummary(const SummaryRunOptions& options, RunSummary& summary, std::string& error);
+// Runs the simulation options.run describes and fills the summary (seconds
+// included).
+void SimulateSummary(const SummaryRunOptions& options, RunSummary& summary);
 
 // The whole mode: 0 with the row written, 1 when it cannot be written, 2 for
 // bad usage.
-int RunSummaryCommand(int argc, char** argv);
-
-extern const char kSummaryRunUsage[];
+int RunSummaryCommand(const CommandLine& line);

@@ -14,7 +14,8 @@
 #include <memory>
 #include <unordered_set>
 
-#include "shell/StartSettings.h"
+#include "shell/ExitStatus.h"
+#include "shell/StartUp.h"
 #include "shell/experiments/Plots.h"
 #include "shell/experiments/RunProcesses.h"
 #include "shell/experiments/SummaryRun.h"
@@ -24,10 +25,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kProgram = "marrowick";
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitSignalBase = 128;
 // How often the sweep wakes without news, to redraw the time left.
 constexpr long kWaitNanoseconds = 250L * 1000 * 1000;
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
@@ -135,9 +132,8 @@ struct Summary {
 std::string Describe(const RunKey& key) {
     std::string text = "seed " + std::to_string(key.seed);
     for (size_t i = 0; i < key.parameters.size(); ++i) {
-        char value[32];
-        FormatParameterValue(key.parameters[i], key.values[i], value, sizeof value);
-        text += std::string(" ") + key.parameters[i].Name() + "=" + value;
+        text += std::string(" ") + Parameter(key.parameters[i]).name + "=" +
+                FormatParameterValue(key.parameters[i], key.values[i]);
     }
     return text;
 }
@@ -234,10 +230,9 @@ std::vector<std::string> RunCommand(const std::string& program, const RunKey& ke
     std::vector<std::string> words = {program, "--summary-run", "--seed", std::to_string(key.seed),
                                       "--steps", std::to_string(key.steps)};
     for (size_t i = 0; i < key.parameters.size(); ++i) {
-        char value[32];
-        FormatParameterValue(key.parameters[i], key.values[i], value, sizeof value);
         words.push_back("--set");
-        words.push_back(std::string(key.parameters[i].Name()) + "=" + value);
+        words.push_back(std::string(Parameter(key.parameters[i]).name) + "=" +
+                        FormatParameterValue(key.parameters[i], key.values[i]));
     }
     if (out != nullptr) {
         words.push_back("--out");
@@ -254,16 +249,16 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
         return kExitFailure;
     }
     std::string error;
-    {
-        // Also provides the rule base the runs will read.
-        DefaultWorld defaults;
-        if (!CheckSweepGrid(plan, defaults.Target(), error)) {
-            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
-            return kExitUsage;
-        }
+    if (!CheckSweepGrid(plan, error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        return kExitUsage;
     }
     const std::vector<RunKey> runs = plan.SelectedRuns();
     if (plan.listRuns) return ListRuns(program, plan, runs) ? kExitOk : kExitFailure;
+    // The runs read the user's rule base: its first-use copy is made once,
+    // here, rather than by every run at the same moment.
+    RunDescription userFiles;
+    ProvideRunFiles(userFiles, false);
 
     // The summary stays open, and locked, until the sweep has read it back.
     const std::string header = SummaryHeader(plan.Columns());
@@ -442,8 +437,12 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
     }
     if (!plan.plot.empty()) {
         std::vector<std::string> series;
-        for (size_t a = 1; a < plan.vary.size(); ++a) series.push_back(plan.vary[a].ref.Name());
-        if (!WriteSweepPlot(plan.plot.c_str(), table, &keys, plan.vary[0].ref.Name(), series,
+        for (size_t a = 1; a < plan.vary.size(); ++a) {
+            for (ParameterId id : plan.vary[a].ids) series.push_back(Parameter(id).name);
+        }
+        // The shares vary together: the first is the axis, the others follow it.
+        if (!WriteSweepPlot(plan.plot.c_str(), table, &keys, Parameter(plan.vary[0].ids[0]).name,
+                            series,
                             error)) {
             std::fprintf(stderr, "%s: no plot: %s\n", kProgram, error.c_str());
             status = kExitFailure;
@@ -452,19 +451,19 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
     return status;
 }
 
-int RunSweepCommand(int argc, char** argv) {
+int RunSweepCommand(const CommandLine& line, const char* argv0) {
     SweepPlan plan;
     std::string error;
-    switch (ParseSweepOptions(argc, argv, plan, error)) {
-        case SweepCommand::Help:
-            std::fputs(kSweepHelp, stdout);
-            return kExitOk;
-        case SweepCommand::Error:
-            std::fprintf(stderr, "%s: %s (try 'marrowick --sweep --help')\n", kProgram,
-                         error.c_str());
-            return kExitUsage;
-        case SweepCommand::Run:
-            break;
+    if (!SweepPlanFrom(line, plan, error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        return kExitUsage;
     }
-    return RunSweep(plan, argv[0]);
+    // A run list writes no summary, only the run lines.
+    const int status = CheckOutputs(
+        {{plan.listRuns ? std::string() : plan.out, "--out"}, {plan.plot, "--plot"}}, {}, error);
+    if (status != kExitOk) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        return status;
+    }
+    return RunSweep(plan, argv0);
 }

@@ -14,8 +14,9 @@
 // for finding its file when /proc is not there. Exit status as kSweepHelp says.
 int RunSweep(const SweepPlan& plan, const char* argv0);
 
-// The whole mode: parse, help, usage errors (status 2), the sweep.
-int RunSweepCommand(int argc, char** argv);
+// The whole mode from a parsed command line: usage errors (status 2), then
+// the sweep. argv0 as for RunSweep.
+int RunSweepCommand(const CommandLine& line, const char* argv0);
 
 // The command line of one run (program first).
 std::vector<std::string> RunCommand(const std::string& program, const RunKey& key,

@@ -1,70 +1,14 @@
 #include "shell/experiments/SweepPlan.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-#include "shell/StartSettings.h"
-#include "shell/experiments/CommandArgs.h"
-
-const char kSweepHelp[] =
-    "Usage: marrowick --sweep [OPTION]...\n"
-    "Run the simulation over a grid of settings and seeds, each run in a process of\n"
-    "its own, and collect one summary row per run.\n"
-    "\n"
-    "  --set NAME=VALUE      hold a parameter at a value in every run (repeatable)\n"
-    "  --vary NAME=A,B,C     run each of these values (repeatable: the grid is the\n"
-    "  --vary NAME=FROM:TO:STEP   product of all --vary lists); both ends included\n"
-    "  --seeds A-B           the seeds of every grid point (default 1-1); a single\n"
-    "  --seeds N             number N means the seeds 1 to N\n"
-    "  --steps N             steps per run (default 10000)\n"
-    "  --jobs J              runs at a time (default: one per core)\n"
-    "  --out FILE            the summary file (default results.csv); rows are\n"
-    "                        appended as runs finish, and runs already in it are\n"
-    "                        skipped, so the same command resumes a sweep; while\n"
-    "                        the sweep runs, another sweep on FILE is refused.\n"
-    "                        '-': the rows on standard output (nothing to resume)\n"
-    "  --plot FILE.svg       plot every measure against the first --vary parameter\n"
-    "  --runs A-B            run only the runs A to B of the list --list-runs prints\n"
-    "  --list-runs           print one command line per run instead of running\n"
-    "                        them (for GNU parallel, Slurm, ...); each prints its\n"
-    "                        row on standard output, or appends it to --out FILE\n"
-    "                        when one is added to it; marrowick --merge collects them\n"
-    "  --chunk K             with --list-runs: one line per K runs instead, each a\n"
-    "                        sweep of its runs (--runs A-B), for batch systems that\n"
-    "                        limit the tasks of an array (Slurm: MaxArraySize)\n"
-    "  --program PATH        the program the runs start (default: this one)\n"
-    "\n"
-    "Parameters and their ranges: marrowick --list-parameters.\n"
-    "Columns: the parameters, seed, steps, status (ok, exit N or signal N),\n"
-    "final_population, mean_population, colony_deaths, final_food_reserves,\n"
-    "mean_food_reserves, final_food_supply, mean_food_supply, the four mean_*_share,\n"
-    "cut_off_passes, seconds. Means are over every step of the run.\n"
-    "\n"
-    "Example: marrowick --sweep --vary foodPerAnt=0.001:0.005:0.001 --seeds 1-20 \\\n"
-    "           --steps 20000 --out food.csv --plot food.svg\n"
-    "\n"
-    "Exit status: 0 every run finished, 1 a run failed or a file could not be\n"
-    "written, 2 bad usage, 128+N ended by signal N (run it again to go on).\n";
+#include "settings/RunDescription.h"
 
 namespace {
 
-constexpr uint64_t kMaxSeed = 4294967295u;
-constexpr int32_t kMaxJobs = 1024;
-
-// A decimal number and nothing else.
-bool ParseNumber(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    for (char c : text) {
-        if (std::strchr("0123456789.+-eE", c) == nullptr) return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(text.c_str(), &end);
-    return errno == 0 && *end == '\0' && std::isfinite(value);
-}
+constexpr int64_t kMaxSeed = 4294967295;
 
 std::vector<std::string> SplitOn(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -77,41 +21,82 @@ std::vector<std::string> SplitOn(const std::string& text, char separator) {
     }
 }
 
-bool ParseValue(ParameterRef ref, const std::string& text, double& value, std::string& error) {
-    char message[kParameterMessageCapacity];
-    if (!ParseParameterValue(ref, text.c_str(), value, message, sizeof message)) {
-        error = message;
-        return false;
+void AddDistinct(VaryAxis& axis, const std::vector<ParameterValue>& point) {
+    for (const auto& other : axis.points) {
+        if (other == point) return;
     }
-    return true;
+    axis.points.push_back(point);
 }
 
-void AddDistinct(std::vector<double>& values, double value) {
-    for (double v : values) {
-        if (v == value) return;
-    }
-    values.push_back(value);
-}
-
-bool Contains(const std::vector<ParameterRef>& refs, ParameterRef ref) {
-    for (const ParameterRef& r : refs) {
-        if (r == ref) return true;
+bool Contains(const std::vector<ParameterId>& ids, ParameterId id) {
+    for (ParameterId other : ids) {
+        if (other == id) return true;
     }
     return false;
 }
 
+std::string TooMany(const std::string& name) {
+    return "--vary " + name + ": more than " + std::to_string(SweepPlan::kMaxValues) + " values";
+}
+
+// FROM:TO:STEP of one numeric parameter. The arithmetic runs on the numbers
+// as written; each value is then read as the parameter stores it (whole
+// numbers for integer fields, single precision for reals) and checked
+// against its range.
+bool ParseRange(const std::string& name, ParameterId id, const std::string& values,
+                const std::vector<std::string>& range, VaryAxis& axis, std::string& error) {
+    double from = 0.0;
+    double to = 0.0;
+    double step = 0.0;
+    ParameterValue unused;
+    if (range.size() != 3 || !ParseParameterValue(id, range[0].c_str(), unused, error) ||
+        !ParseParameterValue(id, range[1].c_str(), unused, error) ||
+        !ParseDecimalNumber(range[0].c_str(), from) || !ParseDecimalNumber(range[1].c_str(), to) ||
+        !ParseDecimalNumber(range[2].c_str(), step) || !(step > 0.0) || from > to) {
+        if (error.empty()) {
+            error = "--vary " + name + "=FROM:TO:STEP needs FROM <= TO and a STEP above 0, not \"" +
+                    values + "\"";
+        }
+        return false;
+    }
+    const double span = (to - from) / step;
+    if (span >= static_cast<double>(SweepPlan::kMaxValues)) {
+        error = TooMany(name);
+        return false;
+    }
+    // Both ends are included; the tolerance keeps 0.1:0.3:0.1 from losing 0.3
+    // to rounding.
+    constexpr double kTolerance = 1e-6;
+    const int64_t count = static_cast<int64_t>(std::floor(span + kTolerance)) + 1;
+    for (int64_t i = 0; i < count; ++i) {
+        double raw = from + static_cast<double>(i) * step;
+        if (std::fabs(raw - to) < step * kTolerance) raw = to;
+        char formatted[48];
+        std::snprintf(formatted, sizeof formatted, "%.15g", raw);
+        std::vector<ParameterValue> point(1);
+        if (!ParseParameterValue(id, formatted, point[0], error)) {
+            error = "--vary " + name + "=" + values + ": " + error;
+            return false;
+        }
+        AddDistinct(axis, point);
+    }
+    return true;
+}
+
 }  // namespace
 
-std::vector<ParameterRef> SweepPlan::Columns() const {
-    std::vector<ParameterRef> columns = fixed;
-    for (const VaryAxis& axis : vary) columns.push_back(axis.ref);
+std::vector<ParameterId> SweepPlan::Columns() const {
+    std::vector<ParameterId> columns = fixed;
+    for (const VaryAxis& axis : vary) {
+        columns.insert(columns.end(), axis.ids.begin(), axis.ids.end());
+    }
     return columns;
 }
 
 size_t SweepPlan::RunCount() const {
     size_t count = seeds.size();
     for (const VaryAxis& axis : vary) {
-        count *= axis.values.size();
+        count *= axis.points.size();
         if (count > kMaxRuns) return kMaxRuns + 1;
     }
     return count;
@@ -126,17 +111,19 @@ std::vector<RunKey> SweepPlan::SelectedRuns() const {
 
 std::vector<std::string> SweepPlan::GridArguments() const {
     std::vector<std::string> words;
-    char value[32];
     for (size_t i = 0; i < fixed.size(); ++i) {
-        FormatParameterValue(fixed[i], fixedValues[i], value, sizeof value);
         words.push_back("--set");
-        words.push_back(std::string(fixed[i].Name()) + "=" + value);
+        words.push_back(std::string(Parameter(fixed[i]).name) + "=" +
+                        FormatParameterValue(fixed[i], fixedValues[i]));
     }
     for (const VaryAxis& axis : vary) {
-        std::string list = std::string(axis.ref.Name()) + "=";
-        for (size_t i = 0; i < axis.values.size(); ++i) {
-            FormatParameterValue(axis.ref, axis.values[i], value, sizeof value);
-            list += (i > 0 ? "," : "") + std::string(value);
+        std::string list = axis.name + "=";
+        for (size_t p = 0; p < axis.points.size(); ++p) {
+            if (p > 0) list += ",";
+            // The shares are given together, M/W/G/R.
+            for (size_t i = 0; i < axis.ids.size(); ++i) {
+                list += (i > 0 ? "/" : "") + FormatParameterValue(axis.ids[i], axis.points[p][i]);
+            }
         }
         words.push_back("--vary");
         words.push_back(list);
@@ -151,22 +138,25 @@ std::vector<std::string> SweepPlan::GridArguments() const {
 
 std::vector<RunKey> SweepPlan::Runs() const {
     std::vector<RunKey> runs;
-    const std::vector<ParameterRef> columns = Columns();
+    const std::vector<ParameterId> columns = Columns();
     size_t points = 1;
-    for (const VaryAxis& axis : vary) points *= axis.values.size();
+    for (const VaryAxis& axis : vary) points *= axis.points.size();
     runs.reserve(points * seeds.size());
     std::vector<size_t> digit(vary.size(), 0);
     for (size_t point = 0; point < points; ++point) {
         // Mixed radix, the last axis fastest.
         size_t rest = point;
         for (size_t a = vary.size(); a-- > 0;) {
-            digit[a] = rest % vary[a].values.size();
-            rest /= vary[a].values.size();
+            digit[a] = rest % vary[a].points.size();
+            rest /= vary[a].points.size();
         }
         RunKey key;
         key.parameters = columns;
         key.values = fixedValues;
-        for (size_t a = 0; a < vary.size(); ++a) key.values.push_back(vary[a].values[digit[a]]);
+        for (size_t a = 0; a < vary.size(); ++a) {
+            const std::vector<ParameterValue>& values = vary[a].points[digit[a]];
+            key.values.insert(key.values.end(), values.begin(), values.end());
+        }
         key.steps = steps;
         for (uint32_t seed : seeds) {
             key.seed = seed;
@@ -180,68 +170,35 @@ bool ParseVary(const char* text, VaryAxis& axis, std::string& error) {
     axis = VaryAxis{};
     const char* equals = std::strchr(text, '=');
     if (equals == nullptr || equals == text || equals[1] == '\0') {
-        error = std::string("--vary needs NAME=A,B,C or NAME=FROM:TO:STEP, not \"") + text + "\"";
+        error = "--vary needs NAME=A,B,C or NAME=FROM:TO:STEP, not \"" + Printable(text) + "\"";
         return false;
     }
-    const std::string name(text, static_cast<size_t>(equals - text));
+    axis.name.assign(text, static_cast<size_t>(equals - text));
     const std::string values = equals + 1;
-    if (!FindParameter(name.c_str(), axis.ref)) {
-        // The --set reading says why, with a suggestion for a wrong case.
-        double unused = 0.0;
-        char message[kParameterMessageCapacity];
-        ParseSetting((name + "=").c_str(), axis.ref, unused, message, sizeof message);
-        error = message;
-        return false;
-    }
-    const std::vector<std::string> range = SplitOn(values, ':');
-    if (range.size() == 1) {
-        for (const std::string& item : SplitOn(values, ',')) {
-            double value = 0.0;
-            if (!ParseValue(axis.ref, item, value, error)) return false;
-            AddDistinct(axis.values, value);
-            if (axis.values.size() > SweepPlan::kMaxValues) {
-                error = "--vary " + name + ": more than 10000 values";
-                return false;
-            }
-        }
-        return true;
-    }
-    // The arithmetic runs on the numbers as written; each value is then read
-    // as the parameter stores it (whole numbers for integer fields, single
-    // precision for reals) and checked against its range.
-    double from = 0.0;
-    double to = 0.0;
-    double step = 0.0;
-    double unused = 0.0;
-    if (range.size() != 3 || !ParseValue(axis.ref, range[0], unused, error) ||
-        !ParseValue(axis.ref, range[1], unused, error) || !ParseNumber(range[0], from) ||
-        !ParseNumber(range[1], to) || !ParseNumber(range[2], step) || !(step > 0.0) || from > to) {
-        if (error.empty()) {
-            error = "--vary " + name + "=FROM:TO:STEP needs FROM <= TO and a STEP above 0, not \"" +
-                    values + "\"";
-        }
-        return false;
-    }
-    const double span = (to - from) / step;
-    if (span >= static_cast<double>(SweepPlan::kMaxValues)) {
-        error = "--vary " + name + ": more than 10000 values";
-        return false;
-    }
-    // Both ends are included; the tolerance keeps 0.1:0.3:0.1 from losing 0.3
-    // to rounding.
-    constexpr double kTolerance = 1e-6;
-    const int64_t count = static_cast<int64_t>(std::floor(span + kTolerance)) + 1;
-    for (int64_t i = 0; i < count; ++i) {
-        double raw = from + static_cast<double>(i) * step;
-        if (std::fabs(raw - to) < step * kTolerance) raw = to;
-        char formatted[48];
-        std::snprintf(formatted, sizeof formatted, "%.15g", raw);
-        double value = 0.0;
-        if (!ParseValue(axis.ref, formatted, value, error)) {
-            error = "--vary " + name + "=" + values + ": " + error;
+    if (!FindParameters(axis.name, axis.ids, error)) return false;
+    for (ParameterId id : axis.ids) {
+        if (Parameter(id).inert) {
+            error = "--vary " + axis.name + ": " + Parameter(id).name +
+                    " is stored but never read by a run; varying it would change nothing";
             return false;
         }
-        AddDistinct(axis.values, value);
+    }
+    const std::vector<std::string> range = SplitOn(values, ':');
+    if (range.size() > 1) {
+        if (axis.ids.size() != 1 || Parameter(axis.ids[0]).type == ParameterType::Text) {
+            error = "--vary " + axis.name + " takes a list of values (A,B,C), not a range";
+            return false;
+        }
+        return ParseRange(axis.name, axis.ids[0], values, range, axis, error);
+    }
+    for (const std::string& item : SplitOn(values, ',')) {
+        std::vector<ParameterValue> point;
+        if (!ParseLinkedValue(axis.ids, axis.name, item, point, error)) return false;
+        AddDistinct(axis, point);
+        if (axis.points.size() > SweepPlan::kMaxValues) {
+            error = TooMany(axis.name);
+            return false;
+        }
     }
     return true;
 }
@@ -249,33 +206,33 @@ bool ParseVary(const char* text, VaryAxis& axis, std::string& error) {
 bool ParseSeeds(const char* text, std::vector<uint32_t>& seeds, std::string& error) {
     seeds.clear();
     const std::vector<std::string> ends = SplitOn(text, '-');
-    uint64_t first = 1;
-    uint64_t last = 0;
+    int64_t first = 1;
+    int64_t last = 0;
     bool ok = false;
     if (ends.size() == 1) {
         ok = ParseWholeNumber(ends[0].c_str(), 1, SweepPlan::kMaxRuns, last);
     } else if (ends.size() == 2) {
         ok = ParseWholeNumber(ends[0].c_str(), 0, kMaxSeed, first) &&
              ParseWholeNumber(ends[1].c_str(), 0, kMaxSeed, last) && first <= last &&
-             last - first < SweepPlan::kMaxRuns;
+             last - first < static_cast<int64_t>(SweepPlan::kMaxRuns);
     }
     if (!ok) {
-        error = std::string("--seeds takes A-B (A <= B, seeds 0 to 4294967295) or a count N, not \"") +
-                text + "\"";
+        error = "--seeds takes A-B (A <= B, seeds 0 to 4294967295) or a count N, not \"" +
+                Printable(text) + "\"";
         return false;
     }
-    for (uint64_t seed = first; seed <= last; ++seed) seeds.push_back(static_cast<uint32_t>(seed));
+    for (int64_t seed = first; seed <= last; ++seed) seeds.push_back(static_cast<uint32_t>(seed));
     return true;
 }
 
 bool ParseRunRange(const char* text, size_t& first, size_t& last, std::string& error) {
     const std::vector<std::string> ends = SplitOn(text, '-');
-    uint64_t a = 0;
-    uint64_t b = 0;
+    int64_t a = 0;
+    int64_t b = 0;
     if (ends.size() != 2 || !ParseWholeNumber(ends[0].c_str(), 1, SweepPlan::kMaxRuns, a) ||
         !ParseWholeNumber(ends[1].c_str(), 1, SweepPlan::kMaxRuns, b) || a > b) {
-        error = std::string("--runs takes A-B, the runs A to B (from 1) of the sweep's list, not \"") +
-                text + "\"";
+        error = "--runs takes A-B, the runs A to B (from 1) of the sweep's list, not "" +
+                Printable(text) + """;
         return false;
     }
     first = static_cast<size_t>(a);
@@ -283,129 +240,94 @@ bool ParseRunRange(const char* text, size_t& first, size_t& last, std::string& e
     return true;
 }
 
-SweepCommand ParseSweepOptions(int argc, char** argv, SweepPlan& plan, std::string& error) {
+bool SweepPlanFrom(const CommandLine& line, SweepPlan& plan, std::string& error) {
     plan = SweepPlan{};
-    CommandArgs args(argc, argv);
-    while (args.Next()) {
-        if (args.Is("--sweep")) continue;
-        if (args.Is("--help")) return SweepCommand::Help;
-        if (args.Is("--list-runs")) {
-            plan.listRuns = true;
-            continue;
-        }
-        if (!args.Is("--set") && !args.Is("--vary") && !args.Is("--seeds") &&
-            !args.Is("--steps") && !args.Is("--jobs") && !args.Is("--out") &&
-            !args.Is("--plot") && !args.Is("--program") && !args.Is("--runs") &&
-            !args.Is("--chunk")) {
-            error = args.Unknown();
-            return SweepCommand::Error;
-        }
-        if (!args.Value(error)) return SweepCommand::Error;
-        const std::string value = args.value;
-        bool ok = true;
-        if (args.Is("--set")) {
-            ParameterRef ref;
-            double v = 0.0;
-            char message[kParameterMessageCapacity];
-            ok = ParseSetting(args.value, ref, v, message, sizeof message);
-            if (!ok) error = message;
-            for (size_t i = 0; ok && i <= plan.fixed.size(); ++i) {
+    for (const OptionValue& given : line.options) {
+        if (given.id == OptionId::Set) {
+            std::vector<Setting> settings;
+            if (!ParseSetting(given.text, settings, error)) return false;
+            for (const Setting& setting : settings) {
+                size_t i = 0;
+                while (i < plan.fixed.size() && plan.fixed[i] != setting.id) ++i;
                 if (i == plan.fixed.size()) {
-                    plan.fixed.push_back(ref);
-                    plan.fixedValues.push_back(v);
-                    break;
-                }
-                if (plan.fixed[i] == ref) {
-                    plan.fixedValues[i] = v;
-                    break;
+                    plan.fixed.push_back(setting.id);
+                    plan.fixedValues.push_back(setting.value);
+                } else {
+                    plan.fixedValues[i] = setting.value;  // a name given twice keeps the last
                 }
             }
-        } else if (args.Is("--vary")) {
+        } else if (given.id == OptionId::Vary) {
             VaryAxis axis;
-            ok = ParseVary(args.value, axis, error);
+            if (!ParseVary(given.text, axis, error)) return false;
             for (const VaryAxis& other : plan.vary) {
-                if (ok && other.ref == axis.ref) {
-                    error = std::string(axis.ref.Name()) + " is given to --vary twice";
-                    ok = false;
+                for (ParameterId id : axis.ids) {
+                    if (Contains(other.ids, id)) {
+                        error = std::string(Parameter(id).name) + " is given to --vary twice";
+                        return false;
+                    }
                 }
             }
-            if (ok) plan.vary.push_back(axis);
-        } else if (args.Is("--seeds")) {
-            ok = ParseSeeds(args.value, plan.seeds, error);
-        } else if (args.Is("--steps")) {
-            uint64_t steps = 0;
-            ok = ParseWholeNumber(args.value, 0, 2147483647u, steps);
-            if (!ok) error = "--steps takes a whole number from 0 to 2147483647, not \"" + value + "\"";
-            plan.steps = static_cast<int64_t>(steps);
-        } else if (args.Is("--runs")) {
-            ok = ParseRunRange(args.value, plan.firstRun, plan.lastRun, error);
-        } else if (args.Is("--chunk")) {
-            uint64_t chunk = 0;
-            ok = ParseWholeNumber(args.value, 1, SweepPlan::kMaxRuns, chunk);
-            if (!ok) error = "--chunk takes a whole number of runs from 1 to 1000000, not \"" + value + "\"";
-            plan.chunk = static_cast<size_t>(chunk);
-        } else if (args.Is("--jobs")) {
-            uint64_t jobs = 0;
-            ok = ParseWholeNumber(args.value, 1, kMaxJobs, jobs);
-            if (!ok) error = "--jobs takes a whole number from 1 to 1024, not \"" + value + "\"";
-            plan.jobs = static_cast<int32_t>(jobs);
-        } else if (value.empty()) {
-            error = std::string("option '") + args.Current() + "' needs a file name";
-            ok = false;
-        } else if (args.Is("--out")) {
-            plan.out = value;
-        } else if (args.Is("--plot")) {
-            plan.plot = value;
-        } else {
-            plan.program = value;
+            plan.vary.push_back(axis);
         }
-        if (!ok) return SweepCommand::Error;
     }
+    if (const char* seeds = line.Text(OptionId::Seeds)) {
+        if (!ParseSeeds(seeds, plan.seeds, error)) return false;
+    }
+    plan.steps = line.Number(OptionId::Steps, SweepPlan::kDefaultSteps);
+    plan.jobs = static_cast<int32_t>(line.Number(OptionId::Jobs, 0));
+    plan.out = line.Text(OptionId::Out, plan.out.c_str());
+    plan.plot = line.Text(OptionId::Plot, "");
+    plan.listRuns = line.Has(OptionId::ListRuns);
+    plan.chunk = static_cast<size_t>(line.Number(OptionId::Chunk, 0));
+    if (const char* runs = line.Text(OptionId::Runs)) {
+        if (!ParseRunRange(runs, plan.firstRun, plan.lastRun, error)) return false;
+    }
+    plan.program = line.Text(OptionId::Program, "");
+
     for (const VaryAxis& axis : plan.vary) {
-        if (Contains(plan.fixed, axis.ref)) {
-            error = std::string(axis.ref.Name()) + " is both held by --set and varied by --vary";
-            return SweepCommand::Error;
+        for (ParameterId id : axis.ids) {
+            if (Contains(plan.fixed, id)) {
+                error = std::string(Parameter(id).name) + " is both held by --set and varied by --vary";
+                return false;
+            }
         }
     }
     if (plan.RunCount() > SweepPlan::kMaxRuns) {
-        error = "the sweep would make more than 1000000 runs";
-        return SweepCommand::Error;
+        error = "the sweep would make more than " + std::to_string(SweepPlan::kMaxRuns) + " runs";
+        return false;
     }
     if (!plan.plot.empty() && plan.vary.empty()) {
         error = "--plot draws the measures against the first --vary parameter; give one";
-        return SweepCommand::Error;
+        return false;
     }
     if (plan.lastRun > plan.RunCount()) {
         error = "--runs " + std::to_string(plan.firstRun) + "-" + std::to_string(plan.lastRun) +
                 ": the sweep has " + std::to_string(plan.RunCount()) + " runs";
-        return SweepCommand::Error;
+        return false;
     }
     if (plan.chunk > 0 && !plan.listRuns) {
         error = "--chunk divides the list of runs; give it with --list-runs";
-        return SweepCommand::Error;
+        return false;
     }
     if (plan.out == "-" && plan.plot == "-") {
         error = "--out - and --plot - cannot both write to standard output";
-        return SweepCommand::Error;
+        return false;
     }
-    return SweepCommand::Run;
+    return true;
 }
 
-bool CheckSweepGrid(const SweepPlan& plan, const DialogTarget& defaults, std::string& error) {
+bool CheckSweepGrid(const SweepPlan& plan, std::string& error) {
     SweepPlan oneSeed = plan;
     oneSeed.seeds = {plan.seeds.front()};
     for (const RunKey& key : oneSeed.Runs()) {
-        StartSettings settings;
-        for (size_t i = 0; i < key.parameters.size(); ++i) {
-            settings.Put(key.parameters[i], key.values[i]);
-        }
-        char message[kParameterMessageCapacity];
-        if (!CheckStartSettings(defaults, settings, message, sizeof message)) {
+        RunDescription run;
+        for (size_t i = 0; i < key.parameters.size(); ++i) run.Set(key.parameters[i], key.values[i]);
+        std::string message;
+        if (!CheckRun(run, message)) {
             std::string where;
             for (size_t i = plan.fixed.size(); i < key.parameters.size(); ++i) {
-                char value[32];
-                FormatParameterValue(key.parameters[i], key.values[i], value, sizeof value);
-                where += std::string(where.empty() ? "" : " ") + key.parameters[i].Name() + "=" + value;
+                where += std::string(where.empty() ? "" : " ") + Parameter(key.parameters[i]).name +
+                         "=" + FormatParameterValue(key.parameters[i], key.values[i]);
             }
             error = where.empty() ? message : "the grid point " + where + " is refused: " + message;
             return false;

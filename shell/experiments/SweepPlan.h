@@ -11,11 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "shell/CommandLine.h"
 #include "shell/experiments/SummaryRow.h"
 
+// One --vary: one parameter, or the four shares together ("shares=..."):
+// each point gives every parameter of the axis its value.
 struct VaryAxis {
-    ParameterRef ref;
-    std::vector<double> values;  // distinct, in the order given
+    std::string name;  // as given: a parameter's name or "shares"
+    std::vector<ParameterId> ids;
+    std::vector<std::vector<ParameterValue>> points;  // distinct, in the order given
 };
 
 struct SweepPlan {
@@ -23,8 +27,8 @@ struct SweepPlan {
     static constexpr size_t kMaxValues = 10000;   // per varied parameter
     static constexpr size_t kMaxRuns = 1000000;   // the whole grid times the seeds
 
-    std::vector<ParameterRef> fixed;  // in the order given
-    std::vector<double> fixedValues;
+    std::vector<ParameterId> fixed;  // in the order given
+    std::vector<ParameterValue> fixedValues;
     std::vector<VaryAxis> vary;
     std::vector<uint32_t> seeds{1};
     int64_t steps = kDefaultSteps;
@@ -42,7 +46,7 @@ struct SweepPlan {
     size_t chunk = 0;
 
     // The parameter columns: the fixed ones, then the varied ones.
-    std::vector<ParameterRef> Columns() const;
+    std::vector<ParameterId> Columns() const;
     // Grid points times seeds.
     size_t RunCount() const;
     // Every run: the first varied parameter changes slowest, the seed fastest.
@@ -54,21 +58,20 @@ struct SweepPlan {
     std::vector<std::string> GridArguments() const;
 };
 
-enum class SweepCommand { Run, Help, Error };
-
-// Parses the arguments after argv[0] ("--sweep" itself is skipped).
-SweepCommand ParseSweepOptions(int argc, char** argv, SweepPlan& plan, std::string& error);
+// The plan of a parsed command line (sweep mode). False with a one-line
+// message for a usage error.
+bool SweepPlanFrom(const CommandLine& line, SweepPlan& plan, std::string& error);
 
 // "NAME=A,B,C" or "NAME=FROM:TO:STEP" (both ends included); every value is
-// checked against the parameter's range.
+// checked against the parameter's range. "shares=M/W/G/R,M/W/G/R,..." varies
+// the four shares together (a list only). An inert parameter is refused: it
+// would make runs that differ in nothing.
 bool ParseVary(const char* text, VaryAxis& axis, std::string& error);
 // "A-B": the runs A to B, counted from 1.
 bool ParseRunRange(const char* text, size_t& first, size_t& last, std::string& error);
 // "A-B" (seeds A to B) or "N" (seeds 1 to N).
 bool ParseSeeds(const char* text, std::vector<uint32_t>& seeds, std::string& error);
 
-// Every grid point through the cross-checks of the start-up settings, against
-// the defaults; the first one refused is named in the message.
-bool CheckSweepGrid(const SweepPlan& plan, const DialogTarget& defaults, std::string& error);
-
-extern const char kSweepHelp[];
+// Every grid point through the run's cross-checks (CheckRun), against the
+// defaults; the first one refused is named in the message.
+bool CheckSweepGrid(const SweepPlan& plan, std::string& error);

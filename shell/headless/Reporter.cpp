@@ -40,7 +40,7 @@ Reporter::Reporter(const HeadlessOptions& options, CsvWriter* csv, bool liveRows
     std::clearerr(statsOut);
     statsTerminal = isatty(fileno(statsOut)) != 0;
     // The rule engine's printouts would tear a block drawn in place.
-    liveBlock = statsTerminal && !csvOnStdout && !options.verbose;
+    liveBlock = statsTerminal && !csvOnStdout && !options.run.verbose;
     barTerminal = isatty(fileno(stderr)) != 0;
 }
 

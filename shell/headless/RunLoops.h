@@ -6,29 +6,8 @@
 class Reporter;
 class Simulation;
 
-// Signals: SIGINT, SIGTERM, SIGHUP and SIGPIPE only record themselves; the
-// run loops poll. A closed pipe is a request to stop like the others (the
-// reader has gone), not a reason to die half-way through a row. A second
-// SIGINT, SIGTERM or SIGHUP gets the default action, so a run that cannot end
-// still can be ended; a second SIGPIPE is recorded again (the final
-// statistics may still hit the closed pipe). Installs the handlers for one
-// run and puts the previous ones back.
-class InterruptGuard {
-public:
-    InterruptGuard();
-    ~InterruptGuard();
-    InterruptGuard(const InterruptGuard&) = delete;
-    InterruptGuard& operator=(const InterruptGuard&) = delete;
-};
-
-bool Interrupted();
-// The first stop signal received since the guard was installed, or 0.
-int InterruptSignal();
-// A write that failed with EPIPE stops the run as SIGPIPE does (the signal
-// may be ignored or blocked by whoever started us).
-void NoteBrokenPipe();
-// "SIGTERM" and so on, for the four stop signals.
-const char* StopSignalName(int signalNumber);
+// Both loops stop between two steps once a stop signal has arrived
+// (shell/StopSignals.h, installed by the caller) or the reporter cannot write.
 
 // Steps on the calling thread, rebuilding the colony right after the step
 // that left the viable range, as the view's restart does (without its pause).

@@ -7,36 +7,14 @@
 #include <map>
 
 #include "policy/RuleBaseText.h"
-#include "shell/UserFiles.h"
+#include "settings/UserFiles.h"
+#include "shell/ExitStatus.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 // Combinations listed by name in a summary section; the CSV has them all.
 constexpr size_t kListedCombinations = 20;
 constexpr const char* kBuiltInName = "built-in Rules.clp";
-
-constexpr const char kUsage[] = "Usage: marrowick --check-rules [FILE] [--format text|csv]\n";
-constexpr const char kHelp[] =
-    "Usage: marrowick --check-rules [FILE] [--format text|csv]\n"
-    "Check a rule base: load it, compare its templates with the facts the expert\n"
-    "system asserts, and run one pass for each of the 729 combinations of the\n"
-    "six symbols.\n"
-    "\n"
-    "  FILE           the rule base to check (default: the one marrowick would use:\n"
-    "                 Rules.clp in the working directory, else the user's copy in\n"
-    "                 ~/.config/marrowick, else the built-in rules)\n"
-    "  --format text  a summary: load errors, templates, combinations without a\n"
-    "                 conclusion, conclusions that raise and lower together, passes\n"
-    "                 cut off, how often each conclusion and rule fired (default)\n"
-    "  --format csv   one row per combination: the six symbols, the conclusions in\n"
-    "                 listing order, the rules fired in order, the pass's result\n"
-    "\n"
-    "Load errors go to standard error as FILE:LINE: lines.\n"
-    "Exit status: 0 the file loads cleanly and every pass comes to rest,\n"
-    "1 otherwise, 2 bad usage.\n";
 
 bool IsFile(const std::string& path) {
     struct stat info {};
@@ -144,24 +122,10 @@ void DescribeTemplate(std::FILE* out, const char* name, const TemplateReport& re
 
 }  // namespace
 
-bool WantsRuleCheck(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--check-rules") == 0) return true;
-    }
-    return false;
-}
-
 std::string DefaultRuleBaseForCheck() {
-    if (IsFile(UserFiles::kRulesName)) return UserFiles::kRulesName;
-    const UserFileInputs inputs = UserFileInputsFromEnvironment();
-    const std::string folder = UserFolderPath(inputs);
-    if (!folder.empty() && IsFile(folder + "/" + UserFiles::kRulesName)) {
-        return folder + "/" + UserFiles::kRulesName;
-    }
-    if (!inputs.dataFolder.empty() && IsFile(inputs.dataFolder + "/" + UserFiles::kRulesName)) {
-        return inputs.dataFolder + "/" + UserFiles::kRulesName;
-    }
-    return std::string();
+    // Where a run would read it from, looked up without making anything.
+    const UserFiles files = LookUpUserFiles(UserFileInputsFromEnvironment());
+    return IsFile(files.rules.path) ? files.rules.path : std::string();
 }
 
 void WriteLoadMessages(const RuleCheckReport& report, std::FILE* out) {
@@ -282,45 +246,19 @@ void WriteCheckCsv(const RuleCheckReport& report, std::FILE* out) {
     }
 }
 
-int RunCheckRules(int argc, char** argv) {
-    const char* file = nullptr;
-    CheckFormat format = CheckFormat::Text;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (std::strcmp(arg, "--check-rules") == 0) continue;
-        if (std::strcmp(arg, "--help") == 0) {
-            std::fputs(kHelp, stdout);
-            return kExitOk;
-        }
-        const char* value = nullptr;
-        if (std::strcmp(arg, "--format") == 0) {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "marrowick: option '--format' requires an argument\n%s", kUsage);
-                return kExitUsage;
-            }
-            value = argv[++i];
-        } else if (std::strncmp(arg, "--format=", 9) == 0) {
-            value = arg + 9;
-        }
-        if (value != nullptr) {
-            if (std::strcmp(value, "text") == 0) {
-                format = CheckFormat::Text;
-            } else if (std::strcmp(value, "csv") == 0) {
-                format = CheckFormat::Csv;
-            } else {
-                std::fprintf(stderr, "marrowick: unknown format '%s' (text or csv)\n%s", value,
-                             kUsage);
-                return kExitUsage;
-            }
-            continue;
-        }
-        if ((arg[0] == '-' && arg[1] != '\0') || file != nullptr) {
-            std::fprintf(stderr, "marrowick: unexpected argument '%s' for --check-rules\n%s", arg,
-                         kUsage);
+int RunCheckRules(const CommandLine& line) {
+    const char* file = line.Text(OptionId::CheckRules);
+    if (!line.positionals.empty()) {
+        if (file != nullptr) {
+            std::fprintf(stderr, "marrowick: --check-rules checks one file; '%s' is a second\n",
+                         Printable(line.positionals[0]).c_str());
             return kExitUsage;
         }
-        file = arg;
+        file = line.positionals[0];
     }
+    const CheckFormat format = std::strcmp(line.Text(OptionId::Format, "text"), "csv") == 0
+                                   ? CheckFormat::Csv
+                                   : CheckFormat::Text;
 
     // A reader that goes away (| head) makes the writes fail, which is
     // reported, rather than ending the program by the signal.
@@ -342,7 +280,7 @@ int RunCheckRules(int argc, char** argv) {
     const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
     if (!written) {
         std::fprintf(stderr, "marrowick: the report could not be written to standard output\n");
-        return kExitFailed;
+        return kExitFailure;
     }
-    return report.Passed() ? kExitOk : kExitFailed;
+    return report.Passed() ? kExitOk : kExitFailure;
 }

@@ -16,13 +16,14 @@
 #include <cstdio>
 #include <string>
 
+#include "shell/CommandLine.h"
 #include "shell/rules/RuleCheck.h"
 
 enum class CheckFormat { Text, Csv };
 
-// True when the command line asks for the check (--check-rules anywhere).
-bool WantsRuleCheck(int argc, char** argv);
-int RunCheckRules(int argc, char** argv);
+// The mode, from a parsed command line (the file after --check-rules or as
+// --check-rules=FILE, --format).
+int RunCheckRules(const CommandLine& line);
 
 // The rule base the program would use, or empty for the built-in text.
 std::string DefaultRuleBaseForCheck();

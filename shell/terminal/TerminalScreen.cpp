@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "policy/EngineProcess.h"
 
 namespace {
 
@@ -22,10 +21,8 @@ constexpr int kEscapeDelayMs = 25;
 // (its end, where the latest messages are).
 constexpr off_t kMaxReplayBytes = 64 * 1024;
 
-constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGWINCH, SIGCONT, SIGTSTP, SIGPIPE};
+constexpr int kHandledSignals[] = {SIGWINCH, SIGCONT, SIGTSTP};
 
-std::atomic<int> wakeFd{-1};
-std::atomic<int> endSignal{0};
 std::atomic<int> resizeSignal{0};
 std::atomic<int> continueSignal{0};
 std::atomic<int> suspendSignal{0};
@@ -39,17 +36,8 @@ void OnSignal(int signalNumber) {
         continueSignal.store(1);
     } else if (signalNumber == SIGTSTP) {
         suspendSignal.store(1);
-    } else {
-        int none = 0;
-        endSignal.compare_exchange_strong(none, signalNumber);
-        // A rule engine pass under way ends at once, so the step does too.
-        EngineProcess::AbandonWaits();
     }
-    const int fd = wakeFd.load();
-    if (fd >= 0) {
-        const char byte = 1;
-        [[maybe_unused]] const ssize_t ignored = write(fd, &byte, 1);
-    }
+    StopSignals::Wake();
     errno = savedErrno;
 }
 
@@ -60,64 +48,23 @@ void OnSignal(int signalNumber) {
 // ---------------------------------------------------------------------------
 
 TerminalSignals::TerminalSignals() {
-    int fds[2];
-    if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) {
-        return;
-    }
-    readFd = fds[0];
-    writeFd = fds[1];
-    endSignal.store(0);
     resizeSignal.store(0);
     continueSignal.store(0);
     suspendSignal.store(0);
-    wakeFd.store(writeFd);
-
     for (size_t i = 0; i < sizeof kHandledSignals / sizeof kHandledSignals[0]; ++i) {
-        const int signalNumber = kHandledSignals[i];
         struct sigaction action {};
         sigemptyset(&action.sa_mask);
-        if (signalNumber == SIGPIPE) {
-            // A closed terminal shows up as a failed write instead.
-            action.sa_handler = SIG_IGN;
-        } else {
-            action.sa_handler = OnSignal;
-            // The ending signals interrupt a blocked write (no SA_RESTART);
-            // a second one of them takes the default action.
-            const bool ends = signalNumber == SIGINT || signalNumber == SIGTERM ||
-                              signalNumber == SIGHUP;
-            action.sa_flags = ends ? SA_RESETHAND : SA_RESTART;
-        }
-        sigaction(signalNumber, &action, &previous[i]);
+        action.sa_handler = OnSignal;
+        action.sa_flags = SA_RESTART;
+        sigaction(kHandledSignals[i], &action, &previous[i]);
     }
 }
 
 TerminalSignals::~TerminalSignals() {
-    if (readFd < 0) {
-        return;
-    }
     for (size_t i = 0; i < sizeof kHandledSignals / sizeof kHandledSignals[0]; ++i) {
         sigaction(kHandledSignals[i], &previous[i], nullptr);
     }
-    wakeFd.store(-1);
-    close(readFd);
-    close(writeFd);
 }
-
-void TerminalSignals::Wake() {
-    if (writeFd >= 0) {
-        const char byte = 1;
-        // A full pipe already holds a wake-up.
-        [[maybe_unused]] const ssize_t ignored = write(writeFd, &byte, 1);
-    }
-}
-
-void TerminalSignals::Drain() {
-    char bytes[64];
-    while (readFd >= 0 && read(readFd, bytes, sizeof bytes) > 0) {
-    }
-}
-
-int TerminalSignals::EndSignal() const { return endSignal.load(); }
 
 bool TerminalSignals::TakeResize() { return resizeSignal.exchange(0) != 0; }
 

@@ -26,6 +26,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "shell/StopSignals.h"
+
+// The stop signals (shell/StopSignals.h: SIGINT, SIGTERM, SIGHUP; a closed
+// terminal shows up as a failed write instead of SIGPIPE), and the terminal's
+// own: a resize, a stop (Ctrl+Z) and a continue. All wake the view's loop
+// through one pipe.
 class TerminalSignals {
 public:
     TerminalSignals();
@@ -33,14 +39,14 @@ public:
     TerminalSignals(const TerminalSignals&) = delete;
     TerminalSignals& operator=(const TerminalSignals&) = delete;
 
-    bool Ok() const { return readFd >= 0; }
-    int WakeFd() const { return readFd; }
+    bool Ok() const { return stop.Ok(); }
+    int WakeFd() const { return stop.WakeFd(); }
     // Wakes the loop; any thread, never blocks.
-    void Wake();
+    void Wake() { StopSignals::Wake(); }
     // Empties the wake pipe (the loop, after it woke).
-    void Drain();
+    void Drain() { stop.Drain(); }
     // The signal that asked the view to end, 0 when none did.
-    int EndSignal() const;
+    int EndSignal() const { return StopSignals::Received(); }
     bool TakeResize();
     bool TakeContinue();
     bool TakeSuspend();
@@ -48,9 +54,8 @@ public:
     void StopHere();
 
 private:
-    int readFd = -1;
-    int writeFd = -1;
-    struct sigaction previous[7] {};
+    StopSignals stop;
+    struct sigaction previous[3] {};
 };
 
 class TerminalScreen {

@@ -17,11 +17,11 @@
 #include <mutex>
 #include <string>
 
+#include "settings/SimulationBuild.h"
 #include "shell/CommandLine.h"
 #include "shell/Commands.h"
-#include "shell/Parameters.h"
-#include "shell/StartSettings.h"
-#include "shell/UserFiles.h"
+#include "shell/ExitStatus.h"
+#include "shell/StartUp.h"
 #include "shell/terminal/FrameBuilder.h"
 #include "shell/terminal/TerminalKeys.h"
 #include "shell/terminal/TerminalScreen.h"
@@ -31,12 +31,6 @@
 namespace {
 
 constexpr const char* kProgram = "marrowick";
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-// The random source of a run nobody seeded, as in the window.
-constexpr uint32_t kUnseeded = 1;
-constexpr int32_t kDefaultRate = 40;
 // The window pauses this long after rebuilding a colony; so does the terminal.
 constexpr int32_t kRestartPauseMs = 100;
 // On the way out the worker is given this long before the terminal is
@@ -337,27 +331,17 @@ int RunTerminal(const CommandLine& line) {
     // their decimal points.
     std::setlocale(LC_CTYPE, "");
     const bool halfBlocks = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+    RunDescription run;
+    std::string error;
+    if (const int status = PrepareRun(line, StartRequest{}, run, error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        return status;
+    }
     try {
         // Before the terminal is taken: rule base messages stay readable.
-        // The user's rule base, and the --set values in place before the
-        // first world is built, as in every mode.
-        const std::string rulesPath = PlanRulesOnly();
-        std::unique_ptr<Simulation> simulation;
-        SimThreadControl pacing;
-        pacing.simsPerSecond.store(static_cast<float>(line.rate > 0 ? line.rate : kDefaultRate));
-        char message[kParameterMessageCapacity];
-        if (!BuildSimulation(simulation, kUnseeded, rulesPath.c_str(), line.settings, &pacing,
-                             nullptr, message, sizeof message)) {
-            std::fprintf(stderr, "%s: %s\n", kProgram, message);
-            return kExitUsage;
-        }
-        if (line.noTrails) {
-            simulation->colony.showTrails = false;
-        }
-        if (line.noExpert) {
-            simulation->expertSystem.on = false;
-        }
-        const int32_t rate = static_cast<int32_t>(pacing.simsPerSecond.load());
+        ProvideRunFiles(run, false);
+        std::unique_ptr<Simulation> simulation = BuildSimulation(run);
+        const int32_t rate = static_cast<int32_t>(run.Number(ParameterId::SimsPerSecond));
         auto view = std::make_unique<TerminalView>(*simulation, halfBlocks, rate);
         return view->Run();
     } catch (const std::exception& failure) {

@@ -16,7 +16,7 @@ struct CommandLine;
 constexpr int32_t kMaxFramesPerSecond = 20;
 
 // Runs the view until q, Esc, Ctrl+C, SIGTERM or SIGHUP; the terminal is
-// restored on every way out. Uses the command line's --rate, --no-trails and
-// --no-expert-system. 0 on success, 1 when the view cannot start (with a
-// message on standard error).
+// restored on every way out. The colony starts as every mode's does
+// (shell/StartUp.h). 0 on success, 1 when the view cannot start (with a
+// message on standard error), 2 for a refused command line.
 int RunTerminal(const CommandLine& line);

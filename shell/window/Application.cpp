@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "shell/UserFiles.h"
+#include "shell/StartUp.h"
 #include "shell/window/MainView.h"
 #include "shell/window/MessageBox.h"
 #include "shell/window/Signals.h"
@@ -51,9 +51,11 @@ public:
     bool ok = false;
 };
 
-ViewSettings SettingsFrom(const CommandLine& line) {
-    ViewSettings settings;
-    if (line.launch == Launch::Window) {
+// The view's settings: the kind of window, and the run prepared by the
+// start-up (nothing is written yet). kExitOk, or the exit status with a
+// message.
+int SettingsFrom(const CommandLine& line, ViewSettings& settings, std::string& error) {
+    if (line.mode == Mode::Window) {
         settings.kind = ViewKind::Windowed;
     } else if (line.hasForeignWindow) {
         settings.kind = ViewKind::Foreign;
@@ -61,35 +63,17 @@ ViewSettings SettingsFrom(const CommandLine& line) {
     } else {
         settings.kind = ViewKind::FullScreen;
     }
-    settings.rate = line.rate;
-    settings.renderMulti = line.renderMulti;
-    settings.noTrails = line.noTrails;
-    settings.noExpert = line.noExpert;
-    settings.textureOn = line.textureOn;
-    settings.rulesPanel = line.rulesPanel;
-    settings.screenshotPath = line.screenshotPath;
+    settings.screenshotPath = line.Text(OptionId::Screenshot, "");
     settings.root = line.root;
-    settings.start = line.settings;
-    return settings;
-}
-
-// The rule base and the settings file of this user (shell/UserFiles.h).
-void ChooseFiles(ViewSettings& settings) {
-    const UserFiles files = PlanUserFiles(UserFileInputsFromEnvironment());
-    const std::string fallback = DescribeFallback(files);
-    if (!fallback.empty()) std::fprintf(stderr, "marrowick: %s\n", fallback.c_str());
-    settings.rulesPath = files.rules.path;
-    settings.dataFolder = files.dataFolder;
-    if (files.settings.origin == FileOrigin::BuiltIn) {
-        settings.settingsAccess = SettingsAccess::DefaultsOnly;
-    } else {
-        settings.settingsPath = files.settings.path;
-        settings.settingsAccess =
-            files.settings.writable ? SettingsAccess::ReadWrite : SettingsAccess::ReadOnly;
+    StartRequest request;
+    request.readsSettingsFile = true;
+    if (!settings.screenshotPath.empty()) {
+        request.outputs.push_back({settings.screenshotPath, "--screenshot"});
     }
+    return PrepareRun(line, request, settings.run, error);
 }
 
-int RunView(ViewSettings settings) {
+int RunView(ViewSettings& settings) {
     // A window named on the command line is checked before anything else:
     // a preview for a window that is not there must not leave a rule base
     // and a settings file behind.
@@ -127,7 +111,7 @@ int RunView(ViewSettings settings) {
     }
     // Only now, with a display to draw on, is the user's folder made (the view
     // then makes the files in it); a run that ends earlier writes nothing.
-    ChooseFiles(settings);
+    ProvideRunFiles(settings.run, true);
     auto view = std::make_unique<MainView>(settings);
     std::string error;
     if (!view->Create(error)) {
@@ -165,21 +149,8 @@ int RunApplication(const CommandLine& line) {
     // From the start: a SIGTERM during start-up is seen by the view's first
     // loop, and one that arrives while a box is open (the About box, a
     // warning during start-up) ends the program and the box at once.
-    InstallSignalHandlers();
-    switch (line.launch) {
-        case Launch::Help:
-        case Launch::Version:
-        case Launch::Error:
-        case Launch::Headless:
-        case Launch::Terminal:
-            return 2;  // answered by main before any window exists
-        case Launch::Window:
-            return RunView(SettingsFrom(line));
-        case Launch::ScreenSaver:
-            break;
-    }
-
-    if (line.mode == ModeConfigure) {
+    WindowSignals signals;
+    if (line.mode == Mode::ScreenSaver && line.saverMode == ModeConfigure) {
         // The box needs a display as much as the view does.
         if (DisplayDriver() == nullptr) {
             std::fprintf(stderr, "marrowick: %s\n", kNoDisplay);
@@ -189,7 +160,7 @@ int RunApplication(const CommandLine& line) {
         return 0;
     }
     CommandLine resolved = line;
-    if (line.root && !line.hasForeignWindow) {
+    if (line.mode == Mode::ScreenSaver && line.root && !line.hasForeignWindow) {
         // xscreensaver's --root without its window in the environment: the
         // root window itself, as the classic hacks do.
         uint64_t root = 0;
@@ -198,10 +169,17 @@ int RunApplication(const CommandLine& line) {
             resolved.foreignWindow = root;
         }
     }
-    if (line.mode == ModePreview && !resolved.hasForeignWindow) {
+    if (line.mode == Mode::ScreenSaver && line.saverMode == ModePreview &&
+        !resolved.hasForeignWindow) {
         return 0;  // nothing to draw into
     }
-    const int status = RunView(SettingsFrom(resolved));
+    ViewSettings settings;
+    std::string error;
+    if (const int refused = SettingsFrom(resolved, settings, error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
+        return refused;
+    }
+    const int status = RunView(settings);
     // A hack ended by xscreensaver (or by its settings' preview) goes the way
     // the daemon expects of it: stopped cleanly above, then by the signal.
     if (resolved.hasForeignWindow && TerminationSignal() != 0) {

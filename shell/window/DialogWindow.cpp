@@ -20,7 +20,7 @@ constexpr float kDefaultBorder = 2.0f;     // the default button's frame
 
 }  // namespace
 
-void DialogWindow::Open(DialogId id, const DialogTarget& target) {
+void DialogWindow::Open(DialogId id, const ParameterTarget& target) {
     FillDialog(GetDialogTable(id), target, state);
     open = true;
     appearing = true;
@@ -105,7 +105,7 @@ void DialogWindow::DrawButtons(bool& submitted, bool& cancelled) {
     if (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false)) cancelled = true;
 }
 
-void DialogWindow::Accept(DialogTarget& target, SDL_Window* parent) {
+void DialogWindow::Accept(ParameterTarget& target, SDL_Window* parent) {
     DialogCheck check = AcceptDialog(state, target);
     if (check.ok) {
         open = false;
@@ -118,7 +118,7 @@ void DialogWindow::Accept(DialogTarget& target, SDL_Window* parent) {
     focusField = check.failingField >= 0 ? check.failingField : state.table->drawOrder[0];
 }
 
-void DialogWindow::Draw(DialogTarget& target, SDL_Window* parent) {
+void DialogWindow::Draw(ParameterTarget& target, SDL_Window* parent) {
     if (!open) return;
     const DialogTable& table = *state.table;
     char title[128];

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "presentation/RenderWindow.h"
+#include "settings/SimulationBuild.h"
 #include "simulation/Simulation.h"
 #include "shell/window/MessageBox.h"
 #include "shell/window/Signals.h"
@@ -24,8 +25,6 @@ constexpr const char* kGlslVersion = "#version 330";
 // the simulation (which drives the paints) is paused.
 constexpr uint32_t kUiFrameMs = 50;
 constexpr int32_t kSettleFrames = 2;
-// The view's simulation is never seeded: every screen saver run starts alike.
-constexpr uint32_t kUnseeded = 1;
 
 // The window mode's key table.
 struct KeyBinding {
@@ -45,38 +44,32 @@ constexpr KeyBinding kKeyTable[] = {
 
 RenderFiles FilesFor(const ViewSettings& settings) {
     RenderFiles files;
-    files.settingsPath = settings.settingsPath;
-    files.settingsAccess = settings.settingsAccess;
+    const RunDescription& run = settings.run;
+    files.settingsPath = run.settingsPath;
+    files.settingsAccess = run.settingsPath.empty() ? SettingsAccess::DefaultsOnly
+                           : run.settingsWritable   ? SettingsAccess::ReadWrite
+                                                    : SettingsAccess::ReadOnly;
     // In a window someone else owns, a box would stand in front of that
     // window or keep us alive when we are told to end: standard error only.
     files.warnInBox = settings.kind != ViewKind::Foreign && !settings.root;
     // Our own boxes go when the program goes (shell/window/MessageBox.h).
     files.boxWarning = SettingsWarningBox();
-    if (!settings.dataFolder.empty()) files.mediaFolders.push_back(settings.dataFolder);
+    if (!run.dataFolder.empty()) files.mediaFolders.push_back(run.dataFolder);
     return files;
 }
 
 }  // namespace
 
 MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
-    // The --set values (checked at start-up) are in place before the first
-    // world is built.
-    char message[kParameterMessageCapacity];
-    if (!BuildSimulation(simulation, kUnseeded, settings.rulesPath.c_str(), settings.start,
-                         &control, &cadence.renderingMulti, message, sizeof message)) {
-        std::fprintf(stderr, "marrowick: %s\n", message);
-    }
+    // The run's values are in place before the first world is built.
+    const RunDescription& run = settings.run;
+    simulation = BuildSimulation(run);
     renderWindow = std::make_unique<RenderWindow>(FilesFor(settings));
     thread = std::make_unique<SimulationThread>(*simulation, *this, control);
     reloader = std::make_unique<RuleBaseReloader>(*simulation);
-
-    if (settings.rate > 0 && settings.start.Find("simsPerSecond") == nullptr) {
-        control.simsPerSecond.store(static_cast<float>(settings.rate));
-    }
-    if (settings.renderMulti > 0 && settings.start.Find("renderingMulti") == nullptr) {
-        cadence.renderingMulti = settings.renderMulti;
-        cadence.paintCountdown = settings.renderMulti;
-    }
+    ApplyPace(run, control);
+    cadence.renderingMulti = static_cast<int32_t>(run.Number(ParameterId::RenderingMulti));
+    cadence.paintCountdown = cadence.renderingMulti;
     {
         std::lock_guard<std::mutex> lock(simulation->stateMutex);
         const ListWarning listWarning{
@@ -84,16 +77,14 @@ MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
         simulation->colony.ants.warning = listWarning;
         simulation->colony.trails.trailCells.warning = listWarning;
         simulation->foodField.foodCells.warning = listWarning;
-        if (settings.noTrails) simulation->colony.showTrails = false;
-        if (settings.noExpert) simulation->expertSystem.on = false;
         // The panel names the rules each pass fires; where it can be shown,
         // the engine names them from the start, so the strip is full at once.
-        if (settings.kind == ViewKind::Windowed || settings.rulesPanel) {
+        if (settings.kind == ViewKind::Windowed || run.rulesPanel) {
             simulation->expertSystem.engine.SetTraceRules(true);
         }
     }
-    rulesPanel.visible = settings.rulesPanel;
-    if (settings.textureOn) renderWindow->ToggleTexture();
+    rulesPanel.visible = run.rulesPanel;
+    if (run.texture) renderWindow->ToggleTexture();
 
     dialogTarget.simulation = simulation.get();
     dialogTarget.control = &control;
@@ -180,7 +171,7 @@ bool MainView::Create(std::string& error) {
 
     // The dialogs and the menu; a window someone else owns gets no input,
     // but may show the rules panel.
-    if ((settings.kind != ViewKind::Foreign || settings.rulesPanel) && !StartImGui(error)) {
+    if ((settings.kind != ViewKind::Foreign || settings.run.rulesPanel) && !StartImGui(error)) {
         return false;
     }
 

@@ -21,8 +21,8 @@
 #include "presentation/PaintCadence.h"
 #include "presentation/ScreenSaverInput.h"
 #include "shell/Commands.h"
-#include "shell/DialogTables.h"
-#include "shell/StartSettings.h"
+#include "shell/DialogLayout.h"
+#include "settings/RunDescription.h"
 #include "presentation/SettingsFile.h"
 #include "simulation/RuleBaseReload.h"
 #include "simulation/SimulationThread.h"
@@ -41,20 +41,12 @@ enum class ViewKind {
 struct ViewSettings {
     ViewKind kind = ViewKind::FullScreen;
     uint64_t foreignWindow = 0;  // X window id for ViewKind::Foreign
-    int32_t rate = -1;           // steps per second; -1 keeps the default
-    int32_t renderMulti = -1;    // -1 keeps the default
-    bool noTrails = false;
-    bool noExpert = false;
-    bool textureOn = false;
-    bool rulesPanel = false;     // the expert system's panel shown from the start
     std::string screenshotPath;  // written on SIGUSR1; empty: no screenshots
     bool root = false;           // --root: xscreensaver's window, whatever it is
-    // The files (shell/UserFiles.h decides them in a real run).
-    std::string rulesPath = "Rules.clp";
-    std::string settingsPath = SettingsFile::kDefaultPath;
-    SettingsAccess settingsAccess = SettingsAccess::ReadWrite;
-    std::string dataFolder;  // the installed defaults (the texture); may be empty
-    StartSettings start;  // --set, checked already; applied once the simulation is built
+    // The colony, its pace and paint cadence, the flags (trails, expert
+    // system, texture, rules panel) and the files, prepared by the start-up
+    // (shell/StartUp.h). An empty settingsPath: the built-in settings only.
+    RunDescription run;
 };
 
 class MainView final : public SimulationHost, public CommandView {
@@ -142,7 +134,7 @@ private:
     PaintCadence cadence;
     ScreenSaverInput input;
     DialogWindow dialog;
-    DialogTarget dialogTarget;
+    ParameterTarget dialogTarget;
     RulesPanel rulesPanel;
 
     SDL_Window* window = nullptr;

@@ -1,5 +1,7 @@
 #include "shell/window/MessageBox.h"
 
+#include "shell/StopSignals.h"
+
 #include <SDL.h>
 #include <pthread.h>
 #include <sys/prctl.h>
@@ -37,10 +39,20 @@ void TieBoxesToThisProcess() {
     std::call_once(registered, [] { pthread_atfork(BeforeFork, nullptr, InChild); });
 }
 
+// While a box is open nobody polls the stop flag: a stop signal then ends
+// the process at once (shell/StopSignals.h), and one that came just before
+// the box does too, instead of leaving the box waiting for a click.
 class BoxOpenScope {
 public:
-    BoxOpenScope() { boxOpen.store(true); }
-    ~BoxOpenScope() { boxOpen.store(false); }
+    BoxOpenScope() {
+        boxOpen.store(true);
+        StopSignals::SetEndAtOnce(true);
+        if (StopSignals::Requested()) _exit(0);
+    }
+    ~BoxOpenScope() {
+        StopSignals::SetEndAtOnce(false);
+        boxOpen.store(false);
+    }
     BoxOpenScope(const BoxOpenScope&) = delete;
     BoxOpenScope& operator=(const BoxOpenScope&) = delete;
 };
@@ -62,8 +74,6 @@ void ShowSettingsWarning(void* parent, const char* text) {
 }
 
 }  // namespace
-
-bool MessageBoxOpen() { return boxOpen.load(); }
 
 void ShowMessageCaptioned(const char* caption, const char* text, MessageKind kind,
                           SDL_Window* parent) {

@@ -22,8 +22,5 @@ void ShowMessage(const char* text, MessageKind kind = MessageKind::Warning,
 void ShowMessageCaptioned(const char* caption, const char* text, MessageKind kind,
                           SDL_Window* parent);
 
-// Whether a box is on the screen now (a signal handler may ask).
-bool MessageBoxOpen();
-
 // The settings file's warning, shown as one of these boxes.
 SettingsWarning SettingsWarningBox();

@@ -56,6 +56,7 @@ grep -q '^step=156 result=complete food_supply=[a-z]* change_FS=stable .* fired=
     fail "the first line: $(head -1 trace.txt)"
 status=0
 "$MARROWICK" --headless --steps 10 --trace-rules /nonexistent/trace.txt >/dev/null 2>err.txt || status=$?
-[ "$status" = 1 ] && grep -q "cannot open '/nonexistent/trace.txt' for the rule trace" err.txt ||
+# Refused before the first step, and said in one line.
+[ "$status" = 1 ] && grep -q "^marrowick: cannot write --trace-rules /nonexistent/trace.txt: its folder /nonexistent does not exist$" err.txt ||
     fail "an unwritable trace: status $status, $(cat err.txt)"
 echo "rule-base commands: ok"

@@ -35,9 +35,10 @@ for band in 0 1 2; do
     convert history.png -crop 820x276+0+$((band * 276)) +repage band.png
     [ "$(pixels band.png 0 0 255)" -gt 300 ] || fail "panel $band has no curve"
 done
-# A plot that cannot be written is an error; the run itself is not lost.
+# A plot that cannot be written is refused before the run starts.
 expect_status 1 "$M" --headless --steps 50 --plot no-such-folder/h.svg
-grep -q "^marrowick: cannot write 'no-such-folder/h.svg'" err.txt || fail "unwritable: $(cat err.txt)"
+grep -q "^marrowick: cannot write --plot no-such-folder/h.svg: its folder no-such-folder does not exist$" err.txt ||
+    fail "unwritable: $(cat err.txt)"
 [ ! -e no-such-folder ] || fail "a folder was made"
 
 # ---- A sweep's measures against the first varied parameter ----
@@ -63,5 +64,5 @@ cmp -s first.svg sweep.svg || fail "the resumed sweep drew another plot"
 expect_status 2 "$M" --sweep --seeds 2 --plot p.svg
 grep -q "first --vary parameter" err.txt || fail "plot without --vary: $(cat err.txt)"
 expect_status 2 env -u DISPLAY "$M" --window --plot p.svg
-grep -q -- "--plot draws a headless run" err.txt || fail "plot in window mode: $(cat err.txt)"
+grep -q -- "--plot is not an option of --window" err.txt || fail "plot in window mode: $(cat err.txt)"
 echo "experiment plots: ok"

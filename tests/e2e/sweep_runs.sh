@@ -8,18 +8,18 @@ M=$MARROWICK
 
 # ---- --set refusals: status 2 and a message that names the parameter ----
 expect_status 2 "$M" --headless --steps 10 --set foodPerAnt=2
-grep -q '^marrowick: foodPerAnt ("Food Per Ant" in Ants Options) takes a number from 0 to 1, not "2"$' err.txt ||
+grep -q '^marrowick: foodPerAnt takes a number from 0 to 1, not "2"$' err.txt ||
     fail "headless refusal: $(cat err.txt)"
 # No display is needed to refuse: the window never opens.
 expect_status 2 env -u DISPLAY "$M" --window --set maxWanderDistance=31
-grep -q 'maxWanderDistance .* takes a whole number from 5 to 30' err.txt || fail "window refusal: $(cat err.txt)"
+grep -q 'maxWanderDistance takes a whole number from 5 to 30' err.txt || fail "window refusal: $(cat err.txt)"
 expect_status 2 env -u DISPLAY "$M" /s --set wanderingShare=6
 grep -q 'the four shares must add up to 100: .* make 101' err.txt || fail "share sum: $(cat err.txt)"
 expect_status 2 "$M" --headless --steps 10 --set colonyWorldWidth=64 --set colonyX=60
 grep -q 'colonyX 60 is too close to the border of a world 64 wide: it takes 10 to 54' err.txt ||
     fail "placement: $(cat err.txt)"
 expect_status 2 "$M" --headless --set
-grep -q "option '--set' requires an argument" err.txt || fail "no value: $(cat err.txt)"
+grep -qx "marrowick: option --set needs NAME=VALUE" err.txt || fail "no value: $(cat err.txt)"
 expect_status 2 "$M" --summary-run --seed 1 --steps 5 --set nosuch=1
 expect_status 2 "$M" --sweep --vary foodPerAnt=0.1:0.5:0
 expect_status 2 "$M" --sweep --vary gatheringShare=25,30
@@ -29,9 +29,12 @@ echo "keep me" >kept.csv
 expect_status 2 "$M" --headless --steps 10 --csv kept.csv --set dieRatio=7
 [ "$(cat kept.csv)" = "keep me" ] || fail "a refused setting truncated the CSV"
 expect_status 0 "$M" --list-parameters
-[ "$(grep -cE '^[a-z][A-Za-z0-9]* +(whole|real|check|choice) ' out.txt)" -eq 54 ] || fail "--list-parameters: $(cat out.txt)"
-grep -q '^foodPerAnt  *real  *0 to 1  *0.001  *Ants Options: "Food Per Ant"' out.txt ||
+[ "$(grep -cE '^[a-z][A-Za-z0-9]* +(whole|real|flag|choice|text|linked) ' out.txt)" -eq 59 ] ||
+    fail "--list-parameters: $(cat out.txt)"
+grep -q '^foodPerAnt  *real  *0 to 1  *0.001  .*; Ants Options: "Food Per Ant"' out.txt ||
     fail "--list-parameters: $(grep foodPerAnt out.txt)"
+grep -q '^startingSeeds .*(does nothing in a run; --vary refuses it)' out.txt ||
+    fail "--list-parameters: $(grep startingSeeds out.txt)"
 
 # ---- One run's row is the headless run of the same settings ----
 expect_status 0 "$M" --summary-run --seed 5 --steps 400 --set foodPerAnt=0.003 --set initialAnts=300

@@ -1,13 +1,16 @@
-// Both command-line parsers on any argument list: the input's NUL-separated
-// words are the arguments; a first word starting with '=' is instead the
-// value of XSCREENSAVER_WINDOW.
+// The one command-line parser, and the mode's own reading of what it took
+// (the run description, the sweep's plan), on any argument list: the input's
+// NUL-separated words are the arguments; a first word starting with '=' is
+// instead the value of XSCREENSAVER_WINDOW. Nothing is run, opened or written.
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "settings/ParameterValue.h"
+#include "settings/RunDescription.h"
 #include "shell/CommandLine.h"
-#include "shell/Headless.h"
+#include "shell/experiments/SweepPlan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> words;
@@ -28,32 +31,50 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         environment = words[1].substr(1);
         words.erase(words.begin() + 1);
     }
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
+    std::vector<const char*> argv;
+    for (std::string& w : words) argv.push_back(w.c_str());
     const int argc = static_cast<int>(words.size());
 
     CommandLine line;
+    std::string error;
     const bool ok = ParseCommandLine(argc, argv.data(), hasEnvironment ? environment.c_str() : nullptr,
-                                     line);
+                                     line, error);
     // A refusal always says why, on one line.
-    if (!ok && (line.launch != Launch::Error || line.error[0] == '\0' ||
-                std::strchr(line.error, '\n') != nullptr)) {
-        __builtin_trap();
+    if (!ok) {
+        if (error.empty() || error.find('\n') != std::string::npos) __builtin_trap();
+        return 0;
     }
-
-    HeadlessOptions options;
-    char error[512] = {};
-    if (ParseHeadlessOptions(argc, argv.data(), options, error, sizeof error) ==
-        HeadlessCommand::Error) {
-        if (error[0] == '\0' || std::strchr(error, '\n') != nullptr) __builtin_trap();
-    } else if (options.every < 1 || options.steps < -1 || options.rate < 5 || options.rate > 1000) {
-        __builtin_trap();
+    // Every option taken belongs to the mode, and a number lies in its range.
+    for (const OptionValue& given : line.options) {
+        const OptionRow& row = Option(given.id);
+        if ((row.modes & In(line.mode)) == 0) __builtin_trap();
+        if (row.arg == ArgKind::Whole && (given.number < row.low || given.number > row.high)) {
+            __builtin_trap();
+        }
     }
-    for (int i = 1; i < argc; ++i) {
-        IsHeadlessSwitch(argv[i]);
-        uint64_t id = 0;
-        if (ParseWindowId(argv[i], id) && id == 0) __builtin_trap();
+    if (line.hasForeignWindow && line.foreignWindow == 0) __builtin_trap();
+    // The values the modes read further: --set, --vary, --seeds.
+    for (const OptionValue& given : line.options) {
+        if (given.id == OptionId::Set) {
+            std::vector<Setting> settings;
+            std::string message;
+            if (!ParseSetting(given.text, settings, message) &&
+                (message.empty() || message.find('\n') != std::string::npos)) {
+                __builtin_trap();
+            }
+            RunDescription run;
+            for (const Setting& setting : settings) run.Set(setting);
+            CheckRun(run, message);
+        }
+    }
+    if (line.mode == Mode::Sweep) {
+        SweepPlan plan;
+        std::string message;
+        if (SweepPlanFrom(line, plan, message)) {
+            if (plan.RunCount() > SweepPlan::kMaxRuns || plan.seeds.empty()) __builtin_trap();
+        } else if (message.empty() || message.find('\n') != std::string::npos) {
+            __builtin_trap();
+        }
     }
     return 0;
 }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "shell/DialogTables.h"
+#include "shell/DialogLayout.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
@@ -39,11 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const double v = values.value[i];
             const bool outside =
                 row.kind == FieldKind::Int
-                    ? (v < row.low || v > row.high)
+                    ? (v < row.Low() || v > row.High())
                     // Real fields are checked in single precision, as stored.
                     : row.kind == FieldKind::Real &&
-                          (static_cast<float>(v) < static_cast<float>(row.low) ||
-                           static_cast<float>(v) > static_cast<float>(row.high));
+                          (static_cast<float>(v) < static_cast<float>(row.Low()) ||
+                           static_cast<float>(v) > static_cast<float>(row.High()));
             if (!std::isfinite(v) || outside) __builtin_trap();
         }
         DialogCheck more;

@@ -11,6 +11,7 @@
 
 #include "colony/Colony.h"
 #include "policy/ExpertSystem.h"
+#include "policy/RuleBaseFile.h"
 #include "foundation/RandomSource.h"
 #include "policy/RuleBaseText.h"
 #include "tests/policy/PolicyTestSupport.h"
@@ -34,13 +35,18 @@ class ExpertSystemTest : public ::testing::Test {
 protected:
     std::string RulesPath() const { return scratch.File("Rules.clp"); }
 
-    // Builds a colony on RulesPath(), capturing what construction prints.
+    // Builds a colony on RulesPath() (the built-in rules written there when
+    // the test wrote none), capturing what construction prints.
     void Build() {
+        ProvideRuleBase(RulesPath().c_str());
+        BuildOn(RulesPath());
+    }
+    void BuildOn(const std::string& path) {
         CaptureStdout();
         CaptureStderr();
         colony = std::make_unique<Colony>(random);
         expert = std::make_unique<ExpertSystem>();
-        expert->Init(RulesPath().c_str());
+        expert->Init(path.c_str());
         std::fflush(nullptr);
         constructionOut = GetCapturedStdout();
         constructionErr = GetCapturedStderr();
@@ -74,30 +80,35 @@ protected:
 // ---------------------------------------------------------------------------
 // Providing and loading the rule base.
 
-TEST_F(ExpertSystemTest, WritesTheBuiltInRuleBaseWhenMissingAndLoadsIt) {
-    ASSERT_FALSE(std::filesystem::exists(RulesPath()));
-    Build();
-    EXPECT_EQ(ReadText(RulesPath()), std::string(kRuleBaseText, kRuleBaseLength));
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(scratch.path)) {
-        EXPECT_EQ(entry.path().filename(), "Rules.clp") << "nothing else is left behind";
-        ++files;
-    }
-    EXPECT_EQ(files, 1);
+// Loading only reads: no file name means the built-in rules, from memory,
+// and a missing file is refused without a file being made.
+TEST_F(ExpertSystemTest, WithoutAFileTheBuiltInRulesLoadFromMemoryAndNothingIsWritten) {
+    BuildOn("");
     EXPECT_TRUE(expert->on);
+    EXPECT_TRUE(expert->engine.Ready());
+    EXPECT_STREQ(expert->engine.RulesPath(), ExpertSystem::kBuiltInRulesName);
     EXPECT_TRUE(expert->firstPass);
     EXPECT_STREQ(expert->populationAction, "");
     EXPECT_STREQ(expert->foodAction, "");
     EXPECT_EQ(constructionOut, "");
     EXPECT_EQ(constructionErr, "");
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.path)) << "nothing is left behind";
+
+    BuildOn(RulesPath());
+    EXPECT_FALSE(expert->on);
+    EXPECT_FALSE(std::filesystem::exists(RulesPath()));
+    EXPECT_NE(constructionErr.find("is missing; the expert system is off"), std::string::npos)
+        << constructionErr;
 }
 
-TEST_F(ExpertSystemTest, WritesInPlaceWhenTheTemporaryNameIsTaken) {
+TEST_F(ExpertSystemTest, TheFirstUseCopyIsWrittenInPlaceWhenTheTemporaryNameIsTaken) {
     const std::string stale = RulesPath() + "." + std::to_string(getpid()) + ".new";
     WriteText(stale, "left over");
-    Build();
+    int error = 0;
+    ASSERT_TRUE(ProvideRuleBaseAt(RulesPath().c_str(), error));
     EXPECT_EQ(ReadText(RulesPath()), std::string(kRuleBaseText, kRuleBaseLength));
     EXPECT_EQ(ReadText(stale), "left over") << "a file that is not ours stays";
+    BuildOn(RulesPath());
     EXPECT_TRUE(expert->on);
 }
 
@@ -154,7 +165,7 @@ TEST_F(ExpertSystemTest, RuleBaseWithoutTheTemplatesTurnsTheSystemOffAndPassesDo
     }
 }
 
-TEST_F(ExpertSystemTest, RuleBaseThatCannotBeWrittenOrReadTurnsTheSystemOff) {
+TEST_F(ExpertSystemTest, RuleBaseThatCannotBeReadTurnsTheSystemOff) {
     const std::string missingFolder = scratch.File("no-such-folder/Rules.clp");
     CaptureStderr();
     expert = std::make_unique<ExpertSystem>();

@@ -19,7 +19,7 @@ using ::testing::internal::GetCapturedStderr;
 
 std::string Prepare(const std::string& path, bool& usable) {
     char problem[160] = "";
-    usable = PrepareRuleBase(path.c_str(), problem, sizeof problem);
+    usable = CheckRuleBase(path.c_str(), problem, sizeof problem);
     return problem;
 }
 
@@ -38,8 +38,7 @@ TEST(RuleBaseFile, EveryKindOfUnusableNameHasItsOwnReason) {
         // Opened for reading a FIFO would wait for a writer for ever.
         {fifo, "is a FIFO, not a rule base file"},
         {"/dev/zero", "is a character device, not a rule base file"},
-        {folder.File("no-such-folder/Rules.clp"),
-         "is missing and could not be written here (No such file or directory)"},
+        {folder.File("no-such-folder/Rules.clp"), "is missing"},
     };
     for (const Case& c : cases) {
         bool usable = true;
@@ -53,18 +52,28 @@ TEST(RuleBaseFile, EveryKindOfUnusableNameHasItsOwnReason) {
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
-TEST(RuleBaseFile, AMissingRuleBaseIsWrittenAndAnExistingOneKept) {
+// Loading only reads: a missing rule base is refused, never written; the
+// first-use copy is written by whoever looks after the user's files.
+TEST(RuleBaseFile, CheckingWritesNothingAndProvidingNeverWritesOver) {
     TempFolder folder;
     const std::string path = folder.File("Rules.clp");
-    bool usable = false;
+    bool usable = true;
+    EXPECT_EQ(Prepare(path, usable), "is missing");
+    EXPECT_FALSE(usable);
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    int error = -1;
+    EXPECT_TRUE(ProvideRuleBaseAt(path.c_str(), error));
+    EXPECT_EQ(error, 0);
+    EXPECT_FALSE(ReadText(path).empty());
     EXPECT_EQ(Prepare(path, usable), "");
     EXPECT_TRUE(usable);
-    EXPECT_FALSE(ReadText(path).empty());
 
     WriteText(path, "; edited\r\n");
-    EXPECT_EQ(Prepare(path, usable), "");
-    EXPECT_TRUE(usable);
+    EXPECT_TRUE(ProvideRuleBaseAt(path.c_str(), error));
     EXPECT_EQ(ReadText(path), "; edited\r\n");
+    EXPECT_FALSE(ProvideRuleBaseAt(folder.File("no-such-folder/Rules.clp").c_str(), error));
+    EXPECT_EQ(error, ENOENT);
 }
 
 TEST(RuleBaseFile, TheExpertSystemSaysWhyItIsOff) {

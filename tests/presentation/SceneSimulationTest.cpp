@@ -19,12 +19,11 @@
 
 namespace {
 
-// A simulation whose rule base lives in a folder of its own.
+// A simulation with the built-in rules.
 class SimulationFixture : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(folder.path.empty());
-        simulation = std::make_unique<Simulation>(1u, folder.File("Rules.clp").c_str());
+        simulation = std::make_unique<Simulation>(1u);
         vertices.resize(kSceneVertexCapacity);
     }
     void TearDown() override { simulation.reset(); }
@@ -35,7 +34,6 @@ protected:
         return writer;
     }
 
-    TempFolder folder;
     std::unique_ptr<Simulation> simulation;
     std::vector<SceneVertex> vertices;
 };

@@ -11,7 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "shell/DialogTables.h"
+#include "policy/RuleBaseFile.h"
+#include "shell/DialogLayout.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationThread.h"
 #include "tests/TempFolder.h"
@@ -28,6 +29,7 @@ protected:
         ASSERT_FALSE(folder.path.empty());
         rulesPath = folder.File("Rules.clp");
         PrepareRules();
+        ProvideRuleBase(rulesPath.c_str());  // the built-in rules unless a test wrote its own
         simulation = std::make_unique<Simulation>(1u, rulesPath.c_str());
         thread = std::make_unique<SimulationThread>(*simulation, host, control);
         target.simulation = simulation.get();
@@ -75,5 +77,5 @@ protected:
     int32_t renderingMulti = 1;
     std::unique_ptr<Simulation> simulation;
     std::unique_ptr<SimulationThread> thread;
-    DialogTarget target;
+    ParameterTarget target;
 };

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "shell/DialogTables.h"
+#include "shell/DialogLayout.h"
 #include "tests/shell/DialogFixture.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <ostream>
 #include <string>
 
-#include "shell/Headless.h"
+#include "shell/headless/Headless.h"
 #include "tests/TempFolder.h"
 
 namespace {
@@ -52,13 +52,11 @@ TEST_P(HeadlessCsvDigest, MatchesTheStoredRun) {
     const CsvRun& run = GetParam();
     TempFolder folder;
     const std::string csv = folder.File("run.csv");
-    const std::string rules = folder.File("Rules.clp");
     HeadlessOptions options;
     options.steps = run.steps;
-    options.seed = run.seed;
+    options.run.seed = run.seed;
     options.every = run.every;
     options.csvPath = csv.c_str();
-    options.rulesPath = rules.c_str();
     ASSERT_EQ(RunHeadless(options), 0);
 
     std::ifstream in(csv, std::ios::binary);

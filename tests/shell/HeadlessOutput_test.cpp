@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "policy/RuleBaseFile.h"
-#include "shell/Headless.h"
+#include "shell/headless/Headless.h"
 #include "simulation/Simulation.h"
 #include "tests/TempFolder.h"
 
@@ -105,7 +105,6 @@ protected:
     HeadlessOptions Options(int64_t steps) {
         HeadlessOptions options;
         options.steps = steps;
-        options.rulesPath = rules.c_str();
         return options;
     }
     // Runs with standard error captured; returns the exit status.
@@ -272,8 +271,9 @@ TEST_F(HeadlessOutput, WithTheCsvOnStandardOutputTheEnginePrintoutsGoToStandardE
         extra << "\r\n(defrule say-hello (initial-fact) => (printout t \"engine says hello\" crlf))\r\n";
     }
     HeadlessOptions options = Options(200);  // the first pass is at step 156
+    options.run.rulesPath = rules;
     options.csvPath = "-";
-    options.verbose = true;
+    options.run.verbose = true;
     const std::string out = folder.File("stdout.txt");
     const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     std::string errorText;

@@ -8,32 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "shell/Headless.h"
+#include "shell/ExitStatus.h"
+#include "shell/headless/Headless.h"
 #include "simulation/Simulation.h"
 #include "tests/simulation/SimulationTestSupport.h"
 
 namespace {
 
-// argv as the program receives it.
-struct Args {
-    explicit Args(std::vector<std::string> words) : storage(std::move(words)) {
-        storage.insert(storage.begin(), "marrowick");
-        for (std::string& w : storage) pointers.push_back(w.data());
-        pointers.push_back(nullptr);
-    }
-    int argc() const { return static_cast<int>(storage.size()); }
-    char** argv() { return pointers.data(); }
-    std::vector<std::string> storage;
-    std::vector<char*> pointers;
-};
-
-// The options point into args (as into the program's argv): keep it alive.
-HeadlessCommand Parse(Args& args, HeadlessOptions& options, std::string& error) {
-    char message[256] = {};
-    const HeadlessCommand command =
-        ParseHeadlessOptions(args.argc(), args.argv(), options, message, sizeof message);
-    error = message;
-    return command;
+// Through the one parser and the headless options, as main does.
+bool Parse(std::vector<const char*> words, HeadlessOptions& options, std::string& error) {
+    words.insert(words.begin(), "marrowick");
+    CommandLine line;
+    return ParseCommandLine(static_cast<int>(words.size()), words.data(), nullptr, line, error) &&
+           HeadlessOptionsFrom(line, options, error) == kExitOk;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -53,100 +40,55 @@ std::vector<std::string> Lines(const std::string& text) {
 TEST(HeadlessOptions, AcceptedForms) {
     HeadlessOptions o;
     std::string error;
-    Args full({"--headless", "--steps", "100000", "--seed=4294967295", "--csv", "-",
-               "--every=25", "--rate", "1000", "--verbose"});
-    ASSERT_EQ(Parse(full, o, error), HeadlessCommand::Run)
+    ASSERT_TRUE(Parse({"--headless", "--steps", "100000", "--seed=4294967295", "--csv", "-",
+                       "--every=25", "--rate", "1000", "--verbose", "--no-expert-system"},
+                      o, error))
         << error;
     EXPECT_EQ(o.steps, 100000);
-    EXPECT_EQ(o.seed, 4294967295u);
+    EXPECT_EQ(o.run.seed, 4294967295u);
     EXPECT_STREQ(o.csvPath, "-");
     EXPECT_EQ(o.every, 25);
-    EXPECT_EQ(o.rate, 1000);
-    EXPECT_TRUE(o.verbose);
+    EXPECT_EQ(o.run.Number(ParameterId::SimsPerSecond), 1000);
+    EXPECT_TRUE(o.run.verbose);
+    EXPECT_FALSE(o.run.expertSystem);
 
     HeadlessOptions defaults;
-    Args none({"--headless"});
-    ASSERT_EQ(Parse(none, defaults, error), HeadlessCommand::Run);
+    ASSERT_TRUE(Parse({"--headless"}, defaults, error)) << error;
     EXPECT_EQ(defaults.steps, -1);  // live pace
-    EXPECT_EQ(defaults.rate, 40);
-    EXPECT_EQ(defaults.seed, 1u);
+    EXPECT_EQ(defaults.run.Number(ParameterId::SimsPerSecond), 40);
+    EXPECT_EQ(defaults.run.seed, 1u);
     EXPECT_EQ(defaults.csvPath, nullptr);
     EXPECT_EQ(defaults.every, 1);
-    EXPECT_FALSE(defaults.verbose);
-
-    // -headless is the same switch.
-    HeadlessOptions single;
-    Args singleDash({"-headless", "--steps", "3"});
-    ASSERT_EQ(Parse(singleDash, single, error), HeadlessCommand::Run) << error;
-    EXPECT_EQ(single.steps, 3);
+    EXPECT_FALSE(defaults.run.verbose);
+    EXPECT_TRUE(defaults.run.expertSystem);
 
     // --headless may stand anywhere; --steps 0 is a run of no steps.
     HeadlessOptions zero;
-    Args zeroArgs({"--steps=0", "--headless"});
-    ASSERT_EQ(Parse(zeroArgs, zero, error), HeadlessCommand::Run);
+    ASSERT_TRUE(Parse({"--steps=0", "-headless"}, zero, error)) << error;
     EXPECT_EQ(zero.steps, 0);
 
-    HeadlessOptions h;
-    Args help({"--headless", "--steps", "5", "--help"});
-    EXPECT_EQ(Parse(help, h, error), HeadlessCommand::Help);
-    Args version({"--headless", "--version"});
-    EXPECT_EQ(Parse(version, h, error), HeadlessCommand::Version);
+    // --set simsPerSecond beats --rate, wherever each stands.
+    HeadlessOptions both;
+    ASSERT_TRUE(Parse({"--headless", "--set", "simsPerSecond=300", "--rate", "20"}, both, error));
+    EXPECT_EQ(both.run.Number(ParameterId::SimsPerSecond), 300);
 }
 
-TEST(HeadlessOptions, RejectedWithAOneLineMessage) {
+TEST(HeadlessOptions, WhatOnlyAHeadlessRunRefuses) {
     struct Case {
-        std::vector<std::string> words;
-        const char* mentions;
+        std::vector<const char*> words;
+        const char* message;
     };
     const Case cases[] = {
-        {{"--headless", "--bogus"}, "unrecognized option '--bogus'"},
-        {{"--headless", "--stepsx=4"}, "unrecognized option"},
-        {{"--headless", "extra"}, "unexpected argument 'extra'"},
-        {{"--headless", "-s"}, "unexpected argument '-s'"},
-        {{"--headless", "--steps"}, "requires an argument"},
-        {{"--headless", "--steps", "ten"}, "invalid value 'ten' for --steps"},
-        {{"--headless", "--steps", "-5"}, "--steps"},
-        {{"--headless", "--steps", "2147483648"}, "--steps"},
-        {{"--headless", "--steps", " 5"}, "--steps"},
-        {{"--headless", "--steps="}, "--steps"},
-        {{"--headless", "--rate", "4"}, "5 to 1000"},
-        {{"--headless", "--rate", "1001"}, "--rate"},
-        {{"--headless", "--seed", "4294967296"}, "--seed"},
-        {{"--headless", "--seed", "0x10"}, "--seed"},
-        {{"--headless", "--every", "0"}, "--every"},
-        {{"--headless", "--csv="}, "--csv"},
-        {{"--headless", "--verbose=yes"}, "doesn't allow an argument"},
-        {{"--headless=1"}, "option '--headless=1' doesn't allow an argument"},
-        {{"-headless=yes", "--steps", "5"}, "option '-headless=yes' doesn't allow an argument"},
-        // An argument is quoted on one line, whatever it holds.
-        {{"--headless", "two\nlines"}, "unexpected argument 'two?lines'"},
-        {{"--headless", "--steps", "1\n2"}, "invalid value '1?2'"},
+        {{"--headless", "--plot", "p.svg"}, "--plot draws a run of a fixed length: give --steps N"},
+        {{"--headless", "--csv", "-", "--trace-rules", "-"},
+         "--csv and --trace-rules cannot both write to standard output"},
+        {{"--headless", "--set", "wanderingShare=9"}, "the four shares must add up to 100"},
     };
     for (const Case& c : cases) {
         HeadlessOptions o;
         std::string error;
-        Args args(c.words);
-        EXPECT_EQ(Parse(args, o, error), HeadlessCommand::Error) << c.words.back();
-        EXPECT_NE(error.find(c.mentions), std::string::npos) << error;
-        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
-        EXPECT_EQ(error.rfind("marrowick: ", 0), 0u) << error;
-    }
-}
-
-TEST(HeadlessOptions, ExitStatus) {
-    struct Case {
-        std::vector<std::string> words;
-        int status;
-    };
-    const Case cases[] = {
-        {{"--headless", "--help"}, 0},
-        {{"--headless", "--version"}, 0},
-        {{"--headless", "--bogus"}, 2},
-        {{"--headless", "--every", "x"}, 2},
-    };
-    for (const Case& c : cases) {
-        Args args(c.words);
-        EXPECT_EQ(RunHeadless(args.argc(), args.argv()), c.status) << c.words.back();
+        EXPECT_FALSE(Parse(c.words, o, error)) << c.message;
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
     }
 }
 
@@ -156,12 +98,10 @@ protected:
     std::string Run(uint32_t seed, int64_t steps, int32_t every, const char* name) {
         HeadlessOptions options;
         options.steps = steps;
-        options.seed = seed;
+        options.run.seed = seed;
         options.every = every;
         const std::string csv = folder.File(name);
         options.csvPath = csv.c_str();
-        const std::string rules = folder.File("Rules.clp");
-        options.rulesPath = rules.c_str();
         EXPECT_EQ(RunHeadless(options), 0);
         return ReadFile(csv);
     }
@@ -232,8 +172,6 @@ TEST_F(HeadlessRun, FastRunRebuildsRightAfterTheStepThatLeftTheRange) {
     options.steps = 3;
     const std::string csv = folder.File("restart.csv");
     options.csvPath = csv.c_str();
-    const std::string rules = folder.File("Rules.clp");
-    options.rulesPath = rules.c_str();
     options.prepare = [](Simulation& s) { s.colony.foodReserves = 5000.0f; };
     ASSERT_EQ(RunHeadless(options), 0);
 

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "shell/Headless.h"
+#include "shell/headless/Headless.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationThread.h"
 #include "tests/simulation/SimulationTestSupport.h"
@@ -56,11 +56,9 @@ TEST(HeadlessLive, EndsCleanlyOnASignal) {
     for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
         TempFolder folder;
         const std::string csv = folder.File("live.csv");
-        const std::string rules = folder.File("Rules.clp");
         HeadlessOptions options;
-        options.rate = static_cast<int32_t>(kMaxSimsPerSecond);
+        options.run.SetNumber(ParameterId::SimsPerSecond, kMaxSimsPerSecond);
         options.csvPath = csv.c_str();
-        options.rulesPath = rules.c_str();
 
         // The header is written once the handlers are in place: from then on
         // the signal cannot end the test process.
@@ -96,11 +94,9 @@ TEST(HeadlessLive, EndsCleanlyOnASignal) {
 TEST(HeadlessLive, RebuildsAColonyThatLeftItsRange) {
     TempFolder folder;
     const std::string csv = folder.File("restart.csv");
-    const std::string rules = folder.File("Rules.clp");
     HeadlessOptions options;
-    options.rate = static_cast<int32_t>(kMaxSimsPerSecond);
+    options.run.SetNumber(ParameterId::SimsPerSecond, kMaxSimsPerSecond);
     options.csvPath = csv.c_str();
-    options.rulesPath = rules.c_str();
     options.prepare = [](Simulation& s) { s.colony.foodReserves = 5000.0f; };
 
     std::thread interrupter([&] {

@@ -145,8 +145,8 @@ TEST(PlotFiles, TheSweepPlotDrawsFinishedRunsOfItsGridOnly) {
     TempFolder folder;
     SummaryTable table;
     std::string error;
-    ParameterRef food;
-    ParameterRef distance;
+    ParameterId food = ParameterId::Count;
+    ParameterId distance = ParameterId::Count;
     ASSERT_TRUE(FindParameter("foodPerAnt", food));
     ASSERT_TRUE(FindParameter("maxWanderDistance", distance));
     const std::string header = SummaryHeader({food, distance});

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "policy/RuleBaseText.h"
-#include "shell/Headless.h"
+#include "shell/headless/Headless.h"
 #include "shell/rules/RuleCheck.h"
 #include "tests/TempFolder.h"
 
@@ -57,9 +57,7 @@ TracedRun RunWith(const std::string& rules, bool trace) {
     const std::string tracePath = folder.File("trace.txt");
     HeadlessOptions options;
     options.steps = kSteps;
-    options.rulesPath = nullptr;
-    const std::string rulesPath = folder.File("Rules.clp");
-    options.rulesPath = rulesPath.c_str();
+    options.run.rulesPath = folder.File("Rules.clp");
     options.csvPath = csvPath.c_str();
     options.every = 50;
     if (trace) options.traceRulesPath = tracePath.c_str();
@@ -154,12 +152,9 @@ TEST(RuleTrace, ATraceThatCannotBeWrittenIsAnError) {
     const std::string tracePath = folder.File("no/such/folder/trace.txt");
     HeadlessOptions options;
     options.steps = 10;
-    options.rulesPath = rulesPath.c_str();
+    options.run.rulesPath = rulesPath;
     options.traceRulesPath = tracePath.c_str();
     EXPECT_EQ(RunHeadless(options), 1);
-    options.traceRulesPath = "-";
-    options.csvPath = "-";
-    EXPECT_EQ(RunHeadless(options), 2) << "two streams on standard output";
 }
 
 }  // namespace

@@ -17,16 +17,22 @@
 
 namespace {
 
-ParameterRef Ref(const char* name) {
-    ParameterRef ref;
-    EXPECT_TRUE(FindParameter(name, ref)) << name;
-    return ref;
+ParameterId Ref(const char* name) {
+    ParameterId id = ParameterId::Count;
+    EXPECT_TRUE(FindParameter(name, id)) << name;
+    return id;
+}
+
+ParameterValue Number(double value) {
+    ParameterValue v;
+    v.number = value;
+    return v;
 }
 
 RunKey Key(double foodPerAnt, uint32_t seed) {
     RunKey key;
     key.parameters = {Ref("foodPerAnt"), Ref("generatorType")};
-    key.values = {foodPerAnt, 2};
+    key.values = {Number(static_cast<float>(foodPerAnt)), Number(2)};
     key.seed = seed;
     key.steps = 500;
     return key;

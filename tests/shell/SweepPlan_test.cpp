@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/StartSettings.h"
 #include "shell/experiments/Sweep.h"
-#include "tests/TempFolder.h"
 
 namespace {
 
@@ -19,7 +17,9 @@ std::vector<double> Values(const char* text) {
     VaryAxis axis;
     std::string error;
     EXPECT_TRUE(ParseVary(text, axis, error)) << text << ": " << error;
-    return axis.values;
+    std::vector<double> values;
+    for (const auto& point : axis.points) values.push_back(point[0].number);
+    return values;
 }
 
 std::string VaryError(const char* text) {
@@ -29,10 +29,12 @@ std::string VaryError(const char* text) {
     return error;
 }
 
-SweepCommand Parse(std::vector<const char*> args, SweepPlan& plan, std::string& error) {
+// Through the one parser, as main does: false with its message or the plan's.
+bool Parse(std::vector<const char*> args, SweepPlan& plan, std::string& error) {
     args.insert(args.begin(), {"marrowick", "--sweep"});
-    return ParseSweepOptions(static_cast<int>(args.size()), const_cast<char**>(args.data()), plan,
-                             error);
+    CommandLine line;
+    return ParseCommandLine(static_cast<int>(args.size()), args.data(), nullptr, line, error) &&
+           SweepPlanFrom(line, plan, error);
 }
 
 }  // namespace
@@ -49,6 +51,30 @@ TEST(SweepVary, ListsAndRangesGiveTheValuesAsTheParameterStoresThem) {
     // Repeats run once.
     EXPECT_EQ(Values("dieRatio=0.5,0.5,0.25"), (std::vector<double>{0.5, 0.25}));
     EXPECT_EQ(Values("generatorType=0,Exponential Growth"), (std::vector<double>{0, 2}));
+    // Parameters no dialog shows are swept like the others.
+    EXPECT_EQ(Values("policyPeriod=25,50"), (std::vector<double>{25, 50}));
+}
+
+// The four shares vary together, each point keeping their sum.
+TEST(SweepVary, TheSharesVaryTogether) {
+    VaryAxis axis;
+    std::string error;
+    ASSERT_TRUE(ParseVary("shares=60/5/25/10,50/5/35/10,50/5/35/10", axis, error)) << error;
+    ASSERT_EQ(axis.ids.size(), 4u);
+    ASSERT_EQ(axis.points.size(), 2u);
+    EXPECT_EQ(axis.points[1][2].number, 35.0);  // the gathering share
+    SweepPlan plan;
+    ASSERT_TRUE(Parse({"--vary", "shares=60/5/25/10,50/5/35/10", "--seeds", "2", "--steps", "9"},
+                      plan, error))
+        << error;
+    EXPECT_EQ(SummaryHeader(plan.Columns()).substr(0, 70),
+              "meanderingShare,wanderingShare,gatheringShare,reproducingShare,seed,st");
+    const std::vector<RunKey> runs = plan.Runs();
+    ASSERT_EQ(runs.size(), 4u);
+    EXPECT_EQ(runs[2].Text(), "50,5,35,10,1,9");
+    EXPECT_TRUE(CheckSweepGrid(plan, error)) << error;
+    EXPECT_FALSE(ParseVary("shares=60:70:5", axis, error));
+    EXPECT_EQ(error, "--vary shares takes a list of values (A,B,C), not a range");
 }
 
 TEST(SweepVary, RefusedValuesNameTheParameterAndItsRange) {
@@ -57,7 +83,7 @@ TEST(SweepVary, RefusedValuesNameTheParameterAndItsRange) {
         const char* mentions;
     };
     const Case cases[] = {
-        {"maxWanderDistance=4,10", "maxWanderDistance (\"MaxWanderDistance\" in Ants Options) takes a whole number from 5 to 30, not \"4\""},
+        {"maxWanderDistance=4,10", "maxWanderDistance takes a whole number from 5 to 30, not \"4\""},
         {"maxWanderDistance=10:40:10", "from 5 to 30, not \"40\""},
         {"maxWanderDistance=5:10:2.5", "whole number"},
         {"foodPerAnt=0.5:0.1:0.1", "FROM <= TO and a STEP above 0"},
@@ -69,6 +95,9 @@ TEST(SweepVary, RefusedValuesNameTheParameterAndItsRange) {
         {"nosuch=1,2", "unknown parameter \"nosuch\""},
         {"foodperant=1", "did you mean foodPerAnt?"},
         {"foodPerAnt=0.1,,0.2", "not \"\""},
+        // Stored but never read: a sweep over it would make identical runs.
+        {"startingSeeds=1,2", "startingSeeds is stored but never read by a run"},
+        {"deadRule0=0,1", "deadRule0 is stored but never read by a run"},
     };
     for (const Case& c : cases) {
         const std::string error = VaryError(c.text);
@@ -94,10 +123,9 @@ TEST(SweepSeeds, ARangeOrACount) {
 TEST(SweepGrid, TheProductOfTheVariedValuesWithTheSeedsInnermost) {
     SweepPlan plan;
     std::string error;
-    ASSERT_EQ(Parse({"--set", "dieRatio=0.001", "--vary", "foodPerAnt=0.001,0.002", "--vary",
-                     "maxWanderDistance=5:15:5", "--seeds", "7-8", "--steps", "300"},
-                    plan, error),
-              SweepCommand::Run)
+    ASSERT_TRUE(Parse({"--set", "dieRatio=0.001", "--vary", "foodPerAnt=0.001,0.002", "--vary",
+                       "maxWanderDistance=5:15:5", "--seeds", "7-8", "--steps", "300"},
+                      plan, error))
         << error;
     EXPECT_EQ(plan.RunCount(), 12u);
     const std::vector<RunKey> runs = plan.Runs();
@@ -125,7 +153,7 @@ TEST(SweepGrid, TheProductOfTheVariedValuesWithTheSeedsInnermost) {
 TEST(SweepGrid, WithoutVaryOneRunPerSeed) {
     SweepPlan plan;
     std::string error;
-    ASSERT_EQ(Parse({"--seeds", "3"}, plan, error), SweepCommand::Run) << error;
+    ASSERT_TRUE(Parse({"--seeds", "3"}, plan, error)) << error;
     const std::vector<RunKey> runs = plan.Runs();
     ASSERT_EQ(runs.size(), 3u);
     EXPECT_EQ(runs[2].Text(), "3,10000");
@@ -142,9 +170,11 @@ TEST(SweepOptions, UsageErrors) {
         {{"--plot", "p.svg"}, "--plot draws the measures against the first --vary parameter"},
         {{"--jobs", "0"}, "--jobs takes a whole number from 1 to 1024"},
         {{"--steps", "-1"}, "--steps takes a whole number"},
-        {{"--steps"}, "requires an argument"},
+        {{"--steps"}, "option --steps needs N"},
         {{"--out="}, "needs a file name"},
-        {{"--headless"}, "unrecognized option '--headless'"},
+        {{"--out", "-"}, "a sweep keeps its rows in a file"},
+        {{"--headless"}, "--sweep and --headless cannot be used together"},
+        {{"--csv", "x"}, "--csv is not an option of --sweep"},
         {{"extra"}, "unexpected argument 'extra'"},
         {{"--vary", "foodPerAnt=0:1:0.001", "--vary", "dieRatio=0:1:0.001", "--seeds", "2"}, "more than 1000000 runs"},
         {{"--runs", "0-3"}, "--runs takes A-B"},
@@ -158,31 +188,24 @@ TEST(SweepOptions, UsageErrors) {
     for (const Case& c : cases) {
         SweepPlan plan;
         std::string error;
-        EXPECT_EQ(Parse(c.args, plan, error), SweepCommand::Error) << c.mentions;
+        EXPECT_FALSE(Parse(c.args, plan, error)) << c.mentions;
         EXPECT_NE(error.find(c.mentions), std::string::npos) << error;
     }
-    SweepPlan plan;
-    std::string error;
-    EXPECT_EQ(Parse({"--vary", "foodPerAnt=0.1", "--help"}, plan, error), SweepCommand::Help);
 }
 
 TEST(SweepGrid, EveryGridPointPassesTheCrossChecksOrTheFirstRefusedIsNamed) {
-    TempFolder folder;
-    DefaultWorld defaults(folder.File("Rules.clp").c_str());
     SweepPlan plan;
     std::string error;
-    ASSERT_EQ(Parse({"--set", "meanderingShare=55", "--vary", "gatheringShare=30,35", "--vary",
-                     "wanderingShare=5,0"},
-                    plan, error),
-              SweepCommand::Run);
-    EXPECT_FALSE(CheckSweepGrid(plan, defaults.Target(), error));
+    ASSERT_TRUE(Parse({"--set", "meanderingShare=55", "--vary", "gatheringShare=30,35", "--vary",
+                       "wanderingShare=5,0"},
+                      plan, error));
+    EXPECT_FALSE(CheckSweepGrid(plan, error));
     EXPECT_EQ(error,
               "the grid point gatheringShare=30 wanderingShare=0 is refused: the four shares must "
               "add up to 100: gatheringShare 30 + meanderingShare 55 + reproducingShare 10 + "
               "wanderingShare 0 make 95");
-    ASSERT_EQ(Parse({"--vary", "colonyX=10,118", "--vary", "colonyY=10,118"}, plan, error),
-              SweepCommand::Run);
-    EXPECT_TRUE(CheckSweepGrid(plan, defaults.Target(), error)) << error;
+    ASSERT_TRUE(Parse({"--vary", "colonyX=10,118", "--vary", "colonyY=10,118"}, plan, error));
+    EXPECT_TRUE(CheckSweepGrid(plan, error)) << error;
 }
 
 TEST(SweepGrid, ThePartsOfAChunkedListMakeTheWholeGridAgain) {

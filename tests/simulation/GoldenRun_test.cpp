@@ -18,9 +18,8 @@ protected:
     void Run(int steps) {
         for (int i = 0; i < steps; ++i) simulation->Step();
     }
-    TempFolder folder;
     std::unique_ptr<Simulation> simulation =
-        std::make_unique<Simulation>(1u, folder.File("Rules.clp").c_str());
+        std::make_unique<Simulation>(1u);
 };
 
 TEST_F(GoldenRunTest, InvariantsHoldThroughALongRun) {

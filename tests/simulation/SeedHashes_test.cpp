@@ -133,9 +133,8 @@ class SeedHashes : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(SeedHashes, MatchAtEveryCheckpoint) {
     const Scenario& scenario = GetParam();
-    TempFolder folder;
     auto simulation =
-        std::make_unique<Simulation>(scenario.seed, folder.File("Rules.clp").c_str());
+        std::make_unique<Simulation>(scenario.seed);
     ASSERT_TRUE(simulation->expertSystem.on);
     scenario.setup(*simulation);
 

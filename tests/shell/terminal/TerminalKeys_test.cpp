@@ -142,21 +142,4 @@ TEST(TerminalView, TooSmallShowsOneLine) {
     }
 }
 
-TEST(TerminalCommandLine, TerminalTakesThePaceAndDisplayOptions) {
-    CommandLine line;
-    const char* args[] = {"marrowick", "--terminal", "--rate=80", "--no-trails", "--no-expert-system"};
-    EXPECT_TRUE(ParseCommandLine(5, args, "not-a-window", line));
-    EXPECT_EQ(line.launch, Launch::Terminal);
-    EXPECT_EQ(line.rate, 80);
-    EXPECT_TRUE(line.noTrails);
-    EXPECT_TRUE(line.noExpert);
-    EXPECT_FALSE(line.hasForeignWindow);
-
-    const char* both[] = {"marrowick", "--window", "--terminal"};
-    EXPECT_FALSE(ParseCommandLine(3, both, nullptr, line));
-    EXPECT_EQ(line.launch, Launch::Error);
-    const char* badRate[] = {"marrowick", "--terminal", "--rate", "2"};
-    EXPECT_FALSE(ParseCommandLine(4, badRate, nullptr, line));
-}
-
 }  // namespace

@@ -1,6 +1,6 @@
-// The view builds its simulation with the --set values in place, and the
-// Options dialog's values reach its pacing and paint cadence (an explicit
-// --set wins over --rate and --render-multi).
+// The view builds its simulation from the run description: the values given
+// are in place before the first world, and the pace and paint cadence reach
+// its thread and its paints.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -11,30 +11,19 @@
 #include "simulation/Simulation.h"
 #include "tests/TempFolder.h"
 
-namespace {
-
-void Put(StartSettings& settings, const char* name, double value) {
-    ParameterRef ref;
-    ASSERT_TRUE(FindParameter(name, ref)) << name;
-    settings.Put(ref, value);
-}
-
-}  // namespace
-
-TEST(MainViewSettings, TheFirstWorldAndThePacingComeFromTheSettings) {
+TEST(MainViewSettings, TheFirstWorldAndThePacingComeFromTheRun) {
     TempFolder folder;
     ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0) << SDL_GetError();
     {
         ViewSettings settings;
         settings.kind = ViewKind::Windowed;
-        settings.rulesPath = folder.File("Rules.clp");
-        settings.settingsPath = folder.File("Marrowick.ini");
-        settings.rate = 80;
-        settings.renderMulti = 3;
-        Put(settings.start, "initialAnts", 120);
-        Put(settings.start, "colonyX", 64);
-        Put(settings.start, "dieRatio", 0.002);
-        Put(settings.start, "simsPerSecond", 200);
+        settings.run.settingsPath = folder.File("Marrowick.ini");
+        settings.run.settingsWritable = true;
+        settings.run.SetNumber(ParameterId::InitialAnts, 120);
+        settings.run.SetNumber(ParameterId::ColonyX, 64);
+        settings.run.SetNumber(ParameterId::DieRatio, static_cast<float>(0.002));
+        settings.run.SetNumber(ParameterId::SimsPerSecond, 200);
+        settings.run.SetNumber(ParameterId::RenderingMulti, 3);
         MainView view(settings);
         const Colony& colony = view.GetSimulation().colony;
         EXPECT_EQ(colony.population, 120);
@@ -42,7 +31,7 @@ TEST(MainViewSettings, TheFirstWorldAndThePacingComeFromTheSettings) {
         EXPECT_EQ(colony.home.y, Simulation::kFirstColonyY);
         EXPECT_EQ(colony.dieRatio, 0.002f);
         EXPECT_EQ(view.Control().simsPerSecond.load(), 200.0f);
-        EXPECT_EQ(view.Cadence().renderingMulti, 3);  // --render-multi, not set otherwise
+        EXPECT_EQ(view.Cadence().renderingMulti, 3);
     }
     SDL_Quit();
 }

@@ -55,8 +55,8 @@ protected:
     void Make(ViewKind kind) {
         ViewSettings settings;
         settings.kind = kind;
-        settings.rulesPath = folder + "/Rules.clp";
-        settings.settingsPath = folder + "/Marrowick.ini";
+        settings.run.settingsPath = folder + "/Marrowick.ini";
+        settings.run.settingsWritable = true;
         view = std::make_unique<MainView>(settings);
     }
 
@@ -242,13 +242,13 @@ TEST_F(MainViewTest, ForeignWindowIgnoresInput) {
 TEST_F(MainViewTest, StartUpSettingsReachTheSimulation) {
     ViewSettings settings;
     settings.kind = ViewKind::Windowed;
-    settings.rulesPath = folder + "/Rules.clp";
-    settings.settingsPath = folder + "/Marrowick.ini";
-    settings.rate = 250;
-    settings.renderMulti = 7;
-    settings.noTrails = true;
-    settings.noExpert = true;
-    settings.textureOn = true;
+    settings.run.settingsPath = folder + "/Marrowick.ini";
+    settings.run.settingsWritable = true;
+    settings.run.SetNumber(ParameterId::SimsPerSecond, 250);
+    settings.run.SetNumber(ParameterId::RenderingMulti, 7);
+    settings.run.showTrails = false;
+    settings.run.expertSystem = false;
+    settings.run.texture = true;
     view = std::make_unique<MainView>(settings);
     EXPECT_EQ(view->Control().simsPerSecond.load(), 250.0f);
     EXPECT_EQ(view->Cadence().renderingMulti, 7);

@@ -1,8 +1,9 @@
 // The headless mode: parse, open the CSV, build the simulation, run it fast or
 // live, report. The parts live in shell/headless/.
-#include "shell/Headless.h"
+#include "shell/headless/Headless.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,22 +13,20 @@
 #include <mutex>
 #include <string>
 
-#include "shell/StartSettings.h"
+#include "settings/SimulationBuild.h"
+#include "shell/ExitStatus.h"
+#include "shell/StartUp.h"
+#include "shell/StopSignals.h"
 #include "shell/headless/CsvWriter.h"
 #include "shell/headless/Reporter.h"
+#include "shell/headless/RuleTrace.h"
 #include "shell/headless/RunLoops.h"
-#include "shell/UserFiles.h"
-#include "shell/rules/RuleTrace.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationThread.h"
 
 namespace {
 
 constexpr const char* kProgram = "marrowick";
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitSignalBase = 128;  // the shell's status for "ended by signal N"
 
 // While the CSV goes to standard output it owns it: everything else the
 // process prints there (the rule engine's printouts with --verbose, anything
@@ -80,12 +79,6 @@ int RunHeadless(const HeadlessOptions& given) {
     RuleTraceWriter trace;
     if (given.traceRulesPath != nullptr) {
         std::string error;
-        if (given.csvPath != nullptr && std::strcmp(given.csvPath, "-") == 0 &&
-            std::strcmp(given.traceRulesPath, "-") == 0) {
-            std::fprintf(stderr, "%s: --csv and --trace-rules cannot both write to standard output\n",
-                         kProgram);
-            return kExitUsage;
-        }
         if (!trace.Open(given.traceRulesPath, given.observer, error)) {
             std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
             return kExitFailure;
@@ -108,22 +101,12 @@ int RunHeadless(const HeadlessOptions& given) {
         redirect = std::make_unique<StandardOutputToError>();
     }
 
-    InterruptGuard interrupts;
-    // Megabytes: on the heap. The --set values are in place before the
+    // A closed pipe stops the run between two steps like the stop signals.
+    StopSignals signals(StopSignals::BrokenPipe::Stop);
+    // Megabytes: on the heap, with the run's values in place before the
     // first world is built.
-    std::unique_ptr<Simulation> simulation;
-    SimThreadControl pacing;
-    pacing.simsPerSecond.store(static_cast<float>(options.rate));
-    const StartSettings none;
-    char message[kParameterMessageCapacity];
-    if (!BuildSimulation(simulation, options.seed, options.rulesPath,
-                         options.settings != nullptr ? *options.settings : none, &pacing, nullptr,
-                         message, sizeof message)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, message);
-        return kExitUsage;
-    }
-    const int32_t rate = static_cast<int32_t>(pacing.simsPerSecond.load());
-    simulation->expertSystem.engine.SetEcho(options.verbose);
+    std::unique_ptr<Simulation> simulation = BuildSimulation(options.run);
+    const int32_t rate = static_cast<int32_t>(options.run.Number(ParameterId::SimsPerSecond));
     simulation->expertSystem.engine.SetTraceRules(trace.IsOpen());
     if (options.prepare != nullptr) {
         options.prepare(*simulation);
@@ -153,7 +136,7 @@ int RunHeadless(const HeadlessOptions& given) {
     // reader that quits on the statistics cannot cut it short any more.
     if (csv.IsOpen()) csv.Close();
     const bool csvBroken = csv.Failed() && csv.Error() == EPIPE;
-    if (csvBroken) NoteBrokenPipe();
+    if (csvBroken) StopSignals::Note(SIGPIPE);
 
     {
         std::lock_guard<std::mutex> guard(simulation->stateMutex);
@@ -165,7 +148,7 @@ int RunHeadless(const HeadlessOptions& given) {
         ok = false;
     }
     const int statisticsError = reporter.StatisticsError();
-    if (statisticsError == EPIPE) NoteBrokenPipe();
+    if (statisticsError == EPIPE) StopSignals::Note(SIGPIPE);
     redirect.reset();
 
     char progress[96];
@@ -175,7 +158,7 @@ int RunHeadless(const HeadlessOptions& given) {
                      std::strerror(csv.Error()), progress);
         return kExitFailure;
     }
-    const int signalNumber = InterruptSignal();
+    const int signalNumber = StopSignals::Received();
     if (!live && done < options.steps && signalNumber != 0) {
         std::fprintf(stderr, "%s: stopped by %s after %s\n", kProgram,
                      StopSignalName(signalNumber), progress);
@@ -194,27 +177,15 @@ int RunHeadless(const HeadlessOptions& given) {
     return ok ? kExitOk : kExitFailure;
 }
 
-int RunHeadless(int argc, char** argv, const StartSettings* settings, RunObserver* observer) {
+int RunHeadlessCommand(const CommandLine& line, RunObserver* observer) {
     HeadlessOptions options;
-    options.settings = settings;
-    options.observer = observer;
-    char error[512];
-    switch (ParseHeadlessOptions(argc, argv, options, error, sizeof error)) {
-        case HeadlessCommand::Help:
-            std::fputs(kHeadlessHelp, stdout);
-            return kExitOk;
-        case HeadlessCommand::Version:
-            std::printf("%s %s\n", kProgram, MARROWICK_VERSION);
-            return kExitOk;
-        case HeadlessCommand::Error:
-            // One line, like every refusal of the program.
-            std::fprintf(stderr, "%s (try 'marrowick --headless --help')\n", error);
-            return kExitUsage;
-        case HeadlessCommand::Run:
-            break;
+    std::string error;
+    if (const int status = HeadlessOptionsFrom(line, options, error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        return status;
     }
-    // The user's rule base (shell/UserFiles.h); the settings file is not read.
-    const std::string rulesPath = PlanRulesOnly();
-    options.rulesPath = rulesPath.c_str();
+    options.observer = observer;
+    // The user's rule base; the settings file is not read.
+    ProvideRunFiles(options.run, false);
     return RunHeadless(options);
 }

@@ -2,7 +2,7 @@
 // when it exists, then the user's folder (made on first use), then the
 // installed defaults when nothing can be written. Each test builds a small
 // world of its own: a working folder, a home and a data folder.
-#include "shell/UserFiles.h"
+#include "settings/UserFiles.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "policy/RuleBaseText.h"
 #include "tests/TempFolder.h"
 
 namespace {
@@ -69,8 +70,9 @@ TEST_F(UserFilesTest, WorkingDirectoryThenUserFolderThenMadeInTheUserFolder) {
         const UserFiles files = PlanUserFiles(here);
         EXPECT_EQ(files.rules.origin, c.rules);
         EXPECT_EQ(files.settings.origin, c.settings);
-        EXPECT_TRUE(files.rules.writable);
-        EXPECT_TRUE(files.settings.writable);
+        // A copy in the working directory is read, never written.
+        EXPECT_EQ(files.rules.writable, c.rules != FileOrigin::WorkingDirectory);
+        EXPECT_EQ(files.settings.writable, c.settings != FileOrigin::WorkingDirectory);
         EXPECT_TRUE(files.problem.empty()) << files.problem;
         const std::string mine = fresh.path + "/home/.config/marrowick/";
         EXPECT_EQ(files.rules.path, c.rules == FileOrigin::WorkingDirectory
@@ -132,8 +134,8 @@ TEST_F(UserFilesTest, XdgConfigHomeWhenAbsoluteOtherwiseHomeDotConfig) {
 }
 
 // Nowhere to write: a home that is missing, a file, or read-only. The rule
-// base then comes from the data folder (or, without one, the working
-// directory's name), the settings are the built-in ones, and one line says why.
+// base then comes from the data folder (or, without one, the built-in rules
+// from memory), the settings are the built-in ones, and one line says why.
 TEST_F(UserFilesTest, ReadOnlyOrMissingHomeFallsBackToTheInstalledDefaults) {
     Touch("plain-file");
     struct Case {
@@ -163,12 +165,15 @@ TEST_F(UserFilesTest, ReadOnlyOrMissingHomeFallsBackToTheInstalledDefaults) {
             << line;
         EXPECT_NE(line.find("settings are the built-in ones"), std::string::npos) << line;
 
-        // Without a data folder (a build tree): the working directory's name.
+        // Without a data folder (a build tree): the built-in rules; the
+        // working directory is never written.
         UserFileInputs bare = inputs;
         bare.dataFolder.clear();
         files = PlanUserFiles(bare);
-        EXPECT_EQ(files.rules.origin, FileOrigin::Fallback);
-        EXPECT_EQ(files.rules.path, scratch.File("work/Rules.clp"));
+        EXPECT_EQ(files.rules.origin, FileOrigin::BuiltIn);
+        EXPECT_TRUE(files.rules.path.empty());
+        EXPECT_NE(DescribeFallback(files).find("the built-in rules are used"), std::string::npos);
+        EXPECT_FALSE(Exists("work/Rules.clp"));
     }
     EXPECT_FALSE(Exists("gone")) << "a missing home must not be made";
 }
@@ -228,3 +233,68 @@ TEST_F(UserFilesTest, TheInstalledDataFolderIsBesideTheProgramsBinFolder) {
 }
 
 }  // namespace
+
+// The first-use copy: written once in the user's folder with its stamp, then
+// brought up to date with newer built-in rules for as long as nobody edits it.
+TEST_F(UserFilesTest, AnUneditedFirstUseCopyFollowsTheBuiltInRulesAndAnEditedOneIsKept) {
+    const std::string builtIn(kRuleBaseText, kRuleBaseLength);
+    const std::string copy = UserFolder() + "/Rules.clp";
+    const std::string stamp = UserFolder() + "/" + UserFiles::kStampName;
+    auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    auto provide = [&] {
+        UserFiles files = PlanUserFiles(inputs);
+        ProvideUserRuleBase(files);
+        EXPECT_TRUE(files.problem.empty()) << files.problem;
+        EXPECT_EQ(files.rules.path, copy);
+    };
+    provide();
+    ASSERT_EQ(read(copy), builtIn);
+    const std::string stampText = read(stamp);
+    EXPECT_EQ(stampText.rfind("fnv1a64 ", 0), 0u) << stampText;
+    EXPECT_TRUE(read(scratch.File("work/Rules.clp")).empty()) << "the working directory is never written";
+
+    // An older program wrote the copy: it is unedited, so a newer one replaces it.
+    const std::string older = "; the rules of an older version\n";
+    std::ofstream(copy, std::ios::binary | std::ios::trunc) << older;
+    {
+        std::ofstream out(stamp, std::ios::binary | std::ios::trunc);
+        char line[64];
+        uint64_t hash = 14695981039346656037ull;
+        for (char c : older) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        std::snprintf(line, sizeof line, "fnv1a64 %016llx %zu\n",
+                      static_cast<unsigned long long>(hash), older.size());
+        out << line;
+    }
+    provide();
+    EXPECT_EQ(read(copy), builtIn);
+    EXPECT_EQ(read(stamp), stampText);
+
+    // Edited since: kept, whatever the built-in rules are now.
+    const std::string edited = builtIn + "; my own rule\n";
+    std::ofstream(copy, std::ios::binary | std::ios::trunc) << edited;
+    provide();
+    EXPECT_EQ(read(copy), edited);
+
+    // No stamp (an earlier version without them): kept unless it is the
+    // built-in text, which then gets its stamp.
+    std::remove(stamp.c_str());
+    provide();
+    EXPECT_EQ(read(copy), edited);
+    EXPECT_FALSE(Exists("home/.config/marrowick/" + std::string(UserFiles::kStampName)));
+    std::ofstream(copy, std::ios::binary | std::ios::trunc) << builtIn;
+    provide();
+    EXPECT_EQ(read(stamp), stampText);
+}
+
+// Looking up writes nothing: no folder, no file.
+TEST_F(UserFilesTest, LookingUpMakesNothing) {
+    const UserFiles files = LookUpUserFiles(inputs);
+    EXPECT_EQ(files.rules.origin, FileOrigin::DataFolder);
+    EXPECT_EQ(files.settings.origin, FileOrigin::BuiltIn);
+    EXPECT_FALSE(Exists("home/.config"));
+    Touch("work/Rules.clp");
+    EXPECT_EQ(LookUpUserFiles(inputs).rules.origin, FileOrigin::WorkingDirectory);
+}

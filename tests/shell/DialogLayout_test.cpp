@@ -1,4 +1,4 @@
-#include "shell/DialogTables.h"
+#include "shell/DialogLayout.h"
 
 #include <gtest/gtest.h>
 
@@ -102,8 +102,15 @@ TEST(DialogTableTest, TablesListTheFieldsInExchangeOrder) {
             EXPECT_EQ(field.controlId, row.id);
             EXPECT_EQ(field.kind, row.kind);
             if (row.kind == K::Int || row.kind == K::Real) {
-                EXPECT_EQ(field.low, row.low);
-                EXPECT_EQ(field.high, row.high);
+                EXPECT_EQ(field.Low(), row.low);
+                EXPECT_EQ(field.High(), row.high);
+            }
+            // The field stores the parameter it names, of the kind it shows.
+            const ParameterRow* parameter = field.Param();
+            if (field.parameter != nullptr) {
+                ASSERT_NE(parameter, nullptr) << field.parameter;
+                const FieldKind kinds[] = {K::Int, K::Real, K::Check, K::Combo};
+                EXPECT_EQ(field.kind, kinds[static_cast<int32_t>(parameter->type)]);
             }
             // Every field is laid out exactly once.
             const int32_t at = table.drawOrder[i];
@@ -129,14 +136,14 @@ TEST_F(DialogTablesTest, RangesIncludeBothEndsAndRefuseBeyondThem) {
             SCOPED_TRACE(std::string(table.caption) + ": " + field.label);
             // A real field's step beyond its range is the smallest that still
             // shows after rounding to single precision.
-            const double step = field.kind == K::Int ? 1.0 : (field.high >= 100 ? 0.01 : 0.001);
+            const double step = field.kind == K::Int ? 1.0 : (field.High() >= 100 ? 0.01 : 0.001);
             struct Probe {
                 double value;
                 bool accepted;
-            } probes[] = {{field.low, true},
-                          {field.high, true},
-                          {field.low - step, false},
-                          {field.high + step, false}};
+            } probes[] = {{field.Low(), true},
+                          {field.High(), true},
+                          {field.Low() - step, false},
+                          {field.High() + step, false}};
             for (const Probe& probe : probes) {
                 DialogState state = Open(expected.dialog);
                 char text[32];

@@ -1,4 +1,4 @@
-#include "shell/rules/RuleTrace.h"
+#include "shell/headless/RuleTrace.h"
 
 #include <cerrno>
 #include <cstring>

@@ -21,7 +21,7 @@
 #include <string>
 
 #include "policy/PassJournal.h"
-#include "shell/headless/Options.h"
+#include "shell/RunObserver.h"
 
 class EngineProcess;
 

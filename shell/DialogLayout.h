@@ -1,23 +1,14 @@
 #pragma once
-// The five option dialogs as data: one table per dialog lists its fields in
-// exchange order (label, control id, kind, range, where the value lives). The
-// same table fills the dialog, validates what the user typed and writes it
-// back, so the window code only draws the fields and reports OK or Cancel.
-//
-// Validation follows the dialog-data-exchange rules: on OK the fields are read
-// in exchange order, each range is checked right after its field is read
-// (both ends included), and the first field that is not a number or lies
-// outside its range is reported and gets the focus; nothing is written then.
-//
-// Threading: FillDialog and ApplyDialog take the simulation's state lock while
-// they read or write simulation state; call them on the user-interface thread
-// without holding it.
+// The five option dialogs' layout: per dialog its caption and its fields in
+// exchange order, each with its label, control id, kind, group box and the
+// parameter it shows and stores, by name (settings/ParameterTable.h holds
+// the parameter's range, its live value and where it is written). Filling,
+// reading and writing back are in shell/DialogExchange.h, so the window code
+// only draws the fields and reports OK or Cancel.
 #include <cstddef>
 #include <cstdint>
 
-class Simulation;
-class SimulationThread;
-struct SimThreadControl;
+#include "settings/ParameterTable.h"
 
 enum class DialogId : int32_t {
     Options = 0,
@@ -35,29 +26,25 @@ enum class FieldKind : int32_t {
     Combo,  // editable drop-down list exchanging its text
 };
 
-// Everything a dialog reads or writes.
-struct DialogTarget {
-    Simulation* simulation = nullptr;
-    SimThreadControl* control = nullptr;  // simsPerSecond
-    int32_t* renderingMulti = nullptr;    // the view's paint cadence
-    SimulationThread* thread = nullptr;   // New Colony stops it before rebuilding
-};
-
 struct FieldRow {
-    // The parameter's short stable name (the command line's --set NAME and the
-    // experiments' columns); null for a field that stores nothing.
-    const char* name;
+    // The parameter the field shows and stores, by name; null for a field
+    // that stores nothing (dropped on close). The kind agrees with the
+    // parameter's type (Whole: Int, Real: Real, Flag: Check, Choice: Combo).
+    const char* parameter;
     const char* label;
     int32_t controlId;
     FieldKind kind;
-    double low;   // range of Int and Real fields, both ends included
-    double high;
     const char* group;  // the group box or row the field is drawn in; null for none
-    // The live value the field opens with (check boxes 0 or 1, the combo the
-    // generator type).
-    double (*get)(const DialogTarget&);
-    // Stores an accepted value; null where the field is dropped on close.
-    void (*set)(DialogTarget&, double);
+    // What the field opens with when it is not the parameter's live value
+    // (New Colony offers the centre of the world); null: the live value, or
+    // 0 for a field without a parameter.
+    double (*opensWith)(const ParameterTarget&);
+
+    // The parameter's row; null when the field stores nothing.
+    const ParameterRow* Param() const;
+    // The range of Int and Real fields, both ends included (the parameter's).
+    double Low() const;
+    double High() const;
 };
 
 struct DialogTable {
@@ -71,10 +58,6 @@ struct DialogTable {
 constexpr int32_t kMaxDialogFields = 21;  // New Sim: three edits and eighteen boxes
 constexpr int32_t kFieldTextCapacity = 64;
 constexpr int32_t kMessageCapacity = 256;
-
-// The combo box's items, in generator-type order.
-constexpr int32_t kGeneratorTextCount = 3;
-extern const char* const kGeneratorTexts[kGeneratorTextCount];
 
 // The rows of the two validating dialogs, by exchange order: the Ants Options
 // shares (the sum check) and the New Colony fields (placement and sizes).
@@ -92,8 +75,6 @@ struct NewColonyField {
     static constexpr int32_t kXSize = 4;
     static constexpr int32_t kYSize = 5;
 };
-// New Colony: how close to the border a colony may be placed.
-constexpr int32_t kPlacementMargin = 10;
 
 // The two warnings of the validating dialogs.
 extern const char* const kAntsRatioWarning;
@@ -128,7 +109,7 @@ struct DialogCheck {
 const DialogTable& GetDialogTable(DialogId id);
 
 // Every opening starts from the live values (no dialog keeps its own).
-void FillDialog(const DialogTable& table, const DialogTarget& target, DialogState& state);
+void FillDialog(const DialogTable& table, const ParameterTarget& target, DialogState& state);
 
 // Reads the fields in exchange order with their range checks. On failure the
 // check names the first failing field and holds the standard message.
@@ -146,10 +127,10 @@ bool CheckDialog(DialogId id, const DialogValues& values, DialogCheck& check);
 // OK: ReadDialog, then CheckDialog, then the write-back. Returns the check;
 // nothing is written unless it is ok. New Colony stops the simulation thread
 // first and leaves it stopped.
-DialogCheck AcceptDialog(const DialogState& state, DialogTarget& target);
+DialogCheck AcceptDialog(const DialogState& state, ParameterTarget& target);
 
 // The write-back alone (values already read and checked).
-void ApplyDialog(DialogId id, const DialogValues& values, DialogTarget& target);
+void ApplyDialog(DialogId id, const DialogValues& values, ParameterTarget& target);
 
 // The generator combo: the type whose text equals text exactly (case
 // matters), or -1.
