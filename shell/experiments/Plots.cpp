@@ -46,8 +46,9 @@ Panel PanelAt(double x, double y, double width, double height) {
 
 // Whole-number parameters get whole ticks.
 bool IsWholeParameter(const std::string& name) {
-    ParameterRef ref;
-    return FindParameter(name.c_str(), ref) && ref.Row().kind != FieldKind::Real;
+    ParameterId id = ParameterId::Count;
+    return FindParameter(name.c_str(), id) && Parameter(id).type != ParameterType::Real &&
+           Parameter(id).type != ParameterType::Text;
 }
 
 // The value axis starts at zero for counts and amounts that cannot go below

@@ -231,8 +231,8 @@ bool ParseRunRange(const char* text, size_t& first, size_t& last, std::string& e
     int64_t b = 0;
     if (ends.size() != 2 || !ParseWholeNumber(ends[0].c_str(), 1, SweepPlan::kMaxRuns, a) ||
         !ParseWholeNumber(ends[1].c_str(), 1, SweepPlan::kMaxRuns, b) || a > b) {
-        error = "--runs takes A-B, the runs A to B (from 1) of the sweep's list, not "" +
-                Printable(text) + """;
+        error = "--runs takes A-B, the runs A to B (from 1) of the sweep's list, not \"" +
+                Printable(text) + "\"";
         return false;
     }
     first = static_cast<size_t>(a);

@@ -237,8 +237,8 @@ TEST(PlotFiles, HistoryTicksAreWholeStepsAndTheLastOneFitsThePicture) {
 
 TEST(PlotFiles, TheSweepLegendFollowsTheValuesAndNoTwoSeriesShareAColour) {
     TempFolder folder;
-    ParameterRef food;
-    ParameterRef distance;
+    ParameterId food = ParameterId::Count;
+    ParameterId distance = ParameterId::Count;
     ASSERT_TRUE(FindParameter("foodPerAnt", food));
     ASSERT_TRUE(FindParameter("initialAnts", distance));
     std::string text = SummaryHeader({food, distance}) + "\n";

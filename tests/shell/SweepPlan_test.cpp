@@ -172,7 +172,6 @@ TEST(SweepOptions, UsageErrors) {
         {{"--steps", "-1"}, "--steps takes a whole number"},
         {{"--steps"}, "option --steps needs N"},
         {{"--out="}, "needs a file name"},
-        {{"--out", "-"}, "a sweep keeps its rows in a file"},
         {{"--headless"}, "--sweep and --headless cannot be used together"},
         {{"--csv", "x"}, "--csv is not an option of --sweep"},
         {{"extra"}, "unexpected argument 'extra'"},
@@ -181,7 +180,7 @@ TEST(SweepOptions, UsageErrors) {
         {{"--runs", "5-2"}, "--runs takes A-B"},
         {{"--runs", "7"}, "--runs takes A-B"},
         {{"--seeds", "4", "--runs", "2-5"}, "--runs 2-5: the sweep has 4 runs"},
-        {{"--list-runs", "--chunk", "0"}, "--chunk takes a whole number of runs"},
+        {{"--list-runs", "--chunk", "0"}, "--chunk takes a whole number from 1 to 1000000"},
         {{"--chunk", "10"}, "give it with --list-runs"},
         {{"--out", "-", "--plot", "-", "--vary", "foodPerAnt=0.1"}, "cannot both write to standard output"},
     };
@@ -213,10 +212,10 @@ TEST(SweepGrid, ThePartsOfAChunkedListMakeTheWholeGridAgain) {
     // options as words must give exactly the same list of runs.
     SweepPlan plan;
     std::string error;
-    ASSERT_EQ(Parse({"--set", "dieRatio=0.0009", "--vary", "foodPerAnt=0.001:0.003:0.001", "--vary",
-                     "generatorType=Exponential Growth,0", "--seeds", "3-5", "--steps", "50"},
-                    plan, error),
-              SweepCommand::Run)
+    ASSERT_TRUE(Parse({"--set", "dieRatio=0.0009", "--vary", "foodPerAnt=0.001:0.003:0.001",
+                       "--vary", "generatorType=Exponential Growth,0", "--seeds", "3-5", "--steps",
+                       "50"},
+                      plan, error))
         << error;
     const std::vector<RunKey> runs = plan.Runs();
     ASSERT_EQ(runs.size(), 18u);
@@ -234,7 +233,7 @@ TEST(SweepGrid, ThePartsOfAChunkedListMakeTheWholeGridAgain) {
         args.push_back("--runs");
         args.push_back(range.c_str());
         SweepPlan part;
-        ASSERT_EQ(Parse(args, part, error), SweepCommand::Run) << error;
+        ASSERT_TRUE(Parse(args, part, error)) << error;
         for (const RunKey& key : part.SelectedRuns()) parts.push_back(key.Text());
     }
     ASSERT_EQ(parts.size(), runs.size());
