@@ -17,7 +17,9 @@ constexpr M kNoMode = Mode::Count;
 constexpr ModeSet kViews = In(M::ScreenSaver, M::Window);
 constexpr ModeSet kShown = In(M::ScreenSaver, M::Window, M::Terminal);
 constexpr ModeSet kPaced = In(M::ScreenSaver, M::Window, M::Terminal, M::Headless);
-constexpr ModeSet kStepped = In(M::Headless, M::Sweep, M::SummaryRun);
+constexpr ModeSet kStepped = In(M::Headless, M::Sweep, M::SummaryRun, M::CompareRules);
+// The commands that run many colonies (the sweep, the comparison of rule bases).
+constexpr ModeSet kGrids = In(M::Sweep, M::CompareRules);
 
 constexpr int64_t kMaxSteps = 2147483647;
 constexpr int64_t kMaxSeed = 4294967295;
@@ -45,6 +47,11 @@ const OptionRow kOptions[kOptionCount] = {
     {O::ListParameters, "list-parameters", A::None, "", 0, 0, "", In(M::ListParameters),
      M::ListParameters, false, false, false,
      "list every parameter with its range and default"},
+    {O::ListRules, "list-rules", A::None, "", 0, 0, "", In(M::ListRules), M::ListRules, false,
+     false, false, "list the gallery of rule bases: names, what each does, where it comes from"},
+    {O::CompareRules, "compare-rules", A::Optional, "A,B,...", 0, 0, "", In(M::CompareRules),
+     M::CompareRules, false, false, false,
+     "run rule bases over seeds and report which keeps the colony best"},
     {O::Help, "help", A::None, "", 0, 0, "", kAllModes, kNoMode, false, false, false,
      "display this help and exit (with a mode: that mode's options)"},
     {O::Version, "version", A::None, "", 0, 0, "", kAllModes, kNoMode, false, false, false,
@@ -69,7 +76,7 @@ const OptionRow kOptions[kOptionCount] = {
      "show the expert system's panel from the start"},
     {O::Rules, "rules", A::Text, "NAME|FILE", 0, 0, "", kColonyModes, kNoMode, false, false,
      false, "run a rule base of the gallery, or a file, instead of yours"},
-    {O::Set, "set", A::Text, "NAME=VALUE", 0, 0, "", kColonyModes | In(M::Sweep), kNoMode, false,
+    {O::Set, "set", A::Text, "NAME=VALUE", 0, 0, "", kColonyModes | kGrids, kNoMode, false,
      true, false, "set a parameter before the first step (repeatable; see --list-parameters)"},
     {O::Screenshot, "screenshot", A::Output, "FILE", 0, 0, "", kViews, kNoMode, false, false,
      false, "on SIGUSR1, write the next frame to FILE (PNG)"},
@@ -91,13 +98,14 @@ const OptionRow kOptions[kOptionCount] = {
 
     {O::Vary, "vary", A::Text, "NAME=VALUES", 0, 0, "", In(M::Sweep), kNoMode, false, true, false,
      "run each value: A,B,C or FROM:TO:STEP (repeatable: the grid is the product)"},
-    {O::Seeds, "seeds", A::Text, "A-B|N", 0, 0, "", In(M::Sweep), kNoMode, false, false, false,
-     "the seeds of every grid point: A to B, or 1 to N (default 1)"},
-    {O::Jobs, "jobs", A::Whole, "J", 1, kMaxJobs, "", In(M::Sweep), kNoMode, false, false, false,
+    {O::Seeds, "seeds", A::Text, "A-B|N", 0, 0, "", kGrids, kNoMode, false, false, false,
+     "the seeds of every grid point: A to B, or 1 to N (default 1; compare-rules: 1-20)"},
+    {O::Jobs, "jobs", A::Whole, "J", 1, kMaxJobs, "", kGrids, kNoMode, false, false, false,
      "runs at a time (default: one per core)"},
-    {O::Out, "out", A::Output, "FILE", 0, 0, "", In(M::Sweep, M::SummaryRun, M::Merge), kNoMode,
-     true, false, false,
-     "the summary file (sweep: results.csv; merge: standard output; '-': standard output)"},
+    {O::Out, "out", A::Output, "FILE", 0, 0, "", In(M::Sweep, M::SummaryRun, M::Merge, M::CompareRules),
+     kNoMode, true, false, false,
+     "the summary file (sweep: results.csv; merge: standard output; '-': standard output), "
+     "or the report's folder (compare-rules)"},
     {O::ListRuns, "list-runs", A::None, "", 0, 0, "", In(M::Sweep), kNoMode, false, false, false,
      "print one command line per run instead of running them"},
     {O::Runs, "runs", A::Text, "A-B", 0, 0, "", In(M::Sweep), kNoMode, false, false, false,
@@ -108,6 +116,8 @@ const OptionRow kOptions[kOptionCount] = {
      false, "the program the runs start (default: this one)"},
     {O::FilesFrom, "files-from", A::Input, "LIST", 0, 0, "", In(M::Merge), kNoMode, false, false,
      false, "more inputs, one name a line, from LIST ('-': standard input)"},
+    {O::SeriesFolder, "series-folder", A::Text, "DIR", 0, 0, "", In(M::SummaryRun), kNoMode,
+     false, false, true, "also write the run's course into DIR (for --compare-rules)"},
 
     {O::Format, "format", A::Choice, "text|csv", 0, 0, "text|csv", In(M::CheckRules), kNoMode,
      false, false, false, "a summary (text, default) or one CSV row per situation"},
@@ -187,6 +197,7 @@ const ModeRow kModes[kModeCount] = {
      "Check a rule base: load it, compare its templates with the facts the expert\n"
      "system asserts, and run one pass for each of the 729 combinations of the\n"
      "six symbols.",
+     "FILE may also be a name of the gallery (--list-rules) where no such file is.\n"
      "Without FILE the rule base the program would use is checked: Rules.clp in the\n"
      "working directory, else yours in ~/.config/marrowick, else the built-in rules;\n"
      "nothing is written. Load errors go to standard error as FILE:LINE: lines.\n"
@@ -197,6 +208,38 @@ const ModeRow kModes[kModeCount] = {
      "List every parameter --set, --vary and the dialogs take, with its range and\n"
      "default.",
      "", false, 0},
+    {M::ListRules, "list-rules", "--list-rules",
+     "List the gallery of rule bases that --rules NAME picks from: the shipped ones,\n"
+     "then yours (~/.config/marrowick/rules/*.clp), each with its one-line\n"
+     "description and where it comes from.",
+     "A rule base names itself in the ;; lines it opens with:\n"
+     "  ;; name: thrifty\n"
+     "  ;; about: a small colony on a full store\n"
+     "A file of yours without a name is known by its file name; one of the same\n"
+     "name as a shipped rule base is used instead of it. Nothing is written.\n",
+     false, 0},
+    {M::CompareRules, "compare-rules",
+     "--compare-rules A,B,... [--seeds A-B] [--steps N] --out DIR",
+     "Run each rule base (a name of --list-rules, or a file) over the same seeds, as\n"
+     "a sweep does, and report which keeps the colony best.",
+     "Each run is a process of its own, as many at a time as there are cores; the\n"
+     "runs' rows go to DIR/results.csv and their courses to DIR/series/, and runs\n"
+     "already there are skipped, so the same command resumes a comparison. The\n"
+     "report: a table on standard output and in DIR/comparison.csv (per rule base\n"
+     "the mean and spread over the seeds of the population, the food reserves, the\n"
+     "food per ant, colony deaths per 100,000 steps, the share of passes without a\n"
+     "conclusion and the failed passes), DIR/KEY.svg with each rule base's mean\n"
+     "curve against the steps and a band of one spread either side, and a verdict\n"
+     "(also in DIR/report.txt). A rule base that does not load is reported as\n"
+     "such; the others still run. Defaults: --seeds 1-20, --steps 10000.\n"
+     "\n"
+     "Example: marrowick --compare-rules default,thrifty,boom,forager --seeds 1-20 \\\n"
+     "           --steps 100000 --out compare\n"
+     "\n"
+     "Exit status: 0 every rule base loaded and every run finished, 1 one did not\n"
+     "(the report covers the rest) or a file could not be written, 2 bad usage,\n"
+     "128+N ended by signal N (run it again to go on).\n",
+     false, 1},
 };
 
 struct Alias {

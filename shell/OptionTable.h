@@ -22,6 +22,8 @@ enum class Mode : int32_t {
     Merge,
     CheckRules,
     ListParameters,
+    ListRules,
+    CompareRules,
     Count,
 };
 constexpr int32_t kModeCount = static_cast<int32_t>(Mode::Count);
@@ -47,6 +49,8 @@ enum class OptionId : int32_t {
     Merge,
     CheckRules,
     ListParameters,
+    ListRules,
+    CompareRules,
     Help,
     Version,
     // xscreensaver.
@@ -80,6 +84,7 @@ enum class OptionId : int32_t {
     Chunk,
     Program,
     FilesFrom,
+    SeriesFolder,
     // Rule checks.
     Format,
     Count,

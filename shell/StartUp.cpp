@@ -8,6 +8,7 @@
 #include "settings/CommandFiles.h"
 #include "settings/SettingsRecords.h"
 #include "settings/UserFiles.h"
+#include "settings/UserGallery.h"
 #include "simulation/Simulation.h"
 
 namespace {
@@ -58,10 +59,7 @@ bool ApplyOptions(const CommandLine& line, RunDescription& run, std::string& err
 // of the gallery (shipped, or in the user's rules folder).
 bool ResolveRules(const std::string& value, const UserFiles& looked, RunDescription& run,
                   std::string& error) {
-    const std::string userRules =
-        looked.userFolder.empty() ? std::string()
-                                  : Join(looked.userFolder, RuleGallery::kRulesFolderName);
-    const RuleGallery gallery = RuleGallery::Load(userRules, looked.dataFolder);
+    const RuleGallery gallery = UserRuleGallery(looked);
     RuleBaseEntry choice;
     if (!ChooseRuleBase(gallery, value, choice, error)) return false;
     run.rulesName = choice.name;

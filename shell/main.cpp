@@ -9,6 +9,7 @@
 #include "shell/ExitStatus.h"
 #include "shell/CommandLine.h"
 #include "shell/ParameterList.h"
+#include "shell/experiments/CompareRules.h"
 #include "shell/experiments/HistoryRecorder.h"
 #include "shell/experiments/Merge.h"
 #include "shell/experiments/Plots.h"
@@ -16,6 +17,7 @@
 #include "shell/experiments/Sweep.h"
 #include "shell/headless/Headless.h"
 #include "shell/rules/CheckRulesCommand.h"
+#include "shell/rules/ListRules.h"
 #include "shell/terminal/TerminalView.h"
 #if MARROWICK_HAS_GUI
 #include "shell/window/Application.h"
@@ -64,6 +66,10 @@ int main(int argc, char** argv) {
             return kExitFailure;
         case Mode::CheckRules:
             return RunCheckRules(line);
+        case Mode::ListRules:
+            return RunListRules(line);
+        case Mode::CompareRules:
+            return RunCompareRulesCommand(line, argv[0]);
         case Mode::Merge:
             return RunMergeCommand(line);
         case Mode::Sweep:

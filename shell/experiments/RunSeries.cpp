@@ -91,6 +91,10 @@ void SeriesRecorder::CloseWindow() {
     foodPerAnt = 0.0;
 }
 
+std::string SeriesFilePath(const std::string& folder, const std::string& rules, uint32_t seed) {
+    return folder + "/" + rules + "-seed" + std::to_string(seed) + ".csv";
+}
+
 std::string SeriesText(const std::vector<SeriesSample>& samples) {
     std::string text = std::string(kHeader) + "\n";
     char line[256];

@@ -58,6 +58,10 @@ private:
     std::vector<SeriesSample> samples;
 };
 
+// Where a run of the rule base named rules with this seed keeps its series
+// in folder: "FOLDER/RULES-seedS.csv".
+std::string SeriesFilePath(const std::string& folder, const std::string& rules, uint32_t seed);
+
 // The series as CSV: a header, then one row per sample.
 std::string SeriesText(const std::vector<SeriesSample>& samples);
 // Reads it back; false with a message for anything else.

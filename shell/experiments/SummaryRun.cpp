@@ -73,12 +73,25 @@ int SummaryRunOptionsFrom(const CommandLine& line, SummaryRunOptions& options, s
         }
     }
     options.out = line.Text(OptionId::Out);
+    options.seriesFolder = line.Text(OptionId::SeriesFolder);
     StartRequest request;
     if (options.out != nullptr) request.outputs.push_back({options.out, "--out"});
-    return PrepareRun(line, request, options.run, error);
+    const int status = PrepareRun(line, request, options.run, error);
+    if (status != kExitOk || options.seriesFolder == nullptr) return status;
+    // The run's course is filed under its rule base's name, so the rule base
+    // must be named; that file is an output like the others.
+    if (!options.run.Given(ParameterId::Rules)) {
+        error = "--series-folder needs the rule base named (--rules or --set rules=)";
+        return kExitUsage;
+    }
+    request.outputs.push_back({SeriesFilePath(options.seriesFolder, options.run.rulesName,
+                                              options.key.seed),
+                               "--series-folder"});
+    return CheckOutputs(request.outputs, {}, error, &options.run);
 }
 
-void SimulateSummary(const SummaryRunOptions& options, RunSummary& summary) {
+void SimulateSummary(const SummaryRunOptions& options, RunSummary& summary,
+                     SeriesRecorder* series) {
     const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<Simulation> simulation = BuildSimulation(options.run);
     Simulation& s = *simulation;
@@ -86,7 +99,10 @@ void SimulateSummary(const SummaryRunOptions& options, RunSummary& summary) {
     // The headless fast run's order: step, look, then rebuild a colony that
     // left its viable range.
     for (int64_t done = 0; done < options.key.steps; ++done) {
-        StepFast(s, [&sums](const Simulation& stepped) { sums.Add(stepped); });
+        StepFast(s, [&sums, series](const Simulation& stepped) {
+            sums.Add(stepped);
+            if (series != nullptr) series->Record(stepped);
+        });
     }
     if (sums.steps == 0) sums.Add(s);  // no step: the means are the start
     const double n = static_cast<double>(sums.steps);
@@ -136,7 +152,19 @@ int RunSummaryCommand(const CommandLine& line) {
     // The rule base the run reads: the user's, made on first use.
     ProvideRunFiles(options.run, false);
     RunSummary summary;
-    SimulateSummary(options, summary);
+    std::unique_ptr<SeriesRecorder> series;
+    if (options.seriesFolder != nullptr) series = std::make_unique<SeriesRecorder>(options.key.steps);
+    SimulateSummary(options, summary, series.get());
+    if (series != nullptr) {
+        // Whole before the row: a run with a row always has its course.
+        const std::string path =
+            SeriesFilePath(options.seriesFolder, options.run.rulesName, options.key.seed);
+        if (!SaveSeriesFile(path, series->Samples(), error)) {
+            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            if (!toStdout) close(fd);
+            return kExitFailure;
+        }
+    }
     std::string text = SummaryLine(options.key, summary);
     if (toStdout) {
         text = header + "\n" + text;

@@ -19,12 +19,16 @@
 
 #include "settings/RunDescription.h"
 #include "shell/CommandLine.h"
+#include "shell/experiments/RunSeries.h"
 #include "shell/experiments/SummaryRow.h"
 
 struct SummaryRunOptions {
     RunKey key;                 // parameters with their values, seed, steps
     const char* out = nullptr;  // null or "-": standard output
     RunDescription run;         // the same run, prepared by the start-up
+    // --series-folder: the run's course is saved there too, before its row
+    // (SeriesFilePath names the file), so a run with a row has its course.
+    const char* seriesFolder = nullptr;
 };
 
 // Marks the environment of a sweep's runs.
@@ -35,8 +39,9 @@ extern const char kSweepChildVariable[];
 int SummaryRunOptionsFrom(const CommandLine& line, SummaryRunOptions& options, std::string& error);
 
 // Runs the simulation options.run describes and fills the summary (seconds
-// included).
-void SimulateSummary(const SummaryRunOptions& options, RunSummary& summary);
+// included); series, when given, records the run's course.
+void SimulateSummary(const SummaryRunOptions& options, RunSummary& summary,
+                     SeriesRecorder* series = nullptr);
 
 // The whole mode: 0 with the row written, 1 when it cannot be written, 2 for
 // bad usage.

@@ -226,7 +226,7 @@ bool ListRuns(const std::string& program, const SweepPlan& plan, const std::vect
 }  // namespace
 
 std::vector<std::string> RunCommand(const std::string& program, const RunKey& key,
-                                    const char* out) {
+                                    const char* out, const std::string& seriesFolder) {
     std::vector<std::string> words = {program, "--summary-run", "--seed", std::to_string(key.seed),
                                       "--steps", std::to_string(key.steps)};
     for (size_t i = 0; i < key.parameters.size(); ++i) {
@@ -237,6 +237,10 @@ std::vector<std::string> RunCommand(const std::string& program, const RunKey& ke
     if (out != nullptr) {
         words.push_back("--out");
         words.push_back(out);
+    }
+    if (!seriesFolder.empty()) {
+        words.push_back("--series-folder");
+        words.push_back(seriesFolder);
     }
     return words;
 }
@@ -326,7 +330,8 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
                 if (job.pid > 0 || stopSignal != 0 || cannotStart || next == pending.size()) continue;
                 job.run = pending[next];
                 const auto words = RunCommand(program, runs[job.run],
-                                              summary.toStandard ? nullptr : plan.out.c_str());
+                                              summary.toStandard ? nullptr : plan.out.c_str(),
+                                              plan.seriesFolder);
                 const int rowsFd = summary.toStandard ? fileno(job.rows.get()) : -1;
                 if (!SpawnProcess(words, rowsFd, fileno(job.errors.get()), childEnvironment, job.pid,
                                   error)) {

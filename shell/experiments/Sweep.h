@@ -18,6 +18,6 @@ int RunSweep(const SweepPlan& plan, const char* argv0);
 // the sweep. argv0 as for RunSweep.
 int RunSweepCommand(const CommandLine& line, const char* argv0);
 
-// The command line of one run (program first).
+// The command line of one run (program first); seriesFolder as the plan's.
 std::vector<std::string> RunCommand(const std::string& program, const RunKey& key,
-                                    const char* out);
+                                    const char* out, const std::string& seriesFolder = std::string());

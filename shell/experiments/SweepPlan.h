@@ -44,6 +44,9 @@ struct SweepPlan {
     // --list-runs --chunk K: one line per K runs, each a sweep of its runs
     // (--runs A-B), for batch systems that limit the number of tasks.
     size_t chunk = 0;
+    // Not empty: every run also writes its course into this folder
+    // (--series-folder; the comparison of rule bases reads them).
+    std::string seriesFolder;
 
     // The parameter columns: the fixed ones, then the varied ones.
     std::vector<ParameterId> Columns() const;

@@ -7,6 +7,8 @@
 #include <map>
 
 #include "policy/RuleBaseText.h"
+#include "policy/RuleGallery.h"
+#include "settings/UserGallery.h"
 #include "settings/UserFiles.h"
 #include "shell/ExitStatus.h"
 
@@ -264,7 +266,18 @@ int RunCheckRules(const CommandLine& line) {
     // reported, rather than ending the program by the signal.
     signal(SIGPIPE, SIG_IGN);
     RuleCheckReport report;
-    if (file != nullptr) {
+    const RuleBaseEntry* entry = nullptr;
+    RuleGallery gallery;
+    if (file != nullptr && !IsFile(file) && std::strchr(file, '/') == nullptr) {
+        // No such file: a name of the gallery ("--check-rules thrifty").
+        gallery = UserRuleGallery();
+        entry = gallery.Find(file);
+    }
+    if (entry != nullptr && entry->origin == RuleBaseOrigin::Shipped) {
+        report = CheckRuleText(entry->name.c_str(), entry->text, entry->length);
+    } else if (entry != nullptr) {
+        report = CheckRuleFile(entry->path.c_str());
+    } else if (file != nullptr) {
         report = CheckRuleFile(file);
     } else {
         const std::string chosen = DefaultRuleBaseForCheck();
