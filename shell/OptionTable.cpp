@@ -52,6 +52,12 @@ const OptionRow kOptions[kOptionCount] = {
     {O::CompareRules, "compare-rules", A::Optional, "A,B,...", 0, 0, "", In(M::CompareRules),
      M::CompareRules, false, false, false,
      "run rule bases over seeds and report which keeps the colony best"},
+    {O::AddToXscreensaver, "add-to-xscreensaver", A::None, "", 0, 0, "",
+     In(M::AddToXscreensaver), M::AddToXscreensaver, false, false, false,
+     "add marrowick to your list of screen savers in ~/.xscreensaver"},
+    {O::RemoveFromXscreensaver, "remove-from-xscreensaver", A::None, "", 0, 0, "",
+     In(M::RemoveFromXscreensaver), M::RemoveFromXscreensaver, false, false, false,
+     "take marrowick out of your list in ~/.xscreensaver"},
     {O::Help, "help", A::None, "", 0, 0, "", kAllModes, kNoMode, false, false, false,
      "display this help and exit (with a mode: that mode's options)"},
     {O::Version, "version", A::None, "", 0, 0, "", kAllModes, kNoMode, false, false, false,
@@ -240,6 +246,22 @@ const ModeRow kModes[kModeCount] = {
      "(the report covers the rest) or a file could not be written, 2 bad usage,\n"
      "128+N ended by signal N (run it again to go on).\n",
      false, 1},
+    {M::AddToXscreensaver, "add-to-xscreensaver", "--add-to-xscreensaver",
+     "Add \"GL: marrowick --root\" to your list of screen savers in ~/.xscreensaver.",
+     "The line goes after the list's last entry; every other line stays as it was,\n"
+     "and the file as it was is kept in ~/.xscreensaver.marrowick.bak. Without the\n"
+     "file, one is made that holds only the list; xscreensaver adds its own screen\n"
+     "savers after it. Nothing changes when marrowick is listed already.\n"
+     "Exit status: 0 done or nothing to do, 1 the file could not be read or\n"
+     "written, 2 bad usage.\n",
+     false, 0},
+    {M::RemoveFromXscreensaver, "remove-from-xscreensaver", "--remove-from-xscreensaver",
+     "Take marrowick out of your list of screen savers in ~/.xscreensaver.",
+     "Every other line stays as it was, and the file as it was is kept in\n"
+     "~/.xscreensaver.marrowick.bak.\n"
+     "Exit status: 0 done or nothing to do, 1 the file could not be read or\n"
+     "written, 2 bad usage.\n",
+     false, 0},
 };
 
 struct Alias {

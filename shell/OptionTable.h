@@ -24,6 +24,8 @@ enum class Mode : int32_t {
     ListParameters,
     ListRules,
     CompareRules,
+    AddToXscreensaver,
+    RemoveFromXscreensaver,
     Count,
 };
 constexpr int32_t kModeCount = static_cast<int32_t>(Mode::Count);
@@ -51,6 +53,8 @@ enum class OptionId : int32_t {
     ListParameters,
     ListRules,
     CompareRules,
+    AddToXscreensaver,
+    RemoveFromXscreensaver,
     Help,
     Version,
     // xscreensaver.

@@ -19,6 +19,7 @@
 #include "shell/rules/CheckRulesCommand.h"
 #include "shell/rules/ListRules.h"
 #include "shell/terminal/TerminalView.h"
+#include "shell/xscreensaver/HackListCommand.h"
 #if MARROWICK_HAS_GUI
 #include "shell/window/Application.h"
 #endif
@@ -70,6 +71,10 @@ int main(int argc, char** argv) {
             return RunListRules(line);
         case Mode::CompareRules:
             return RunCompareRulesCommand(line, argv[0]);
+        case Mode::AddToXscreensaver:
+            return RunHackListEdit(HackListAction::Add);
+        case Mode::RemoveFromXscreensaver:
+            return RunHackListEdit(HackListAction::Remove);
         case Mode::Merge:
             return RunMergeCommand(line);
         case Mode::Sweep:
