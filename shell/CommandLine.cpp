@@ -298,11 +298,16 @@ std::string UsageText(Mode mode) {
     const ModeRow& info = ModeInfo(mode);
     std::string text = std::string("Usage: ") + kProgramName + " " + info.synopsis + "\n" +
                        info.about + "\n";
-    // "  --name ARG" then the help from column 24, wrapped before column 80.
+    // "  --name ARG" then the help from column 24, wrapped before column 80;
+    // a name too long for the column has its help after it when that fits.
     auto line = [&text](const std::string& left, const std::string& help) {
         constexpr size_t kColumn = 24;
         constexpr size_t kWidth = 79;
         std::string row = "  " + left;
+        if (row.size() + 2 > kColumn && row.size() + 2 + help.size() <= kWidth) {
+            text += row + "  " + help + "\n";
+            return;
+        }
         row += row.size() + 2 <= kColumn ? std::string(kColumn - row.size(), ' ')
                                          : "\n" + std::string(kColumn, ' ');
         size_t start = 0;
