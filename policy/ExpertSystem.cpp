@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "colony/Colony.h"
 #include "policy/RuleBaseFile.h"
+#include "policy/RuleGallery.h"
 #include "policy/RuleBaseText.h"
 
 namespace {
@@ -84,8 +86,29 @@ ShareSet SharesOf(const Colony& colony) {
 
 }  // namespace
 
+void ExpertSystem::SetRunning(const RuleBaseSource& source) {
+    const bool file = source.path != nullptr && *source.path != '\0';
+    std::string name;
+    if (source.name != nullptr && *source.name != '\0') {
+        name = source.name;
+    } else if (file) {
+        name = RuleBaseNameOfFile(source.path);
+    } else {
+        name = RuleGallery::kDefaultName;
+    }
+    // A file's name may hold anything; the views print it on terminals too.
+    for (char& c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    std::snprintf(ruleBaseName, sizeof ruleBaseName, "%s", name.c_str());
+    ruleBaseText = file ? nullptr : source.text != nullptr ? source.text : kRuleBaseText;
+    ruleBaseLength = file ? 0 : source.text != nullptr ? source.length : kRuleBaseLength;
+}
+
 void ExpertSystem::Init(const RuleBaseSource& source) {
     const char* rulesPath = source.path;
+    // Named even when it does not load: the views say which one failed.
+    SetRunning(source);
     firstPass = true;
     populationAction[0] = '\0';
     foodAction[0] = '\0';

@@ -30,7 +30,10 @@ struct RuleBaseSource {
         : name(name), text(text), length(length) {}
 
     const char* path = nullptr;
-    const char* name = nullptr;  // what messages call a text
+    // What the views and messages call it ("thrifty"); null: a file is named
+    // by its header or file name (policy/RuleGallery.h), the built-in rules
+    // "default".
+    const char* name = nullptr;
     const char* text = nullptr;
     size_t length = 0;
 };
@@ -103,6 +106,18 @@ public:
     bool loadFailed = false;
     int32_t reloads = 0;  // reloads taken since start-up
     PassJournal journal;
+
+    // The rule base running now: its name, as the overlay and the panel show
+    // it, and where a reload (F5) finds it again: the text it was loaded from
+    // when that was held in memory (the shipped rule bases, which never
+    // change), else the file engine.RulesPath() names.
+    static constexpr size_t kNameCapacity = 64;
+    char ruleBaseName[kNameCapacity] = {};
+    const char* ruleBaseText = nullptr;
+    size_t ruleBaseLength = 0;
+    // Records source as the rule base running now (after it was loaded, at
+    // start-up or by a reload that was taken).
+    void SetRunning(const RuleBaseSource& source);
 
 private:
     PassRecord& StartRecord(const PassFacts& facts, const Colony& colony, int64_t step);

@@ -43,10 +43,11 @@ std::unique_ptr<Simulation> BuildSimulation(const RunDescription& run) {
     std::string error;
     assert(CheckRun(run, error));
 #endif
-    const RuleBaseSource rules =
+    RuleBaseSource rules =
         run.rulesText != nullptr
             ? RuleBaseSource(run.rulesName.c_str(), run.rulesText, run.rulesLength)
             : RuleBaseSource(run.rulesPath.c_str());
+    if (!run.rulesName.empty()) rules.name = run.rulesName.c_str();  // what the views call it
     auto simulation = std::make_unique<Simulation>(run.seed, rules, PrepareFirstWorld,
                                                    const_cast<RunDescription*>(&run));
     std::lock_guard<std::mutex> lock(simulation->stateMutex);

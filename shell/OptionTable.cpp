@@ -97,7 +97,7 @@ const OptionRow kOptions[kOptionCount] = {
      false, "steps between CSV rows and terminal refreshes (default 1; the last step's row is always written)"},
     {O::Verbose, "verbose", A::None, "", 0, 0, "", In(M::Headless), kNoMode, false, false, false,
      "let the rule engine's printouts through"},
-    {O::TraceRules, "trace-rules", A::Output, "FILE", 0, 0, "", In(M::Headless), kNoMode, true,
+    {O::TraceRules, "trace-rules", A::Output, "FILE", 0, 0, "", In(M::Headless, M::Window), kNoMode, true,
      false, false, "one line per expert-system pass to FILE ('-': standard output)"},
     {O::Plot, "plot", A::Output, "FILE.svg", 0, 0, "", In(M::Headless, M::Sweep), kNoMode, true,
      false, false, "draw the run (headless) or the sweep's measures as an SVG ('-': standard output)"},
@@ -141,11 +141,12 @@ const ModeRow kModes[kModeCount] = {
      "Run the colony in an ordinary window with the menu, the keys and the dialogs.",
      "Keys: Ctrl+S options, Ctrl+N new sim, Alt+S pause/resume, Ctrl+T trails,\n"
      "  Ctrl+P texture, Ctrl+R reset camera, Ctrl+O / Ctrl+I expert system on / off,\n"
-     "  Ctrl+E rules panel, F5 reload the rules, Ctrl+F nothing, Esc exit.\n",
+     "  Ctrl+E rules panel, F5 reload the rules, Ctrl+F nothing, Esc exit.\n"
+     "The Rules menu also switches to any rule base of the gallery (--list-rules).\n",
      false, 0},
     {M::Terminal, "terminal", "--terminal [OPTION]...", "Draw the colony in this terminal.",
      "Keys: q or Esc quit, Space pause, t trails, e expert system, + and - pace,\n"
-     "  n new colony.\n",
+     "  n new colony, r the next rule base of the gallery (--list-rules).\n",
      false, 0},
     {M::Headless, "headless", "--headless [OPTION]...", "Run the ant colony simulation without a window.",
      "Without --steps the simulation runs at the live pace until Ctrl+C, SIGTERM,\n"

@@ -28,8 +28,13 @@ void FormatStatistics(Simulation& simulation, StatisticsLines& out) {
         expert.populationAction[0] = '\0';
         expert.foodAction[0] = '\0';
     }
-    std::snprintf(out.line[11], n, "%s",
-                  expert.on ? "Expert System Actions is On" : "Expert System Actions is Off");
+    // While on, the line names the rule base that draws the conclusions.
+    if (expert.on && expert.ruleBaseName[0] != '\0') {
+        std::snprintf(out.line[11], n, "Expert System Actions is On (%s)", expert.ruleBaseName);
+    } else {
+        std::snprintf(out.line[11], n, "%s",
+                      expert.on ? "Expert System Actions is On" : "Expert System Actions is Off");
+    }
     std::snprintf(out.line[12], n, "%.99s", expert.populationAction);
     std::snprintf(out.line[13], n, "%.99s", expert.foodAction);
     std::snprintf(out.line[14], n, "Colony deaths %d  ", simulation.colonyDeaths);

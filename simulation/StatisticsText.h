@@ -12,6 +12,8 @@ struct StatisticsLines {
 };
 
 // Formats the fifteen overlay lines ("Render Time ..." to "Colony deaths ...").
+// The expert line names the rule base while the expert system is on:
+// "Expert System Actions is On (thrifty)".
 // While the expert system is off it first empties the colony's two action
 // lines, as the overlay does every frame. The caller holds the simulation's
 // state lock.

@@ -19,7 +19,7 @@
 #include "shell/StopSignals.h"
 #include "shell/headless/CsvWriter.h"
 #include "shell/headless/Reporter.h"
-#include "shell/headless/RuleTrace.h"
+#include "shell/RuleTrace.h"
 #include "shell/headless/RunLoops.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationThread.h"

@@ -17,7 +17,7 @@ struct KeyHelp {
 
 constexpr KeyHelp kKeyHelp[] = {
     {"q", "quit"},  {"Space", "pause"}, {"t", "trails"},   {"e", "expert"},
-    {"+/-", nullptr}, {"n", "new colony"},
+    {"+/-", nullptr}, {"n", "new colony"}, {"r", "rules"},
 };
 
 // What a key does, as the key line says it.
@@ -56,6 +56,9 @@ KeyAction ActionForKey(int32_t key) {
         case 'n':
         case 'N':
             return KeyAction::NewColony;
+        case 'r':
+        case 'R':
+            return KeyAction::Rules;
         case kCtrlL:
             return KeyAction::Redraw;
         default:

@@ -13,6 +13,7 @@ enum class KeyAction : int32_t {
     Faster,        // + (and =, its unshifted key)
     Slower,        // - (and _)
     NewColony,     // n
+    Rules,         // r: the next rule base of the gallery
     Redraw,        // Ctrl+L: send the whole screen again
 };
 

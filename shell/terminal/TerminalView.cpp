@@ -16,8 +16,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "settings/SimulationBuild.h"
+#include "settings/UserGallery.h"
 #include "shell/CommandLine.h"
 #include "shell/Commands.h"
 #include "shell/ExitStatus.h"
@@ -25,6 +27,7 @@
 #include "shell/terminal/FrameBuilder.h"
 #include "shell/terminal/TerminalKeys.h"
 #include "shell/terminal/TerminalScreen.h"
+#include "simulation/RuleBaseReload.h"
 #include "simulation/Simulation.h"
 #include "simulation/SimulationThread.h"
 
@@ -88,7 +91,7 @@ class TerminalView {
 public:
     TerminalView(Simulation& simulation, bool halfBlocks, int32_t rate)
         : simulation(simulation), halfBlocks(halfBlocks), rate(rate), host(signals),
-          thread(simulation, host, control) {
+          thread(simulation, host, control), gallery(UserRuleGallery()), reloader(simulation) {
         control.simsPerSecond.store(static_cast<float>(rate));
     }
 
@@ -100,6 +103,9 @@ private:
     Ending Loop();
     // True when the key asks to quit.
     bool HandleKey(int32_t key);
+    // r: the rule base after the running one in the gallery (the first after
+    // the last), loaded beside the colony as the window's Rules menu does.
+    void NextRuleBase();
     // After a resize (and at the start): the terminal's size, then the layout.
     void Resize();
     // False when the terminal cannot be written to any more.
@@ -119,6 +125,10 @@ private:
     SimThreadControl control;
     SimulationThread thread;
     NoWindowParts noWindow;
+    RuleGallery gallery;
+    std::string lastAsked;  // the rule base r asked for last
+    // Last: destroyed first, cancelling a load that still runs.
+    RuleBaseReloader reloader;
 
     ColourDepth depth = ColourDepth::Colours8;
     FrameBuilder frames;
@@ -281,10 +291,30 @@ bool TerminalView::HandleKey(int32_t key) {
             screen.Reset();
             frames.RedrawAll();
             break;
+        case KeyAction::Rules:
+            NextRuleBase();
+            break;
         case KeyAction::None:
             break;
     }
     return false;
+}
+
+void TerminalView::NextRuleBase() {
+    const std::vector<const RuleBaseEntry*> choices = gallery.Selectable();
+    if (choices.empty()) return;
+    // Pressed again before the last switch is done: on from the one asked.
+    std::string from = lastAsked;
+    if (!reloader.Busy()) {
+        std::lock_guard<std::mutex> guard(simulation.stateMutex);
+        from = simulation.expertSystem.ruleBaseName;
+    }
+    size_t next = 0;
+    for (size_t i = 0; i < choices.size(); ++i) {
+        if (choices[i]->name == from) next = (i + 1) % choices.size();
+    }
+    lastAsked = choices[next]->name;
+    reloader.Switch(*choices[next]);
 }
 
 void TerminalView::Resize() {

@@ -64,11 +64,15 @@ int SettingsFrom(const CommandLine& line, ViewSettings& settings, std::string& e
         settings.kind = ViewKind::FullScreen;
     }
     settings.screenshotPath = line.Text(OptionId::Screenshot, "");
+    settings.traceRulesPath = line.Text(OptionId::TraceRules, "");
     settings.root = line.root;
     StartRequest request;
     request.readsSettingsFile = true;
     if (!settings.screenshotPath.empty()) {
         request.outputs.push_back({settings.screenshotPath, "--screenshot"});
+    }
+    if (!settings.traceRulesPath.empty()) {
+        request.outputs.push_back({settings.traceRulesPath, "--trace-rules"});
     }
     return PrepareRun(line, request, settings.run, error);
 }

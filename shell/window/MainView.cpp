@@ -10,6 +10,7 @@
 
 #include "presentation/RenderWindow.h"
 #include "settings/SimulationBuild.h"
+#include "settings/UserGallery.h"
 #include "simulation/Simulation.h"
 #include "shell/window/MessageBox.h"
 #include "shell/window/Signals.h"
@@ -67,6 +68,7 @@ MainView::MainView(const ViewSettings& viewSettings) : settings(viewSettings) {
     renderWindow = std::make_unique<RenderWindow>(FilesFor(settings));
     thread = std::make_unique<SimulationThread>(*simulation, *this, control);
     reloader = std::make_unique<RuleBaseReloader>(*simulation);
+    gallery = UserRuleGallery();
     ApplyPace(run, control);
     cadence.renderingMulti = static_cast<int32_t>(run.Number(ParameterId::RenderingMulti));
     cadence.paintCountdown = cadence.renderingMulti;
@@ -104,6 +106,10 @@ MainView::~MainView() {
     // The worker first: it pushes events and steps the simulation.
     StopSimulationThread(kStopTimeoutMs);
     thread.reset();
+    std::string traceError;
+    if (trace.IsOpen() && !trace.Close(traceError)) {
+        std::fprintf(stderr, "marrowick: %s\n", traceError.c_str());
+    }
     reloader.reset();
     ShutDownImGui();
     renderWindow.reset();  // GL objects and the context, while the window exists
@@ -174,6 +180,11 @@ bool MainView::Create(std::string& error) {
     if ((settings.kind != ViewKind::Foreign || settings.run.rulesPanel) && !StartImGui(error)) {
         return false;
     }
+    if (!settings.traceRulesPath.empty()) {
+        if (!trace.Open(settings.traceRulesPath.c_str(), nullptr, error)) return false;
+        std::lock_guard<std::mutex> lock(simulation->stateMutex);
+        simulation->expertSystem.engine.SetTraceRules(true);  // the lines name the rules fired
+    }
 
     if (!thread->Start()) {
         error = "the simulation thread could not be started";
@@ -221,6 +232,12 @@ void MainView::StopSimulationThread(int32_t timeoutMs) {
 // ---- Worker requests ----
 
 void MainView::RequestRepaint() {
+    // Every step is seen here, so the trace misses no pass however seldom
+    // frames are drawn.
+    if (trace.IsOpen()) {
+        std::lock_guard<std::mutex> lock(simulation->stateMutex);
+        trace.AfterStep(*simulation);
+    }
     if (repaintEvent == kNoEvents || repaintQueued.exchange(true)) return;
     SDL_Event event{};
     event.type = repaintEvent;
@@ -266,7 +283,17 @@ void MainView::Exit() { closeRequested = true; }
 
 void MainView::ToggleRulesPanel() { rulesPanel.visible = !rulesPanel.visible; }
 
-void MainView::ReloadRules(Simulation&) { reloader->Start(); }
+void MainView::ReloadRules(Simulation&) {
+    reloader->Start();
+    gallery = UserRuleGallery();
+}
+
+bool MainView::SwitchRules(const std::string& name) {
+    const RuleBaseEntry* entry = gallery.Find(name);
+    if (entry == nullptr) return false;
+    reloader->Switch(*entry);
+    return true;
+}
 
 // ---- Events ----
 
@@ -434,6 +461,7 @@ void MainView::DrawMenuBar() {
         if (closeMenus) ImGui::CloseCurrentPopup();
         if (ImGui::MenuItem("Rules Panel", "Ctrl+E", rulesPanel.visible)) PostCommand(ID_RULES_PANEL);
         if (ImGui::MenuItem("Reload Rules", "F5")) PostCommand(ID_RELOAD_RULES);
+        DrawRulesMenu();
         ImGui::EndMenu();
     }
     if (ImGui::BeginMenu("Help")) {
@@ -443,6 +471,25 @@ void MainView::DrawMenuBar() {
     }
     ImGui::EndMainMenuBar();
     closeMenus = false;
+}
+
+// The gallery below the commands, the running rule base checked; choosing
+// one switches to it at once (the load runs beside the colony, as F5's does).
+void MainView::DrawRulesMenu() {
+    char running[ExpertSystem::kNameCapacity];
+    {
+        std::lock_guard<std::mutex> lock(simulation->stateMutex);
+        std::snprintf(running, sizeof running, "%s", simulation->expertSystem.ruleBaseName);
+    }
+    ImGui::Separator();
+    for (const RuleBaseEntry* entry : gallery.Selectable()) {
+        if (ImGui::MenuItem(entry->name.c_str(), nullptr, entry->name == running)) {
+            reloader->Switch(*entry);
+        }
+        if (!entry->about.empty() && ImGui::IsItemHovered()) {
+            ImGui::SetTooltip("%s", entry->about.c_str());
+        }
+    }
 }
 
 void MainView::Paint() {

@@ -21,8 +21,10 @@
 #include "presentation/PaintCadence.h"
 #include "presentation/ScreenSaverInput.h"
 #include "shell/Commands.h"
+#include "shell/RuleTrace.h"
 #include "shell/DialogLayout.h"
 #include "settings/RunDescription.h"
+#include "policy/RuleGallery.h"
 #include "presentation/SettingsFile.h"
 #include "simulation/RuleBaseReload.h"
 #include "simulation/SimulationThread.h"
@@ -42,6 +44,7 @@ struct ViewSettings {
     ViewKind kind = ViewKind::FullScreen;
     uint64_t foreignWindow = 0;  // X window id for ViewKind::Foreign
     std::string screenshotPath;  // written on SIGUSR1; empty: no screenshots
+    std::string traceRulesPath;  // --trace-rules: a line per pass ("-": stdout); empty: none
     bool root = false;           // --root: xscreensaver's window, whatever it is
     // The colony, its pace and paint cadence, the flags (trails, expert
     // system, texture, rules panel) and the files, prepared by the start-up
@@ -90,8 +93,12 @@ public:
     void ShowAbout() override;
     void Exit() override;
     void ToggleRulesPanel() override;
-    // F5: the load runs on the reloader's thread, so frames keep coming.
+    // F5: the load runs on the reloader's thread, so frames keep coming; the
+    // gallery the Rules menu lists is read again too.
     void ReloadRules(Simulation& simulation) override;
+    // The Rules menu's choice: the rule base of the gallery named name takes
+    // the running one's place, through the same reload (false: no such name).
+    bool SwitchRules(const std::string& name);
 
     // Stops the thread: a bounded wait as the commands describe it, then
     // until it is gone, so nothing it does overlaps what follows.
@@ -114,6 +121,7 @@ private:
     bool HandleKeyTable(const SDL_KeyboardEvent& key);
     void Paint();
     void DrawMenuBar();
+    void DrawRulesMenu();
     void FinishScreenshot();
     bool ImGuiActive() const { return imguiReady; }
     bool UiNeedsFrames() const;
@@ -130,12 +138,17 @@ private:
     std::unique_ptr<SimulationThread> thread;
     // Before the simulation goes: a load still running is cancelled.
     std::unique_ptr<RuleBaseReloader> reloader;
+    // --trace-rules: written by the worker after each step (RequestRepaint),
+    // under the state lock; closed once the thread has stopped.
+    RuleTraceWriter trace;
 
     PaintCadence cadence;
     ScreenSaverInput input;
     DialogWindow dialog;
     ParameterTarget dialogTarget;
     RulesPanel rulesPanel;
+    // The rule bases the Rules menu offers (policy/RuleGallery.h).
+    RuleGallery gallery;
 
     SDL_Window* window = nullptr;
     bool imguiReady = false;

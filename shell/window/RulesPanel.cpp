@@ -50,7 +50,10 @@ void RulesPanel::TakeSnapshot(const Simulation& simulation) {
     reloadFailed = expert.reloadFailed;
     reloads = expert.reloads;
     std::snprintf(loadProblem, sizeof loadProblem, "%s", expert.loadProblem);
-    std::snprintf(rulesPath, sizeof rulesPath, "%s", expert.engine.RulesPath());
+    std::snprintf(rulesName, sizeof rulesName, "%s", expert.ruleBaseName);
+    // A rule base held in memory is a shipped one (or the built-in rules).
+    std::snprintf(rulesPath, sizeof rulesPath, "%s",
+                  expert.ruleBaseText != nullptr ? "built in" : expert.engine.RulesPath());
 }
 
 void RulesPanel::Draw(const Simulation& simulation, float top) {
@@ -75,12 +78,12 @@ void RulesPanel::Draw(const Simulation& simulation, float top) {
 }
 
 void RulesPanel::DrawState() const {
-    ImGui::Text("Rule base: %s", rulesPath);
+    ImGui::Text("Rule base: %s (%s)", rulesName, rulesPath);
     switch (state) {
         case RuleBaseState::Loaded:
             ImGui::TextColored(kGood, "Loaded%s", reloads > 0 ? " (reloaded)" : "");
             ImGui::SameLine();
-            ImGui::TextColored(kQuiet, "  F5 reloads the file");
+            ImGui::TextColored(kQuiet, "  F5 reloads it");
             break;
         case RuleBaseState::Failed:
             ImGui::TextColored(kBad, "Failed to load (F5 reloads the file):");

@@ -1,7 +1,8 @@
 #pragma once
 // RulesPanel: the expert system in plain sight. A Dear ImGui window at the
-// top right of the view with the rule base's state (loaded, failed with the
-// first error, cut off, switched off, a reload that failed), the last pass
+// top right of the view with the rule base's name and where it comes from,
+// its state (loaded, failed with the first error, cut off, switched off, a
+// reload that failed), the last pass
 // (the six symbols, the rules fired, the conclusions, the shares before and
 // after) and a strip of the last dozen passes.
 //
@@ -40,5 +41,6 @@ private:
     bool reloadFailed = false;
     int32_t reloads = 0;
     char loadProblem[EngineProcess::kProblemCapacity] = {};
-    char rulesPath[512] = {};
+    char rulesName[ExpertSystem::kNameCapacity] = {};
+    char rulesPath[512] = {};  // or "built in"
 };

@@ -128,4 +128,68 @@ TEST(RuleBaseReload, AGoodReloadSwitchesOnWhatAFailureSwitchedOffButNotTheUser) 
     EXPECT_EQ(expert.State(), RuleBaseState::Off);
 }
 
+// The rule names a pass fired, as the journal keeps them.
+std::string Fired(const PassRecord& record) { return record.fired.text; }
+
+TEST(RuleBaseReload, ASwitchToAGalleryRuleBaseNamesItAndItsRulesDrawTheNextPass) {
+    TempFolder folder;
+    auto simulation = MakeSimulation(folder);
+    ExpertSystem& expert = simulation->expertSystem;
+    expert.engine.SetTraceRules(true);
+    EXPECT_STREQ(expert.ruleBaseName, "default") << "the built-in rules in a file";
+    NextPass(*simulation);
+    const int32_t baseline = expert.baselineFoodSupply;
+
+    const RuleGallery gallery = RuleGallery::Load("", "");
+    auto candidate = std::make_unique<EngineProcess>();
+    ASSERT_TRUE(SwitchRuleBaseInto(*simulation, *candidate, *gallery.Find("thrifty")));
+    EXPECT_STREQ(expert.ruleBaseName, "thrifty");
+    EXPECT_NE(expert.ruleBaseText, nullptr) << "a shipped rule base is reloaded from memory";
+    EXPECT_EQ(expert.reloads, 1);
+    // The next passes draw thrifty's conclusions: one per action line, from
+    // its own rules, never the default's emergency ones.
+    for (int32_t i = 0; i < 6; ++i) {
+        const PassRecord pass = NextPass(*simulation);
+        EXPECT_EQ(Fired(pass).find("need_more_food_for_pop"), std::string::npos) << Fired(pass);
+        EXPECT_TRUE(Fired(pass).find("enough_mouths") != std::string::npos ||
+                    Fired(pass).find("few_and_fed") != std::string::npos ||
+                    Fired(pass).find("fill_the_store") != std::string::npos ||
+                    Fired(pass).find("store_is_full") != std::string::npos)
+            << Fired(pass);
+        EXPECT_FALSE(Concluded(pass, Conclusion::OverUsingFood));
+        EXPECT_FALSE(Concluded(pass, Conclusion::UseEveryoneForFood));
+    }
+    EXPECT_EQ(expert.baselineFoodSupply, baseline) << "the colony carries on";
+
+    // F5 on a shipped rule base loads the same text again.
+    ASSERT_TRUE(ReloadRuleBase(*simulation));
+    EXPECT_STREQ(expert.ruleBaseName, "thrifty");
+    EXPECT_EQ(NextPass(*simulation).outcome, PassOutcome::Listed);
+
+    // A file that does not load leaves thrifty running, and named.
+    const std::string broken = folder.File("broken.clp");
+    Write(broken, kBroken);
+    RuleBaseEntry target;
+    std::string error;
+    ASSERT_TRUE(ChooseRuleBase(gallery, broken, target, error));
+    candidate = std::make_unique<EngineProcess>();
+    EXPECT_FALSE(SwitchRuleBaseInto(*simulation, *candidate, target));
+    EXPECT_STREQ(expert.ruleBaseName, "thrifty");
+    EXPECT_TRUE(expert.reloadFailed);
+    EXPECT_NE(std::string(expert.loadProblem).find("broken.clp:5:"), std::string::npos);
+
+    // Back to a file, whose name comes from its header; F5 reads the file again.
+    const std::string own = folder.File("own.clp");
+    Write(own, ";; name: mine\n" + kAlwaysOverUsing);
+    ASSERT_TRUE(ChooseRuleBase(gallery, own, target, error));
+    candidate = std::make_unique<EngineProcess>();
+    ASSERT_TRUE(SwitchRuleBaseInto(*simulation, *candidate, target));
+    EXPECT_STREQ(expert.ruleBaseName, "mine");
+    EXPECT_EQ(expert.ruleBaseText, nullptr);
+    EXPECT_TRUE(Concluded(NextPass(*simulation), Conclusion::OverUsingFood));
+    Write(own, ";; name: renamed\n" + kAlwaysOverUsing);
+    ASSERT_TRUE(ReloadRuleBase(*simulation));
+    EXPECT_STREQ(expert.ruleBaseName, "renamed");
+}
+
 }  // namespace

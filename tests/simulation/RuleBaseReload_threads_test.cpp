@@ -82,6 +82,18 @@ TEST(RuleBaseReloadThreads, TheReloaderLoadsBesideTheCallerAndCancelsWhenDestroy
         EXPECT_FALSE(reloader.Busy());
         EXPECT_GE(reloads(), 1);
         EXPECT_LE(reloads(), 2);
+
+        // A switch asked while a reload runs comes after it, and the last
+        // request decides the rules: boom, not thrifty.
+        const RuleGallery gallery = RuleGallery::Load("", "");
+        reloader.Start();
+        reloader.Switch(*gallery.Find("thrifty"));
+        reloader.Switch(*gallery.Find("boom"));
+        while (reloader.Busy() && Clock::now() < deadline + std::chrono::seconds(20)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        std::lock_guard<std::mutex> lock(simulation->stateMutex);
+        EXPECT_STREQ(simulation->expertSystem.ruleBaseName, "boom");
     }
     const int32_t before = reloads();
 

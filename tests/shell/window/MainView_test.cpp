@@ -16,8 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include "policy/RuleBaseText.h"
 #include "presentation/RenderWindow.h"
 #include "simulation/Simulation.h"
+#include "simulation/StatisticsText.h"
 
 namespace {
 
@@ -52,12 +54,20 @@ protected:
         rmdir(folder.c_str());
     }
 
-    void Make(ViewKind kind) {
+    void Make(ViewKind kind, const std::string& rulesPath = std::string()) {
         ViewSettings settings;
         settings.kind = kind;
         settings.run.settingsPath = folder + "/Marrowick.ini";
         settings.run.settingsWritable = true;
+        settings.run.rulesPath = rulesPath;
         view = std::make_unique<MainView>(settings);
+    }
+
+    void WriteRules(const std::string& text) {
+        std::FILE* rules = std::fopen((folder + "/Rules.clp").c_str(), "wb");
+        ASSERT_NE(rules, nullptr);
+        std::fputs(text.c_str(), rules);
+        std::fclose(rules);
     }
 
     static void PushKey(SDL_Keycode key, Uint16 modifiers) {
@@ -119,12 +129,11 @@ TEST_F(MainViewTest, CommandsArriveAsMessagesAndExitEndsTheLoop) {
 // thread, so the command returns while a slow load is still running, and
 // closing the view cancels that load instead of waiting for its limits.
 TEST_F(MainViewTest, ReloadRulesReturnsAtOnceAndClosingCancelsTheLoad) {
-    Make(ViewKind::Windowed);
+    // The view runs the file's rules; F5 reads the file again.
+    WriteRules(std::string(kRuleBaseText, kRuleBaseLength));
+    Make(ViewKind::Windowed, folder + "/Rules.clp");
     Simulation& simulation = view->GetSimulation();
-    std::FILE* rules = std::fopen((folder + "/Rules.clp").c_str(), "wb");
-    ASSERT_NE(rules, nullptr);
-    std::fputs("(defglobal ?*x* = (loop-for-count (?i 1 1000000000) do (bind ?y ?i)))\n", rules);
-    std::fclose(rules);
+    WriteRules("(defglobal ?*x* = (loop-for-count (?i 1 1000000000) do (bind ?y ?i)))\n");
     const Uint32 start = SDL_GetTicks();
     view->OnCommand(ID_RELOAD_RULES);
     {
@@ -135,6 +144,33 @@ TEST_F(MainViewTest, ReloadRulesReturnsAtOnceAndClosingCancelsTheLoad) {
     ASSERT_TRUE(RunToClose());
     view.reset();
     EXPECT_LT(SDL_GetTicks() - start, static_cast<Uint32>(EngineProcess::kLoadLimitMs));
+}
+
+// The Rules menu's choice: the gallery's rule base takes over through the
+// reload, and the overlay's expert line names it.
+TEST_F(MainViewTest, SwitchingRulesNamesTheNewRuleBaseInTheExpertLine) {
+    Make(ViewKind::Windowed);
+    Simulation& simulation = view->GetSimulation();
+    StatisticsLines lines;
+    {
+        std::lock_guard<std::mutex> lock(simulation.stateMutex);
+        FormatStatistics(simulation, lines);
+    }
+    EXPECT_STREQ(lines.line[11], "Expert System Actions is On (default)");
+    EXPECT_FALSE(view->SwitchRules("no-such-rule-base"));
+    ASSERT_TRUE(view->SwitchRules("forager"));
+    const Uint32 start = SDL_GetTicks();
+    for (;;) {
+        std::lock_guard<std::mutex> lock(simulation.stateMutex);
+        if (simulation.expertSystem.reloads > 0 || SDL_GetTicks() - start > kSafetyMs) break;
+        SDL_Delay(5);
+    }
+    std::lock_guard<std::mutex> lock(simulation.stateMutex);
+    FormatStatistics(simulation, lines);
+    EXPECT_STREQ(lines.line[11], "Expert System Actions is On (forager)");
+    simulation.expertSystem.on = false;
+    FormatStatistics(simulation, lines);
+    EXPECT_STREQ(lines.line[11], "Expert System Actions is Off");
 }
 
 TEST_F(MainViewTest, RepaintRequestsThatPileUpMergeIntoOneEvent) {

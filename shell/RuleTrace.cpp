@@ -1,4 +1,4 @@
-#include "shell/headless/RuleTrace.h"
+#include "shell/RuleTrace.h"
 
 #include <cerrno>
 #include <cstring>

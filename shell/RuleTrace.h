@@ -1,6 +1,6 @@
 #pragma once
-// The rule trace of a headless run (--trace-rules FILE|-): one line per
-// expert-system pass, written as the run goes:
+// The rule trace of a headless run or a window (--trace-rules FILE|-): one
+// line per expert-system pass, written as the run goes:
 //
 //   step=156 result=complete food_supply=high change_FS=stable
 //   food_reserves=stable population=stable change_FR=stable
