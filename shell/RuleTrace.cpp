@@ -23,6 +23,18 @@ void AppendShare(std::string& line, const char* name, float before, float after)
     line += text;
 }
 
+// A pass's own copy of its fired rules (blank-separated, bounded) as the
+// engine's "name\n" list; a copy that was cut ends with "...".
+std::string FiredOfRecord(const PassRecord& record) {
+    std::string fired(record.fired.text, record.fired.length);
+    for (char& c : fired) {
+        if (c == ' ') c = '\n';
+    }
+    if (!fired.empty()) fired += '\n';
+    if (record.fired.overflow) fired += "...\n";
+    return fired;
+}
+
 }  // namespace
 
 std::string FormatTraceLine(const PassRecord& record, const char* fired) {
@@ -86,16 +98,26 @@ void RuleTraceWriter::AfterStep(const Simulation& simulation) {
     const PassJournal& journal = expert.journal;
     if (journal.passes == written) return;
     // At most one pass per step; should more have come, those the ring still
-    // holds are written, oldest first, with the fired rules of the last alone.
+    // holds are written, oldest first.
     int64_t missing = journal.passes - written;
     if (missing > static_cast<int64_t>(journal.Kept())) missing = static_cast<int64_t>(journal.Kept());
     for (int64_t age = missing - 1; age >= 0; --age) {
         const PassRecord& record = journal.Back(static_cast<size_t>(age));
-        const std::string line =
-            FormatTraceLine(record, age == 0 ? expert.engine.firedRules.text : "");
+        // The engine's list is whole but names the latest pass's rules only,
+        // and none when another rule base was switched in after the pass
+        // (the window's switch takes the lock between the step and this
+        // call); otherwise the pass's own, bounded copy.
+        const char* engineFired = expert.engine.firedRules.text;
+        const bool engineHasThem = age == 0 && (*engineFired != '\0' || record.firings == 0);
+        const std::string line = FormatTraceLine(
+            record, engineHasThem ? engineFired : FiredOfRecord(record).c_str());
         std::fputs(line.c_str(), out);
         std::fputc('\n', out);
     }
+    // Out as soon as it is written: the trace is read while the colony runs
+    // (tail -f, or a window being watched), and a full stdio buffer holds a
+    // dozen passes. One flush a pass, every 52 steps, costs nothing.
+    std::fflush(out);
     written = journal.passes;
 }
 

@@ -29,8 +29,9 @@ class EngineProcess;
 // "name\n" list of that pass (the journal's own copy is bounded).
 std::string FormatTraceLine(const PassRecord& record, const char* fired);
 
-// Writes the line of every pass the journal gains to a file, then hands the
-// step to the next observer (the plot's), if any.
+// Writes the line of every pass the journal gains to a file, whole lines
+// flushed at once, then hands the step to the next observer (the plot's), if
+// any.
 class RuleTraceWriter final : public RunObserver {
 public:
     RuleTraceWriter() = default;

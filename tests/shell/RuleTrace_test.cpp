@@ -4,13 +4,16 @@
 
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "policy/RuleBaseText.h"
+#include "shell/RuleTrace.h"
 #include "shell/headless/Headless.h"
 #include "shell/rules/RuleCheck.h"
+#include "simulation/Simulation.h"
 #include "tests/TempFolder.h"
 
 namespace {
@@ -143,6 +146,57 @@ TEST(RuleTrace, AnEditedRuleShowsInTheTrace) {
         }
         EXPECT_EQ(raised, f["fired"].find("raise_population") != std::string::npos) << line;
     }
+}
+
+// The trace is read while the colony runs (the window's, tail -f): each pass's
+// line is in the file, whole, as soon as the pass is done, not when a buffer
+// fills or the file closes.
+TEST(RuleTrace, EachPassIsInTheFileWhileItIsStillOpen) {
+    TempFolder folder;
+    const std::string tracePath = folder.File("trace.txt");
+    auto owned = std::make_unique<Simulation>();  // the built-in rules; too big for the stack
+    Simulation& simulation = *owned;
+    simulation.expertSystem.engine.SetTraceRules(true);
+    RuleTraceWriter trace;
+    std::string error;
+    ASSERT_TRUE(trace.Open(tracePath.c_str(), nullptr, error)) << error;
+    for (int64_t passes = 1; passes <= 3; ++passes) {
+        while (simulation.expertSystem.journal.passes < passes) {
+            simulation.Step();
+            trace.AfterStep(simulation);
+        }
+        const std::string text = ReadFile(tracePath);
+        ASSERT_EQ(Lines(text).size(), static_cast<size_t>(passes)) << text;
+        EXPECT_EQ(text.back(), '\n');
+        EXPECT_EQ(Fields(Lines(text).back())["step"],
+                  std::to_string(kFirstPass + (passes - 1) * kPassEvery));
+    }
+    EXPECT_TRUE(trace.Close(error)) << error;
+}
+
+// A rule base switched in between a pass and its trace line (the window's
+// switch runs beside the steps) holds no fired rules yet: the line names the
+// pass's own, as one without the switch does.
+TEST(RuleTrace, APassTracedAfterASwitchStillNamesItsRules) {
+    TempFolder folder;
+    auto owned = std::make_unique<Simulation>();
+    Simulation& simulation = *owned;
+    simulation.expertSystem.engine.SetTraceRules(true);
+    RuleTraceWriter plain;
+    RuleTraceWriter switched;
+    std::string error;
+    ASSERT_TRUE(plain.Open(folder.File("plain.txt").c_str(), nullptr, error)) << error;
+    ASSERT_TRUE(switched.Open(folder.File("switched.txt").c_str(), nullptr, error)) << error;
+    while (simulation.expertSystem.journal.passes < 1) simulation.Step();
+    ASSERT_GT(simulation.expertSystem.journal.Back(0).firings, 0);
+    plain.AfterStep(simulation);
+    simulation.expertSystem.engine.firedRules.Clear();  // as the engine switched in has them
+    switched.AfterStep(simulation);
+    ASSERT_TRUE(plain.Close(error)) << error;
+    ASSERT_TRUE(switched.Close(error)) << error;
+    const std::string line = ReadFile(folder.File("plain.txt"));
+    EXPECT_NE(Fields(line)["fired"], "-") << line;
+    EXPECT_EQ(ReadFile(folder.File("switched.txt")), line);
 }
 
 TEST(RuleTrace, ATraceThatCannotBeWrittenIsAnError) {
