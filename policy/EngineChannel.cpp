@@ -75,6 +75,8 @@ bool EngineChannel::Start(const char* program, char* error, size_t capacity) {
     }
     fd = pair[0];
     pid = child;
+    // Made here, not in the middle of a pass.
+    if (answer.size() < kUsualAnswerBytes) answer.resize(kUsualAnswerBytes);
     // Reads block for a moment (an ordinary answer comes within it, so an
     // exchange costs one send and one read); sends never block (MSG_DONTWAIT).
     const timeval quickWait{0, kQuickWaitMs * 1000};
@@ -157,7 +159,8 @@ EngineChannel::Outcome EngineChannel::WaitFor(short events, const Budget& budget
             // Without the engine's clock only the wall-clock limit counts: a
             // budget as short as a pass's would fire on any busy machine.
             const int64_t used = cpu >= 0 && watch.cpuBase >= 0 ? cpu - watch.cpuBase : 0;
-            if (used >= budget.cpuNs || elapsed >= budget.wallNs) return Outcome::TimedOut;
+            if (used >= budget.cpuNs) return Outcome::TimedOut;
+            if (elapsed >= budget.wallNs) return Outcome::Stalled;
             int64_t left = budget.cpuNs - used;
             if (budget.wallNs - elapsed < left) left = budget.wallNs - elapsed;
             waitMs = static_cast<int32_t>((left + kNsPerMs - 1) / kNsPerMs);
@@ -210,14 +213,16 @@ EngineChannel::Outcome EngineChannel::Send(const char* head, size_t headLength, 
 EngineChannel::Outcome EngineChannel::Read(EngineMessage expected, const Budget& budget,
                                            Watch& watch, uint32_t& kind, FrameReader& payload) {
     size_t have = 0;
+    if (answer.size() < kUsualAnswerBytes) answer.resize(kUsualAnswerBytes);
     for (;;) {
-        const ssize_t n = read(fd, answer + have, sizeof answer - have);
+        const ssize_t n = read(fd, answer.data() + have, answer.size() - have);
         if (n > 0) {
             have += static_cast<size_t>(n);
             if (have < kFrameHeaderSize) continue;
             uint32_t length = 0;
-            ReadFrameHeader(answer, kind, length);
-            if (length > sizeof answer - kFrameHeaderSize) return Outcome::Garbled;
+            ReadFrameHeader(answer.data(), kind, length);
+            if (length > kMaxAnswerBytes - kFrameHeaderSize) return Outcome::Garbled;
+            if (answer.size() < kFrameHeaderSize + length) answer.resize(kFrameHeaderSize + length);
             if (have < kFrameHeaderSize + length) continue;
             // One request, one answer: nothing may follow it.
             if (have > kFrameHeaderSize + length) return Outcome::Garbled;
@@ -226,7 +231,7 @@ EngineChannel::Outcome EngineChannel::Read(EngineMessage expected, const Budget&
                 (expected == EngineMessage::Ready &&
                  kind == static_cast<uint32_t>(EngineMessage::StartFailed));
             if (!expectedKind) return Outcome::Garbled;
-            payload = FrameReader(answer + kFrameHeaderSize, length);
+            payload = FrameReader(answer.data() + kFrameHeaderSize, length);
             return Outcome::Ok;
         }
         if (n == 0) return Outcome::Ended;
@@ -266,6 +271,7 @@ EngineChannel::Outcome EngineChannel::Receive(EngineMessage expected, const Budg
 
 void EngineChannel::Swap(EngineChannel& other) noexcept {
     // The answer buffers hold nothing between exchanges.
+    answer.swap(other.answer);
     std::swap(fd, other.fd);
     std::swap(pid, other.pid);
     std::swap(cpuClock, other.cpuClock);

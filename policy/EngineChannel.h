@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "policy/EngineProtocol.h"
 
@@ -26,7 +27,8 @@ class EngineChannel {
 public:
     enum class Outcome {
         Ok,
-        TimedOut,   // the budget or the wall-clock limit ran out
+        TimedOut,   // the engine used up its processor time
+        Stalled,    // the wall-clock limit ran out first: the engine got too little processor time
         Ended,      // the engine closed the socket: it ended by itself
         Garbled,    // an answer that breaks the protocol
         Abandoned,  // AbandonWaits: the program is ending
@@ -100,5 +102,7 @@ private:
     pid_t pid = -1;
     clockid_t cpuClock = 0;
     bool hasCpuClock = false;
-    char answer[kMaxAnswerBytes] = {};
+    // kUsualAnswerBytes from the first exchange on; grown, up to
+    // kMaxAnswerBytes, only for an answer that needs it.
+    std::vector<char> answer;
 };

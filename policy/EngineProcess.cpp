@@ -11,16 +11,20 @@
 
 #include "policy/EngineLauncher.h"
 #include "policy/EngineSandbox.h"
+#include "policy/RuleBaseCheck.h"
+#include "policy/SafeText.h"
 
 namespace {
 
 constexpr int64_t kNsPerMs = 1000000;
 constexpr EngineChannel::Budget kStartBudget{EngineProcess::kStartLimitMs * kNsPerMs,
                                              EngineProcess::kStartLimitMs * kNsPerMs};
-constexpr EngineChannel::Budget kLoadBudget{EngineProcess::kLoadBudgetMs * kNsPerMs,
-                                            EngineProcess::kLoadLimitMs * kNsPerMs};
-constexpr EngineChannel::Budget kPassBudget{EngineProcess::kPassBudgetMs * kNsPerMs,
-                                            EngineProcess::kPassLimitMs * kNsPerMs};
+constexpr EngineChannel::Budget kLoadLimits{EngineProcess::kLoadCpuLimitMs * kNsPerMs,
+                                            EngineProcess::kLoadWallLimitMs * kNsPerMs};
+constexpr EngineChannel::Budget kPassLimits{EngineProcess::kPassCpuLimitMs * kNsPerMs,
+                                            EngineProcess::kPassWallLimitMs * kNsPerMs};
+// What a person reads about a run stopped by the backstop.
+constexpr const char kNotReproducible[] = "; this run's results may not be reproducible";
 
 const char* SignalText(int signalNumber) {
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 32))
@@ -34,6 +38,7 @@ const char* SignalText(int signalNumber) {
 
 // How the engine ended, for the end of a message: " (signal 11, Segmentation
 // fault)", " (exit status 0)", or nothing when the status is unknown.
+// Running out of memory is said in words instead.
 void EndingDetail(int status, char* text, size_t capacity) {
     text[0] = '\0';
     if (status < 0) return;
@@ -43,6 +48,10 @@ void EndingDetail(int status, char* text, size_t capacity) {
     } else if (WIFEXITED(status)) {
         std::snprintf(text, capacity, " (exit status %d)", WEXITSTATUS(status));
     }
+}
+
+bool OutOfMemory(int status) {
+    return status >= 0 && WIFSIGNALED(status) && WTERMSIG(status) == kEngineOutOfMemorySignal;
 }
 
 // Reads past the load messages of a restart's answer (the first load kept
@@ -58,13 +67,40 @@ bool SkipDiagnostics(FrameReader& reader, LoadDiagnostic& scratch) {
     return reader.Ok();
 }
 
+// In place: the engine's text as a person may see it.
+void EscapeInPlace(char* text, size_t capacity) {
+    const std::string raw = text;
+    EscapeInto(text, capacity, raw.data(), raw.size());
+}
+
+// A list of "name\n" entries, each escaped.
+bool TakeNames(const char* names, size_t length, std::vector<std::string>& into) {
+    into.clear();
+    size_t start = 0;
+    while (start < length) {
+        const char* end = static_cast<const char*>(std::memchr(names + start, '\n', length - start));
+        if (end == nullptr) return false;
+        const size_t size = static_cast<size_t>(end - (names + start));
+        into.push_back(Escaped(names + start, size, false));
+        start += size + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
-void EngineProcess::ClearListing() {
-    factListing[0] = '\0';
-    listingLength = 0;
-    listingOverflow = false;
-    firedRules.Clear();
+void EngineProcess::ClearPass() {
+    conclusionCount = 0;
+    work = 0;
+    firings = 0;
+    fired.clear();
+    engineErrors.Clear();
+    refusedCalls.clear();
+}
+
+const std::string& EngineProcess::RuleName(uint32_t index) const {
+    static const std::string unknown = "?";
+    return index < rules.size() ? rules[index] : unknown;
 }
 
 // ---------------------------------------------------------------------------
@@ -114,16 +150,30 @@ LoadResult EngineProcess::Load(const char* path) {
     channel.End(true);
     engineLoaded = false;
     ready = false;
+    backstop = false;
     problem[0] = '\0';
     rulesPath = path;
     ruleBaseText.clear();
-    ClearListing();
+    ClearPass();
     ClearLoadReport();
     if (!ReadRuleBase(path)) return LoadResult::CannotRead;
     return LoadReadText();
 }
 
 LoadResult EngineProcess::LoadReadText() {
+    // Text the engine would misread is refused here, with its line.
+    const RuleBaseTextCheck check = CheckRuleBaseText(ruleBaseText.data(), ruleBaseText.size());
+    if (!check.ok) {
+        LoadDiagnostic& d = diagnostics[0];
+        d.line = check.line;
+        d.warning = false;
+        std::snprintf(d.text, sizeof d.text, "%s", check.message);
+        diagnosticCount = 1;
+        std::snprintf(problem, sizeof problem, "the rule base \"%s\" %s", rulesPath.c_str(),
+                      check.summary);
+        return LoadResult::BadText;
+    }
+    textStart = check.skip;
     char reason[512];
     if (!FindEngineProgram(program, sizeof program, reason, sizeof reason)) {
         std::snprintf(problem, sizeof problem, "the rule engine could not be started: %s", reason);
@@ -143,8 +193,9 @@ bool EngineProcess::Start() {
 }
 
 // Waits for the started engine to be Ready, hands it the rule base text and
-// checks what it reports. On the first load the engine's errors are shown;
-// a restart loads the same text and shows them no more.
+// checks what it reports. The first load keeps its messages for whoever
+// loads; a restart loads the same text within a pass's limits and keeps
+// nothing but the outcome.
 LoadResult EngineProcess::LoadInEngine(bool first) {
     uint32_t kind = 0;
     FrameReader started(nullptr, 0);
@@ -164,59 +215,39 @@ LoadResult EngineProcess::LoadInEngine(bool first) {
 
     // The head: the source's name and the text's length word; the text itself
     // follows straight from ruleBaseText, and the frame's length covers it.
+    const char* const text = ruleBaseText.data() + textStart;
+    const size_t textLength = ruleBaseText.size() - textStart;
     std::string head(kFrameHeaderSize + 2 * sizeof(uint32_t) + rulesPath.size(), '\0');
     FrameWriter writer(head.data(), head.size(), EngineMessage::Load);
     writer.Bytes(rulesPath.data(), rulesPath.size());
-    writer.Word(static_cast<uint32_t>(ruleBaseText.size()));
+    writer.Word(static_cast<uint32_t>(textLength));
     const size_t headLength = writer.Finish();
-    const uint32_t payload =
-        static_cast<uint32_t>(headLength - kFrameHeaderSize + ruleBaseText.size());
+    const uint32_t payload = static_cast<uint32_t>(headLength - kFrameHeaderSize + textLength);
     std::memcpy(head.data() + sizeof(uint32_t), &payload, sizeof payload);
     FrameReader reader(nullptr, 0);
-    outcome = channel.Exchange(head.data(), headLength, ruleBaseText.data(), ruleBaseText.size(),
-                               EngineMessage::Loaded, kLoadBudget, kind, reader);
+    outcome = channel.Exchange(head.data(), headLength, text, textLength, EngineMessage::Loaded,
+                               first ? kLoadLimits : kPassLimits, kind, reader);
     if (outcome != Outcome::Ok) {
-        Failed(outcome, Stage::Load);
+        Failed(outcome, first ? Stage::Load : Stage::Restart);
         return LoadResult::EngineFailed;
     }
-
-    const uint32_t status = reader.Word();
-    const char* errors = nullptr;
-    size_t errorsLength = 0;
-    reader.Bytes(errors, errorsLength);
-    TemplateReport world;
-    TemplateReport colony;
-    const char* names = nullptr;
-    size_t namesLength = 0;
-    LoadDiagnostic* const kept = first ? diagnostics : nullptr;
-    size_t keptCount = 0;
-    size_t dropped = 0;
-    LoadDiagnostic scratch[1];
-    const bool reports =
-        ReadTemplateReport(reader, world, kWorldSlotCount) &&
-        ReadTemplateReport(reader, colony, kColonySlotCount) &&
-        (kept != nullptr ? ReadDiagnostics(reader, kept, RuleEngine::kMaxDiagnostics, keptCount,
-                                           dropped)
-                         : SkipDiagnostics(reader, scratch[0])) &&
-        reader.Bytes(names, namesLength);
-    if (!reports || !reader.AtEnd() || status > kLoadedWithErrors) {
-        Failed(Outcome::Garbled, Stage::Load);
+    uint32_t status = 0;
+    if (!TakeLoadAnswer(reader, first, status)) {
+        Failed(Outcome::Garbled, first ? Stage::Load : Stage::Restart);
         return LoadResult::EngineFailed;
-    }
-    if (first) {
-        diagnosticCount = keptCount;
-        diagnosticsDropped = dropped;
-        loadErrors.Append(errors, errorsLength);
-        worldReport = world;
-        colonyReport = colony;
-        ruleNames.Append(names, namesLength);
-    }
-    if (first && errorsLength > 0 && showLoadErrors) {
-        std::fwrite(errors, 1, errorsLength, stderr);
-        std::fflush(stderr);
     }
     engineLoaded = true;
-    ready = CheckTemplates(world, colony);
+    if (status == kLoadedOverBudget) {
+        channel.End(true);
+        engineLoaded = false;
+        ready = false;
+        std::snprintf(problem, sizeof problem,
+                      "the rule base \"%s\" did more than %lld units of work while loading "
+                      "(its defglobals' values) and was stopped",
+                      rulesPath.c_str(), static_cast<long long>(kLoadWorkBudget));
+        return LoadResult::OverBudget;
+    }
+    ready = CheckTemplates(worldReport, colonyReport);
     if (!ready) channel.End(true);  // nothing will ever run on it
     if (status == kLoadedWithErrors) {
         // Templates that do not fit say more than "has errors".
@@ -227,6 +258,50 @@ LoadResult EngineProcess::LoadInEngine(bool first) {
         return LoadResult::HasErrors;
     }
     return ready ? LoadResult::Loaded : LoadResult::LacksTemplates;
+}
+
+// The Loaded answer (policy/EngineProtocol.h). The first load keeps the
+// report; a restart checks it and keeps only the templates it checks.
+bool EngineProcess::TakeLoadAnswer(FrameReader& reader, bool first, uint32_t& status) {
+    status = reader.Word();
+    const uint32_t used = reader.Word();
+    const char* errors = nullptr;
+    size_t errorsLength = 0;
+    reader.Bytes(errors, errorsLength);
+    TemplateReport world;
+    TemplateReport colony;
+    const char* names = nullptr;
+    size_t namesLength = 0;
+    const char* refused = nullptr;
+    size_t refusedLength = 0;
+    size_t keptCount = 0;
+    size_t dropped = 0;
+    LoadDiagnostic scratch[1];
+    const bool reports =
+        ReadTemplateReport(reader, world, kWorldSlotCount) &&
+        ReadTemplateReport(reader, colony, kColonySlotCount) &&
+        (first ? ReadDiagnostics(reader, diagnostics, RuleEngine::kMaxDiagnostics, keptCount, dropped)
+               : SkipDiagnostics(reader, scratch[0])) &&
+        reader.Bytes(names, namesLength) && reader.Bytes(refused, refusedLength);
+    if (!reports || !reader.AtEnd() || status > kLoadedOverBudget ||
+        refusedLength > kMaxRefusedBytes) {
+        if (first) diagnosticCount = 0;
+        return false;
+    }
+    EscapeInPlace(world.module, sizeof world.module);
+    EscapeInPlace(colony.module, sizeof colony.module);
+    worldReport = world;
+    colonyReport = colony;
+    if (!first) return true;
+    diagnosticCount = keptCount;
+    diagnosticsDropped = dropped;
+    for (size_t i = 0; i < diagnosticCount; ++i) {
+        EscapeInPlace(diagnostics[i].text, sizeof diagnostics[i].text);
+    }
+    loadWork = used;
+    engineErrors.Append(errors, errorsLength);
+    refusedCalls.assign(refused, refusedLength);
+    return TakeNames(names, namesLength, rules);
 }
 
 // Every slot a pass writes must be there and hold one value; what does not
@@ -269,14 +344,14 @@ bool EngineProcess::CheckTemplates(const TemplateReport& world, const TemplateRe
 // Pass
 
 PassResult EngineProcess::Pass(const PassFacts& facts) {
-    ClearListing();
+    ClearPass();
     if (!ready) return PassResult::Failed;
-    if (WaitsAbandoned()) return PassResult::Abandoned;
+    if (WaitsAbandoned() || Cancelled()) return PassResult::Abandoned;
     // After a failure: a fresh engine, with the same rule base.
     if (!channel.Running() && !Start()) return PassResult::EngineFailed;
     if (!engineLoaded) {
         const LoadResult reloaded = LoadInEngine(false);
-        if (WaitsAbandoned()) return PassResult::Abandoned;
+        if (WaitsAbandoned() || Cancelled()) return PassResult::Abandoned;
         if (reloaded != LoadResult::Loaded && reloaded != LoadResult::HasErrors) {
             ready = true;  // the rule base itself loaded once: the next pass tries again
             return PassResult::EngineFailed;
@@ -295,11 +370,12 @@ PassResult EngineProcess::Pass(const PassFacts& facts) {
     uint32_t kind = 0;
     FrameReader reader(nullptr, 0);
     Outcome outcome =
-        channel.Exchange(request, length, nullptr, 0, EngineMessage::Listed, kPassBudget, kind, reader);
+        channel.Exchange(request, length, nullptr, 0, EngineMessage::Listed, kPassLimits, kind, reader);
     uint32_t result = 0;
     if (outcome == Outcome::Ok) {
         result = reader.Word();
-        if (!TakeListing(reader) || result > static_cast<uint32_t>(PassResult::Failed)) {
+        if (!TakeAnswer(reader) || result > static_cast<uint32_t>(PassResult::TooManyConclusions) ||
+            (result != static_cast<uint32_t>(PassResult::Listed) && conclusionCount > 0)) {
             outcome = Outcome::Garbled;
         }
     }
@@ -309,7 +385,7 @@ PassResult EngineProcess::Pass(const PassFacts& facts) {
         return PassResult::Abandoned;
     }
     if (outcome != Outcome::Ok) {
-        ClearListing();
+        ClearPass();
         Failed(outcome, Stage::Pass);
         Start();  // ready for the next pass; should it fail, the next pass says so
         return PassResult::EngineFailed;
@@ -317,38 +393,47 @@ PassResult EngineProcess::Pass(const PassFacts& facts) {
     return static_cast<PassResult>(result);
 }
 
-// The rest of a Listed answer: the listing, the printouts, the errors, the
-// trace. False when it breaks the protocol.
-bool EngineProcess::TakeListing(FrameReader& reader) {
-    const uint32_t overflow = reader.Word();
-    const char* listing = nullptr;
+// The rest of a Listed answer (policy/EngineProtocol.h). False when it
+// breaks the protocol. The rules' printouts go to standard output, escaped,
+// while echo is on; the errors are kept for whoever runs the pass to show.
+bool EngineProcess::TakeAnswer(FrameReader& reader) {
+    const uint32_t used = reader.Word();
+    const uint32_t fires = reader.Word();
+    const char* concluded = nullptr;
     const char* console = nullptr;
     const char* errors = nullptr;
-    const char* fired = nullptr;
-    size_t listingSize = 0;
+    const char* refused = nullptr;
+    const char* indices = nullptr;
+    size_t concludedSize = 0;
     size_t consoleSize = 0;
     size_t errorsSize = 0;
-    size_t firedSize = 0;
-    reader.Bytes(listing, listingSize);
+    size_t refusedSize = 0;
+    size_t indicesSize = 0;
+    reader.Bytes(concluded, concludedSize);
     reader.Bytes(console, consoleSize);
     reader.Bytes(errors, errorsSize);
-    reader.Bytes(fired, firedSize);
-    if (!reader.AtEnd() || overflow > 1 || listingSize >= kListingCapacity ||
-        std::memchr(listing, '\0', listingSize) != nullptr) {
+    reader.Bytes(refused, refusedSize);
+    reader.Bytes(indices, indicesSize);
+    if (!reader.AtEnd() || concludedSize > RuleEngine::kMaxConclusions ||
+        refusedSize > kMaxRefusedBytes || indicesSize % sizeof(uint32_t) != 0 ||
+        indicesSize / sizeof(uint32_t) > RuleEngine::kMaxFirings || fires > INT32_MAX) {
         return false;
     }
-    std::memcpy(factListing, listing, listingSize);
-    factListing[listingSize] = '\0';
-    listingLength = listingSize;
-    listingOverflow = overflow != 0;
-    firedRules.Append(fired, firedSize);
-    if (consoleSize > 0 && echo) {
-        std::fwrite(console, 1, consoleSize, stdout);
-        std::fflush(stdout);
+    for (size_t i = 0; i < concludedSize; ++i) {
+        if (static_cast<unsigned char>(concluded[i]) >= kConclusionCount) return false;
+        conclusions[i] = static_cast<Conclusion>(concluded[i]);
     }
-    if (errorsSize > 0) {
-        std::fwrite(errors, 1, errorsSize, stderr);
-        std::fflush(stderr);
+    conclusionCount = concludedSize;
+    work = used;
+    firings = static_cast<int32_t>(fires);
+    fired.resize(indicesSize / sizeof(uint32_t));
+    if (indicesSize > 0) std::memcpy(fired.data(), indices, indicesSize);
+    engineErrors.Append(errors, errorsSize);
+    refusedCalls.assign(refused, refusedSize);
+    if (consoleSize > 0 && echo) {
+        const std::string shown = Escaped(console, consoleSize);
+        std::fwrite(shown.data(), 1, shown.size(), stdout);
+        std::fflush(stdout);
     }
     return true;
 }
@@ -362,32 +447,48 @@ void EngineProcess::Failed(Outcome outcome, Stage stage) {
     // One that went by itself is reaped for its status; any other is killed.
     const int status = outcome == Outcome::Ended ? channel.Collect() : -1;
     if (outcome != Outcome::Ended) channel.End(false);
+    backstop = outcome == Outcome::TimedOut || outcome == Outcome::Stalled;
 
     char detail[128];
     EndingDetail(status, detail, sizeof detail);
-    const bool outOfMemory =
-        status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == kEngineOutOfMemoryStatus;
+    const bool outOfMemory = OutOfMemory(status);
     const char* const crashed = status >= 0 && WIFSIGNALED(status) ? "crashed" : "ended";
     const char* const path = rulesPath.c_str();
     const int memoryMiB = static_cast<int>(kEngineMemoryLimitBytes >> 20);
-    const char* const stageName =
-        stage == Stage::Start ? "start" : stage == Stage::Load ? "load" : "pass";
+    const char* const stageName = stage == Stage::Start    ? "start"
+                                  : stage == Stage::Load   ? "load"
+                                  : stage == Stage::Restart ? "restart"
+                                                           : "pass";
+    // A restart loads the rule base again within a pass's limits.
+    const bool asPass = stage == Stage::Pass || stage == Stage::Restart;
+    const char* const during = stage == Stage::Restart ? "while restarting" : "during a pass";
 
     switch (outcome) {
         case Outcome::TimedOut:
+        case Outcome::Stalled: {
             if (stage == Stage::Start) {
                 std::snprintf(problem, sizeof problem, "the rule engine did not start within %d s",
                               kStartLimitMs / 1000);
-            } else if (stage == Stage::Load) {
+                return;
+            }
+            const int32_t cpuMs = asPass ? kPassCpuLimitMs : kLoadCpuLimitMs;
+            const int32_t wallMs = asPass ? kPassWallLimitMs : kLoadWallLimitMs;
+            const char* const what = stage == Stage::Load      ? "loading the rule base"
+                                     : stage == Stage::Restart ? "reloading the rule base after a restart"
+                                                               : "a pass";
+            if (outcome == Outcome::TimedOut) {
                 std::snprintf(problem, sizeof problem,
-                              "the rule base \"%s\" took longer than %d ms to load", path,
-                              kLoadBudgetMs);
+                              "the rule engine used more than %d ms of processor time on %s and "
+                              "was stopped%s",
+                              cpuMs, what, kNotReproducible);
             } else {
                 std::snprintf(problem, sizeof problem,
-                              "the rule engine took longer than %d ms over a pass and was stopped",
-                              kPassBudgetMs);
+                              "the rule engine got too little processor time to finish %s within "
+                              "%d s and was stopped%s",
+                              what, wallMs / 1000, kNotReproducible);
             }
             return;
+        }
         case Outcome::Garbled:
             std::snprintf(problem, sizeof problem,
                           "the rule engine gave a malformed answer during its %s and was stopped",
@@ -408,10 +509,10 @@ void EngineProcess::Failed(Outcome outcome, Stage stage) {
                               crashed, detail);
             } else if (outOfMemory) {
                 std::snprintf(problem, sizeof problem,
-                              "the rule engine ran out of memory during a pass (limit %d MiB)",
+                              "the rule engine ran out of memory %s (limit %d MiB)", during,
                               memoryMiB);
             } else {
-                std::snprintf(problem, sizeof problem, "the rule engine %s during a pass%s", crashed,
+                std::snprintf(problem, sizeof problem, "the rule engine %s %s%s", crashed, during,
                               detail);
             }
             return;

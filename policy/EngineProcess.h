@@ -9,19 +9,23 @@
 // memory and in what it may touch (policy/EngineSandbox.h) and this object
 // bounds in time; the simulation goes on either way.
 //
-// Time: a load may use kLoadBudgetMs and a pass kPassBudgetMs of the engine
-// process's own processor time. Counting the engine's processor time rather
-// than the clock on the wall keeps a merely slow or loaded machine (the CI's
-// two cores under sanitizers) from ever looking like a runaway rule base; a
-// wall-clock limit (kLoadLimitMs, kPassLimitMs) still ends a wait for an
-// engine that gets no processor time at all. Start-up (exec, dynamic
-// loading) is not part of the load budget: the engine says Ready first.
+// Time: what decides whether a load or a pass completes is the work the
+// engine does, counted in units that are the same on every machine
+// (policy/RuleEngine.h: kLoadWorkBudget, kPassWorkBudget), so a seeded run
+// comes out the same on a busy machine as on an idle one. The engine's
+// processor time (kLoadCpuLimitMs, kPassCpuLimitMs) and the clock on the
+// wall (kLoadWallLimitMs, kPassWallLimitMs, for an engine that gets no
+// processor time at all) are only a backstop, far above what the work budget
+// allows ordinary rules; an engine stopped by them is a failed pass whose
+// message says that the run may not be reproducible. Start-up (exec, dynamic
+// loading) is not part of a load: the engine says Ready first.
 //
 // Failure: an engine that overruns, dies or garbles its answer is killed
-// (SIGKILL) and reaped, Problem() says what happened, the listing stays empty,
-// and a fresh engine with the same rule base text is started at once for the
-// next pass. No engine process outlives this object, none is left a zombie,
-// and each dies with the program (parent-death signal).
+// (SIGKILL) and reaped, Problem() says what happened, nothing it concluded
+// is kept, and a fresh engine is started at once for the next pass, which
+// loads the same rule base text within a pass's limits (a restart costs no
+// more than a pass). No engine process outlives this object, none is left a
+// zombie, and each dies with the program (parent-death signal).
 //
 // Threading: used by one thread at a time (the simulation's, under its state
 // lock). AbandonWaits alone may be called from anywhere, signal handlers
@@ -31,6 +35,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "policy/EngineChannel.h"
 #include "policy/EngineProtocol.h"
@@ -38,12 +43,13 @@
 
 class EngineProcess {
 public:
-    static constexpr size_t kListingCapacity = RuleEngine::kListingCapacity;
-    static constexpr int32_t kLoadBudgetMs = 200;
-    static constexpr int32_t kPassBudgetMs = 50;
+    // The backstop. The largest rule base (kMaxRuleBaseBytes) takes about
+    // 130 ms to load, a pass at its work budget a few tens of milliseconds.
+    static constexpr int32_t kLoadCpuLimitMs = 2000;
+    static constexpr int32_t kLoadWallLimitMs = 10000;
+    static constexpr int32_t kPassCpuLimitMs = 500;
+    static constexpr int32_t kPassWallLimitMs = 2000;
     static constexpr int32_t kStartLimitMs = 10000;
-    static constexpr int32_t kLoadLimitMs = 5000;
-    static constexpr int32_t kPassLimitMs = 2000;
     static constexpr size_t kProblemCapacity = 640;
 
     EngineProcess() = default;
@@ -53,11 +59,14 @@ public:
     EngineProcess& operator=(const EngineProcess&) = delete;
 
     // Reads the rule base at path (a regular file of at most
-    // kMaxRuleBaseBytes), starts an engine and has it load the text, then
-    // checks the world and colony templates it reports. Anything but Loaded
-    // leaves a one-line reason in Problem(). The engine's own error text goes
-    // to standard error. A rule base with errors whose templates still fit
-    // stays usable, as the engine keeps what loaded before the error.
+    // kMaxRuleBaseBytes), checks that it is UTF-8 text (policy/RuleBaseCheck.h;
+    // a fault is reported as a load message with its line), starts an engine
+    // and has it load the text, then checks the world and colony templates it
+    // reports. Anything but Loaded leaves a one-line reason in Problem(); the
+    // load messages (diagnostics) say where. Nothing is printed: whoever
+    // loads shows them (WriteLoadMessages). A rule base with errors whose
+    // templates still fit stays usable, as the engine keeps what loaded
+    // before the error.
     LoadResult Load(const char* path);
     // The same for a rule base held in memory; name stands for its file in
     // messages.
@@ -70,26 +79,30 @@ public:
     const char* RulesPath() const { return rulesPath.c_str(); }
     // Passes can run: the templates fit.
     bool Ready() const { return ready; }
-    // One pass: the six symbols in, the fact listing back into factListing.
-    // EngineFailed leaves the reason in Problem(); Abandoned says nothing.
+    // One pass: the six symbols in, the conclusions back (conclusions), with
+    // the work it did and the engine's messages (passErrors, refusedCalls).
+    // EngineFailed leaves the reason in Problem() (and Backstop() says
+    // whether a processor or wall-clock limit stopped it); Abandoned says
+    // nothing.
     PassResult Pass(const PassFacts& facts);
 
     // The rules' printouts reach standard output only while echo is on.
     void SetEcho(bool on) { echo = on; }
     bool Echo() const { return echo; }
-    // With the trace on, firedRules names the rules each pass fires, in order.
+    // With the trace on, fired holds the rules each pass fires, in order.
     void SetTraceRules(bool on) { traceRules = on; }
     bool TraceRules() const { return traceRules; }
 
-    // Off: a load's errors stay in loadErrors instead of reaching standard
-    // error (whoever loads shows them in its own way).
-    void SetShowLoadErrors(bool on) { showLoadErrors = on; }
-
     const char* Problem() const { return problem; }
+    // The last failure was the backstop's (processor or wall-clock time),
+    // not the work budget's: the run may not be reproducible.
+    bool Backstop() const { return backstop; }
     // One line for a person: the engine's first message on the last load
     // with its file and line ("Rules.clp:12: [PRNTUTIL2] Syntax Error..."),
-    // or Problem() when the engine gave none.
+    // or Problem() when the engine gave none. Control characters escaped.
     void FirstLoadError(char* text, size_t capacity) const;
+    // A rule's name (escaped) by its index in the rule base, as fired names it.
+    const std::string& RuleName(uint32_t index) const;
     // The engine process, -1 while none runs (tests).
     pid_t EnginePid() const { return channel.Pid(); }
 
@@ -104,45 +117,56 @@ public:
     void Cancel() noexcept { channel.Cancel(); }
     bool Cancelled() const noexcept { return channel.Cancelled(); }
 
-    // The last listing, always NUL-terminated; empty after a failed pass.
-    char factListing[kListingCapacity] = {};
-    size_t listingLength = 0;
-    bool listingOverflow = false;
-    BoundedText<RuleEngine::kTraceCapacity> firedRules;
+    // The last pass: its conclusions in fact-list order (none after a pass
+    // that did not list), its work in units, its firings, and with the trace
+    // on the index of every rule it fired, in order.
+    Conclusion conclusions[RuleEngine::kMaxConclusions] = {};
+    size_t conclusionCount = 0;
+    int64_t work = 0;
+    int32_t firings = 0;
+    std::vector<uint32_t> fired;
+    // What the engine said during the last load or pass: its error text (as
+    // the engine wrote it: show it escaped), and the facilities the rule base
+    // called that the sandbox refuses, "name\n" each.
+    BoundedText<RuleEngine::kCaptureCapacity> engineErrors;
+    std::string refusedCalls;
 
-    // What the last load reported: the engine's messages with their lines,
-    // its error text as a whole, the templates found, the rules defined.
+    // What the last load reported: the engine's messages with their lines
+    // (escaped), the templates found (module names escaped), the rules
+    // defined (escaped), the work the load did.
     LoadDiagnostic diagnostics[RuleEngine::kMaxDiagnostics];
     size_t diagnosticCount = 0;
     size_t diagnosticsDropped = 0;
-    BoundedText<RuleEngine::kCaptureCapacity> loadErrors;
     TemplateReport worldReport;
     TemplateReport colonyReport;
-    BoundedText<RuleEngine::kRuleNamesCapacity> ruleNames;
+    std::vector<std::string> rules;
+    int64_t loadWork = 0;
 
 private:
     using Outcome = EngineChannel::Outcome;
-    enum class Stage { Start, Load, Pass };
+    enum class Stage { Start, Load, Pass, Restart };
 
     bool ReadRuleBase(const char* path);
     LoadResult LoadReadText();
     void ClearLoadReport();
     bool Start();
     LoadResult LoadInEngine(bool first);
+    bool TakeLoadAnswer(FrameReader& reader, bool first, uint32_t& status);
     bool CheckTemplates(const TemplateReport& world, const TemplateReport& colony);
-    bool TakeListing(FrameReader& reader);
+    bool TakeAnswer(FrameReader& reader);
     void Failed(Outcome outcome, Stage stage);
-    void ClearListing();
+    void ClearPass();
 
     EngineChannel channel;
     std::string rulesPath;
     std::string ruleBaseText;  // kept for restarts: the same rule base, not a newer file
+    size_t textStart = 0;      // after a byte-order mark
     char program[4096] = {};
     bool engineLoaded = false;  // the running engine holds the rule base
     bool ready = false;
     bool echo = false;
     bool traceRules = false;
-    bool showLoadErrors = true;
+    bool backstop = false;
     char problem[kProblemCapacity] = {};
     char request[256] = {};
 };

@@ -5,23 +5,26 @@
 #include <utility>
 
 #include "policy/EngineProcess.h"
+#include "policy/SafeText.h"
 
 void EngineProcess::ClearLoadReport() {
     diagnosticCount = 0;
     diagnosticsDropped = 0;
-    loadErrors.Clear();
     worldReport = TemplateReport{};
     colonyReport = TemplateReport{};
-    ruleNames.Clear();
+    rules.clear();
+    loadWork = 0;
+    textStart = 0;
 }
 
 LoadResult EngineProcess::LoadText(const char* name, const char* text, size_t length) {
     channel.End(true);
     engineLoaded = false;
     ready = false;
+    backstop = false;
     problem[0] = '\0';
     rulesPath = name;
-    ClearListing();
+    ClearPass();
     ClearLoadReport();
     if (length > kMaxRuleBaseBytes) {
         std::snprintf(problem, sizeof problem, "the rule base \"%s\" is larger than %zu MiB", name,
@@ -39,17 +42,21 @@ void EngineProcess::FirstLoadError(char* text, size_t capacity) const {
         const char* message = diagnostics[i].text;
         const char* end = std::strchr(message, '\n');
         const int length = static_cast<int>(end != nullptr ? end - message : std::strlen(message));
-        std::snprintf(text, capacity, "%s:%d: %.*s", rulesPath.c_str(), diagnostics[i].line, length,
-                      message);
+        char line[kProblemCapacity];
+        std::snprintf(line, sizeof line, "%s:%d: %.*s", rulesPath.c_str(), diagnostics[i].line,
+                      length, message);
+        EscapeInto(text, capacity, line, std::strlen(line));
         return;
     }
-    std::snprintf(text, capacity, "%s", problem[0] != '\0' ? problem : "the rule base did not load");
+    const char* const reason = problem[0] != '\0' ? problem : "the rule base did not load";
+    EscapeInto(text, capacity, reason, std::strlen(reason));
 }
 
 void EngineProcess::Swap(EngineProcess& other) noexcept {
     channel.Swap(other.channel);
     rulesPath.swap(other.rulesPath);
     ruleBaseText.swap(other.ruleBaseText);
+    std::swap(textStart, other.textStart);
     std::swap(program, other.program);
     std::swap(engineLoaded, other.engineLoaded);
     std::swap(ready, other.ready);
@@ -57,10 +64,11 @@ void EngineProcess::Swap(EngineProcess& other) noexcept {
     std::swap(diagnostics, other.diagnostics);
     std::swap(diagnosticCount, other.diagnosticCount);
     std::swap(diagnosticsDropped, other.diagnosticsDropped);
-    std::swap(loadErrors, other.loadErrors);
     std::swap(worldReport, other.worldReport);
     std::swap(colonyReport, other.colonyReport);
-    std::swap(ruleNames, other.ruleNames);
-    ClearListing();
-    other.ClearListing();
+    rules.swap(other.rules);
+    std::swap(loadWork, other.loadWork);
+    std::swap(backstop, other.backstop);
+    ClearPass();
+    other.ClearPass();
 }

@@ -54,13 +54,103 @@ void Send(FrameWriter& writer) {
     if (length == 0 || !WriteAll(answer, length)) _exit(kExitProtocol);
 }
 
-// The engine's own ways out: a rule base's (exit) and a failed allocation.
-// Both leave at once, by _exit: atexit work could want calls the sandbox
-// refuses, and the parent reads the status.
+// The engine's own ways out: a rule base's (exit) leaves at once, by _exit
+// (atexit work could want calls the sandbox refuses), and the parent reads
+// the status; a failed allocation ends the engine by the signal that says
+// so, which no rule base can send.
 int NoLogicalName(void*, const char*) noexcept { return 0; }
 int NoPrint(void*, const char*, const char*) noexcept { return 1; }
 int ExitNow(void*, int status) noexcept { _exit(status & 0xFF); }
-int OutOfMemory(void*, size_t) noexcept { _exit(kEngineOutOfMemoryStatus); }
+[[noreturn]] void OutOfMemoryNow() noexcept {
+    raise(kEngineOutOfMemorySignal);
+    _exit(1);  // not reached: the signal's default action ends the process
+}
+int OutOfMemory(void*, size_t) noexcept { OutOfMemoryNow(); }
+
+// ---------------------------------------------------------------------------
+// Refused facilities
+//
+// The sandbox makes every call that touches files or starts programs fail;
+// the engine's functions for them would then fail without a word, or with a
+// misleading one. Each is replaced by one that does nothing, returns what the
+// original returns on failure, and notes its name for the expert system,
+// which tells the rule base's author once.
+constexpr const char* kRefusedFacilities[] = {
+    "system",        "open",          "remove",        "rename",
+    "load",          "load*",         "bload",         "bsave",
+    "save",          "batch",         "batch*",        "dribble-on",
+    "load-facts",    "save-facts",    "load-instances", "restore-instances",
+    "save-instances", "bload-instances", "bsave-instances", "constructs-to-c",
+    "fetch",         "toss",          "print-region",  "get-region",
+};
+
+// The name the rule base called: the function of the expression the engine
+// is evaluating.
+void NoteRefusedCall(void* environment) noexcept {
+    RuleEngine* engine = static_cast<RuleEngine*>(GetEnvironmentContext(environment));
+    const struct expr* call = EvaluationData(environment)->CurrentExpression;
+    if (engine == nullptr) return;
+    if (call != nullptr && call->type == FCALL && call->value != nullptr) {
+        engine->NoteRefused(ValueToString(ExpressionFunctionCallName(call)));
+    } else {
+        engine->NoteRefused("a file or process function");
+    }
+}
+
+// One stand-in per kind of value the originals return, each the original's
+// value for failure.
+void RefusedVoid(void* environment) { NoteRefusedCall(environment); }
+int RefusedBoolean(void* environment) {
+    NoteRefusedCall(environment);
+    return 0;
+}
+long long RefusedCount(void* environment) {
+    NoteRefusedCall(environment);
+    return -1;
+}
+void* RefusedString(void* environment) {
+    NoteRefusedCall(environment);
+    return EnvAddSymbol(environment, "");
+}
+void RefusedValue(void* environment, DATA_OBJECT* result) {
+    NoteRefusedCall(environment);
+    SetpType(result, SYMBOL);
+    SetpValue(result, EnvFalseSymbol(environment));
+}
+
+// Replaces each facility the engine has with its stand-in, keeping its name,
+// kind of value and argument rules, so that a rule base parses as before.
+void RefuseFacilities(void* environment) {
+    for (const char* name : kRefusedFacilities) {
+        const FunctionDefinition* original = FindFunction(environment, name);
+        if (original == nullptr) continue;
+        const char kind = original->returnValueType;
+        const char* const restrictions = original->restrictions;
+        switch (kind) {
+            case 'v':
+                EnvDefineFunction2(environment, name, kind, PTIEF RefusedVoid, "RefusedVoid", restrictions);
+                break;
+            case 'b':
+                EnvDefineFunction2(environment, name, kind, PTIEF RefusedBoolean, "RefusedBoolean",
+                                   restrictions);
+                break;
+            case 'l':
+                EnvDefineFunction2(environment, name, kind, PTIEF RefusedCount, "RefusedCount",
+                                   restrictions);
+                break;
+            case 's':
+                EnvDefineFunction2(environment, name, kind, PTIEF RefusedString, "RefusedString",
+                                   restrictions);
+                break;
+            case 'u':
+                EnvDefineFunction2(environment, name, kind, PTIEF RefusedValue, "RefusedValue",
+                                   restrictions);
+                break;
+            default:
+                break;  // no such kind among them: the sandbox alone refuses it
+        }
+    }
+}
 
 void IgnoreSignal(int signalNumber) {
     struct sigaction action {};
@@ -103,14 +193,17 @@ void AnswerLoad(RuleEngine& engine, FrameReader& reader, bool& loaded) {
     const LoadResult result = engine.LoadText(source.c_str(), text, textLength);
 
     FrameWriter writer(answer, sizeof answer, EngineMessage::Loaded);
-    writer.Word(result == LoadResult::HasErrors || result == LoadResult::CannotRead
+    writer.Word(result == LoadResult::OverBudget ? kLoadedOverBudget
+                : result == LoadResult::HasErrors || result == LoadResult::CannotRead
                     ? kLoadedWithErrors
                     : kLoadedClean);
+    writer.Word(static_cast<uint32_t>(engine.work));
     writer.Bytes(engine.errorText.text, engine.errorText.length);
     WriteTemplateReport(writer, engine.WorldReport(), kWorldSlotCount);
     WriteTemplateReport(writer, engine.ColonyReport(), kColonySlotCount);
     WriteDiagnostics(writer, engine.diagnostics, engine.diagnosticCount, engine.diagnosticsDropped);
-    writer.Bytes(engine.ruleNames.text, engine.ruleNames.length);
+    writer.Bytes(engine.ruleNames.data(), engine.ruleNames.size());
+    writer.Bytes(engine.refusedCalls.data(), engine.refusedCalls.size());
     Send(writer);
 }
 
@@ -126,11 +219,14 @@ void AnswerPass(RuleEngine& engine, FrameReader& reader) {
 
     FrameWriter writer(answer, sizeof answer, EngineMessage::Listed);
     writer.Word(static_cast<uint32_t>(result));
-    writer.Word(engine.listingOverflow ? 1u : 0u);
-    writer.Bytes(engine.factListing, engine.listingLength);
+    writer.Word(static_cast<uint32_t>(engine.work));
+    writer.Word(static_cast<uint32_t>(engine.firings));
+    writer.Bytes(reinterpret_cast<const char*>(engine.conclusions), engine.conclusionCount);
     writer.Bytes(engine.consoleText.text, engine.consoleText.length);
     writer.Bytes(engine.errorText.text, engine.errorText.length);
-    writer.Bytes(engine.firedRules.text, engine.firedRules.length);
+    writer.Bytes(engine.refusedCalls.data(), engine.refusedCalls.size());
+    writer.Bytes(reinterpret_cast<const char*>(engine.fired.data()),
+                 engine.fired.size() * sizeof(uint32_t));
     Send(writer);
 }
 
@@ -205,6 +301,7 @@ int RunEngineServer(int argc, char** argv) {
         EnvAddRouter(environment, "marrowick-exit", 0, NoLogicalName, NoPrint, nullptr, nullptr,
                      ExitNow);
         EnvSetOutOfMemoryFunction(environment, OutOfMemory);
+        RefuseFacilities(environment);
 
         char reason[256];
         if (!ApplyEngineLimits(reason, sizeof reason) ||
@@ -215,7 +312,7 @@ int RunEngineServer(int argc, char** argv) {
         Send(ready);
         Serve(engine);
     } catch (const std::bad_alloc&) {
-        _exit(kEngineOutOfMemoryStatus);
+        OutOfMemoryNow();
     } catch (...) {
         _exit(kExitProtocol);
     }

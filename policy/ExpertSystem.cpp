@@ -10,9 +10,11 @@
 #include <string>
 
 #include "colony/Colony.h"
+#include "policy/LoadMessages.h"
 #include "policy/RuleBaseFile.h"
 #include "policy/RuleGallery.h"
 #include "policy/RuleBaseText.h"
+#include "policy/SafeText.h"
 
 namespace {
 
@@ -112,19 +114,16 @@ void ExpertSystem::Init(const RuleBaseSource& source) {
     firstPass = true;
     populationAction[0] = '\0';
     foodAction[0] = '\0';
-    failedPasses = 0;
-    runawayReported = false;
+    recentFailures = 0;
     reloadFailed = false;
     loadFailed = false;
     loadProblem[0] = '\0';
     // No file: a text in memory, or the built-in rules.
     if (rulesPath == nullptr || *rulesPath == '\0') {
         const bool text = source.text != nullptr;
-        if (engine.LoadText(text ? source.name : kBuiltInRulesName,
-                            text ? source.text : kRuleBaseText,
-                            text ? source.length : kRuleBaseLength) != LoadResult::Loaded) {
-            SwitchOffAfterLoad();
-        }
+        FinishLoad(engine.LoadText(text ? source.name : kBuiltInRulesName,
+                                   text ? source.text : kRuleBaseText,
+                                   text ? source.length : kRuleBaseLength));
         return;
     }
     // What is wrong with the file itself is said precisely here (a
@@ -135,12 +134,21 @@ void ExpertSystem::Init(const RuleBaseSource& source) {
         on = false;
         offByFailure = true;
         loadFailed = true;
-        std::snprintf(loadProblem, sizeof loadProblem, "the rule base \"%s\" %s", rulesPath,
-                      fileProblem);
+        char line[EngineProcess::kProblemCapacity];
+        std::snprintf(line, sizeof line, "the rule base \"%s\" %s", rulesPath, fileProblem);
+        EscapeInto(loadProblem, sizeof loadProblem, line, std::strlen(line), false);
         std::fprintf(stderr, "marrowick: %s; the expert system is off\n", loadProblem);
         return;
     }
-    if (engine.Load(rulesPath) != LoadResult::Loaded) SwitchOffAfterLoad();
+    FinishLoad(engine.Load(rulesPath));
+}
+
+// After a load: what the engine said, and off when the rule base did not
+// load.
+void ExpertSystem::FinishLoad(LoadResult result) {
+    // Ending anyway (a signal during the load): nothing worth saying.
+    if (!EngineProcess::WaitsAbandoned()) ShowLoadProblem(engine);
+    if (result != LoadResult::Loaded) SwitchOffAfterLoad();
 }
 
 void ExpertSystem::SwitchOffAfterLoad() {
@@ -150,8 +158,25 @@ void ExpertSystem::SwitchOffAfterLoad() {
     engine.FirstLoadError(loadProblem, sizeof loadProblem);
     // Ending anyway (a signal during the load): nothing worth saying.
     if (!EngineProcess::WaitsAbandoned()) {
-        std::fprintf(stderr, "marrowick: %s; the expert system is off\n", engine.Problem());
+        std::fprintf(stderr, "marrowick: %s; the expert system is off\n",
+                     Escaped(engine.Problem(), false).c_str());
     }
+}
+
+// What the engine said while loading: its messages with their FILE:LINE (the
+// first few: --check-rules shows them all), what it wrote besides them, and
+// the refused facilities the rule base called.
+void ExpertSystem::ShowLoadProblem(const EngineProcess& loaded) {
+    if (loaded.diagnosticCount + loaded.diagnosticsDropped > 0) {
+        std::string text = FormatLoadMessages(loaded.RulesPath(), loaded.diagnostics,
+                                              loaded.diagnosticCount, loaded.diagnosticsDropped,
+                                              "marrowick: ", kShownLoadMessages);
+        std::fputs(text.c_str(), stderr);
+        std::fflush(stderr);
+    } else {
+        messages.EngineText(loaded.engineErrors.text, loaded.engineErrors.length);
+    }
+    messages.Refused(loaded.refusedCalls.data(), loaded.refusedCalls.size());
 }
 
 void ExpertSystem::Run(Colony& colony, int64_t step) {
@@ -183,56 +208,24 @@ void ExpertSystem::Run(Colony& colony, int64_t step) {
     // Nothing ran (the program is ending, or no facts could be made): no record.
     if (result == PassResult::Failed || result == PassResult::Abandoned) return;
     PassRecord& record = StartRecord(facts, colony, step);
+    messages.EngineText(engine.engineErrors.text, engine.engineErrors.length);
+    messages.Refused(engine.refusedCalls.data(), engine.refusedCalls.size());
 
-    // A rule base that keeps firing (an edited one can) is cut off; its
-    // conclusions are not trusted, so the shares and lines stay as they were.
-    // So does a pass the engine failed.
-    switch (result) {
-        case PassResult::Listed:
-            failedPasses = 0;
-            break;
-        case PassResult::Failed:
-        case PassResult::Abandoned:
-            return;
-        case PassResult::CutOff:
-            record.outcome = PassOutcome::CutOff;
-            ++cutOffPasses;
-            failedPasses = 0;
-            if (!runawayReported) {
-                runawayReported = true;
-                std::fprintf(stderr,
-                             "marrowick: the rules were still firing after %ld firings; "
-                             "the pass was abandoned and the role shares left unchanged\n",
-                             RuleEngine::kMaxRuleFirings);
-            }
-            return;
-        case PassResult::EngineFailed:
-            record.outcome = PassOutcome::EngineFailed;
-            ++failedPasses;
-            std::fprintf(stderr, "marrowick: %s; the role shares are left unchanged\n",
-                         engine.Problem());
-            if (failedPasses >= kMaxFailedPasses) {
-                failedPasses = 0;
-                on = false;
-                offByFailure = true;
-                std::fprintf(stderr,
-                             "marrowick: the rule engine failed %d passes in a row; "
-                             "the expert system is off\n",
-                             kMaxFailedPasses);
-            }
-            return;
+    // A pass that did not come to rest (an edited rule base can keep firing,
+    // or conclude without end) is not trusted, so the shares and lines stay
+    // as they were. So does a pass the engine failed.
+    recentFailures = (recentFailures << 1) & ((1u << kFailureWindow) - 1);
+    if (result != PassResult::Listed) {
+        Failure(record, result, step);
+        return;
     }
 
     CopyAction(populationAction, kBlankAction);
     CopyAction(foodAction, kBlankAction);
 
-    // Conclusions act in listing order, which is the order of assertion.
-    const char* cursor = engine.factListing;
-    char token[kTokenTextCapacity];
-    for (TokenKind kind = NextToken(cursor, token); kind != TokenEnd;
-         kind = NextToken(cursor, token)) {
-        Conclusion conclusion;
-        if (kind != TokenWord || !ConclusionFromWord(token, conclusion)) continue;
+    // Conclusions act in fact-list order, which is the order of assertion.
+    for (size_t i = 0; i < engine.conclusionCount; ++i) {
+        const Conclusion conclusion = engine.conclusions[i];
         if (record.conclusionCount < static_cast<int32_t>(PassRecord::kMaxConclusions)) {
             record.conclusions[record.conclusionCount] = conclusion;
         }
@@ -273,6 +266,48 @@ void ExpertSystem::Run(Colony& colony, int64_t step) {
     record.after = SharesOf(colony);
 }
 
+// A pass that did not come to rest: recorded, said (each distinct line once),
+// and counted in the window; kMaxFailedPasses of the last kFailureWindow
+// switch the expert system off. True when this one did.
+bool ExpertSystem::Failure(PassRecord& record, PassResult result, int64_t step) {
+    ++failedPasses;
+    recentFailures |= 1u;
+    char line[EngineProcess::kProblemCapacity + 160];
+    switch (result) {
+        case PassResult::CutOff:
+            record.outcome = PassOutcome::CutOff;
+            ++cutOffPasses;
+            std::snprintf(line, sizeof line,
+                          "the rules were still at work after %lld units of work; the pass was "
+                          "abandoned and the role shares left unchanged",
+                          static_cast<long long>(kPassWorkBudget));
+            break;
+        case PassResult::TooManyConclusions:
+            record.outcome = PassOutcome::TooManyConclusions;
+            std::snprintf(line, sizeof line,
+                          "the rules drew more than %zu conclusions in one pass; the pass was "
+                          "abandoned and the role shares left unchanged",
+                          RuleEngine::kMaxConclusions);
+            break;
+        default:
+            record.outcome = PassOutcome::EngineFailed;
+            std::snprintf(line, sizeof line, "%s; the role shares are left unchanged",
+                          engine.Problem());
+            break;
+    }
+    messages.Line(line);
+    if (__builtin_popcount(recentFailures) < kMaxFailedPasses) return false;
+    recentFailures = 0;
+    on = false;
+    offByFailure = true;
+    offStep = step;
+    std::fprintf(stderr,
+                 "marrowick: the rule base failed %d of its last %d passes; the expert system is "
+                 "off from step %lld\n",
+                 kMaxFailedPasses, kFailureWindow, static_cast<long long>(step));
+    return true;
+}
+
 PassRecord& ExpertSystem::StartRecord(const PassFacts& facts, const Colony& colony, int64_t step) {
     PassRecord& record = journal.Next();
     record.step = step;
@@ -285,19 +320,16 @@ PassRecord& ExpertSystem::StartRecord(const PassFacts& facts, const Colony& colo
     record.before = SharesOf(colony);
     record.after = record.before;
     record.traced = engine.TraceRules();
-    record.firings = 0;
+    record.firings = engine.firings;
+    record.work = engine.work;
     record.fired.Clear();
     if (record.traced) {
-        // "name\n" per firing, into blank-separated names.
-        const char* name = engine.firedRules.text;
-        while (*name != '\0') {
-            const char* end = std::strchr(name, '\n');
-            const size_t length = end != nullptr ? static_cast<size_t>(end - name) : std::strlen(name);
+        // Blank-separated names, as many as fit.
+        for (const uint32_t index : engine.fired) {
+            const std::string& name = engine.RuleName(index);
             if (record.fired.length > 0) record.fired.Append(" ", 1);
-            record.fired.Append(name, length);
-            ++record.firings;
-            if (end == nullptr) break;
-            name = end + 1;
+            record.fired.Append(name.data(), name.size());
+            if (record.fired.overflow) break;
         }
     }
     return record;
@@ -330,6 +362,7 @@ bool ExpertSystem::TakeReload(EngineProcess& candidate, LoadResult result) {
         candidate.FirstLoadError(loadProblem, sizeof loadProblem);
         return false;
     }
+    messages.Refused(candidate.refusedCalls.data(), candidate.refusedCalls.size());
     // The new engine takes the settings of the one it replaces.
     candidate.SetEcho(engine.Echo());
     candidate.SetTraceRules(engine.TraceRules());
@@ -337,8 +370,7 @@ bool ExpertSystem::TakeReload(EngineProcess& candidate, LoadResult result) {
     reloadFailed = false;
     loadFailed = false;
     loadProblem[0] = '\0';
-    failedPasses = 0;
-    runawayReported = false;
+    recentFailures = 0;
     ++reloads;
     if (offByFailure) {
         offByFailure = false;

@@ -7,15 +7,20 @@
 // The colony knows nothing of it: the simulation asks for a pass when the
 // colony's policy countdown says one is due (Colony::policyPassDue).
 // The rules run in a process of their own (policy/EngineProcess.h); all the
-// arithmetic (classification, baselines, reading the conclusions, the shares)
-// stays here. An engine that fails three passes in a row switches the expert
-// system off.
+// arithmetic (classification, baselines, acting on the conclusions, the
+// shares) stays here. A rule base that fails kMaxFailedPasses of the last
+// kFailureWindow passes (cut off at the work budget, too many conclusions,
+// or an engine that failed) switches the expert system off: failures that
+// alternate with good passes count as well as failures in a row. What the
+// engine says reaches standard error through a MessageGate: each distinct
+// line once, a few KB a minute at most, control characters escaped.
 // Threading: like the colony, touched by other threads only under the
 // simulation's state lock.
 #include <cstddef>
 #include <cstdint>
 
 #include "policy/EngineProcess.h"
+#include "policy/MessageGate.h"
 #include "policy/PassJournal.h"
 
 class Colony;
@@ -49,8 +54,11 @@ enum class RuleBaseState {
 class ExpertSystem {
 public:
     static constexpr size_t kActionCapacity = 100;  // populationAction, foodAction
-    // Failed passes in a row (time-outs, crashes) that switch the system off.
+    // Failed passes among the last kFailureWindow that switch the system off.
     static constexpr int32_t kMaxFailedPasses = 3;
+    static constexpr int32_t kFailureWindow = 10;
+    // Load messages a run shows (--check-rules shows them all).
+    static constexpr size_t kShownLoadMessages = 3;
 
     ExpertSystem() = default;
     ExpertSystem(const ExpertSystem&) = delete;
@@ -60,14 +68,16 @@ public:
     static constexpr const char* kBuiltInRulesName = "the built-in rules";
 
     // Loads the rule base (a file, a text, or the built-in rules); nothing is
-    // ever written. A failure says why on standard error and leaves on false.
+    // ever written. A failure says why on standard error (the engine's
+    // messages with their FILE:LINE) and leaves on false.
     void Init(const RuleBaseSource& source);
 
     // One pass over the colony. Does nothing while the rule base is unusable
-    // (the switch may be turned on after a failed load). A pass the engine
-    // fails leaves the shares and action lines as they were and says why on
+    // (the switch may be turned on after a failed load). A pass that fails
+    // leaves the shares and action lines as they were and says why on
     // standard error.
-    // step is what the journal records the pass under.
+    // step is what the journal records the pass under, and offStep the
+    // switch-off under.
     void Run(Colony& colony, int64_t step = 0);
 
     // Puts a rule base loaded beside this one (candidate, with the result of
@@ -88,14 +98,19 @@ public:
     int32_t baselineFoodSupply = 0;
     char populationAction[kActionCapacity] = {};
     char foodAction[kActionCapacity] = {};
-    // Passes abandoned because the rules were still firing after
-    // RuleEngine::kMaxRuleFirings.
+    // Passes that did not come to rest since start-up: all of them
+    // (failedPasses), and those among them cut off at the work budget.
+    int32_t failedPasses = 0;
     int32_t cutOffPasses = 0;
-    int32_t failedPasses = 0;      // in a row; a listed pass starts the count again
-    bool runawayReported = false;  // the 10,000-firing cut-off is reported once
-    // Off because the rule base failed (to load, or three passes in a row),
-    // not because the user switched it off: a good reload switches it on.
+    // The last kFailureWindow passes, newest in bit 0: 1 where one failed.
+    uint32_t recentFailures = 0;
+    // Off because the rule base failed (to load, or kMaxFailedPasses of the
+    // last kFailureWindow passes), not because the user switched it off: a
+    // good reload switches it on.
     bool offByFailure = false;
+    // The step at which failing passes last switched the system off; -1
+    // while they never have.
+    int64_t offStep = -1;
     // The first error of the last load that failed (start-up or reload),
     // empty while none did; reloadFailed: that was a reload, and the rules
     // loaded before it still run.
@@ -106,6 +121,7 @@ public:
     bool loadFailed = false;
     int32_t reloads = 0;  // reloads taken since start-up
     PassJournal journal;
+    MessageGate messages;
 
     // The rule base running now: its name, as the overlay and the panel show
     // it, and where a reload (F5) finds it again: the text it was loaded from
@@ -120,7 +136,10 @@ public:
     void SetRunning(const RuleBaseSource& source);
 
 private:
+    bool Failure(PassRecord& record, PassResult result, int64_t step);
+    void ShowLoadProblem(const EngineProcess& loaded);
     PassRecord& StartRecord(const PassFacts& facts, const Colony& colony, int64_t step);
+    void FinishLoad(LoadResult result);
     void SwitchOffAfterLoad();
     static void Rescale(Colony& colony);
 };

@@ -9,47 +9,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "policy/Conclusions.h"
 #include "policy/RuleEngine.h"
 
-// The six conclusions the expert system reads back, in the order the rule
-// base's facts table lists them.
-enum class Conclusion : uint8_t {
-    RaisePopulation,
-    RaiseFoodIntake,
-    LowerPopulation,
-    LowerFoodIntake,
-    OverUsingFood,
-    UseEveryoneForFood,
-};
-constexpr size_t kConclusionCount = 6;
-// As the rule base asserts them.
-constexpr const char* kConclusionNames[kConclusionCount] = {
-    "raise_population", "raise_food_intake", "lower_population",
-    "lower_food_intake", "over_using_food",  "use_everyone_for_food"};
-// The word is one of the six conclusion names. Inline, with the names as
-// literals: every word of every listing comes through here, and compared
-// with literals the compiler makes a few word compares of each strcmp.
-inline bool ConclusionFromWord(const char* word, Conclusion& conclusion) {
-    Conclusion found;
-    if (std::strcmp(word, "raise_population") == 0) {
-        found = Conclusion::RaisePopulation;
-    } else if (std::strcmp(word, "raise_food_intake") == 0) {
-        found = Conclusion::RaiseFoodIntake;
-    } else if (std::strcmp(word, "lower_population") == 0) {
-        found = Conclusion::LowerPopulation;
-    } else if (std::strcmp(word, "lower_food_intake") == 0) {
-        found = Conclusion::LowerFoodIntake;
-    } else if (std::strcmp(word, "over_using_food") == 0) {
-        found = Conclusion::OverUsingFood;
-    } else if (std::strcmp(word, "use_everyone_for_food") == 0) {
-        found = Conclusion::UseEveryoneForFood;
-    } else {
-        return false;
-    }
-    conclusion = found;
-    return true;
-}
-const char* ConclusionName(Conclusion conclusion);
 
 // The slots of the six symbols a pass asserts, in the order it asserts them.
 constexpr size_t kSymbolCount = 6;
@@ -65,9 +27,10 @@ constexpr const char* kSymbolWords[kSymbolCount][kSymbolWordCount] = {
     {"decreasing", "stable", "increasing"}, {"low", "normal", "high"}};
 
 enum class PassOutcome : uint8_t {
-    Listed,        // the rules ran to rest and the conclusions acted
-    CutOff,        // still firing at the firing limit: nothing acted
-    EngineFailed,  // the engine overran, died or garbled its answer: nothing acted
+    Listed,              // the rules ran to rest and the conclusions acted
+    CutOff,              // still at work at the work budget: nothing acted
+    EngineFailed,        // the engine overran, died or garbled its answer: nothing acted
+    TooManyConclusions,  // more conclusion facts than are read: nothing acted
 };
 
 // The colony's four target shares, in percent.
@@ -89,9 +52,12 @@ struct PassRecord {
     // Conclusions as they were read back and acted on, in listing order.
     Conclusion conclusions[kMaxConclusions] = {};
     int32_t conclusionCount = 0;  // all read back, also those past kMaxConclusions
-    // Rules fired, in order; only while the engine traces (traced).
-    bool traced = false;
+    // The work it did in units (policy/RuleEngine.h) and its rule firings;
+    // the rules fired, in order, only while the engine traces (traced), as
+    // many as fit.
+    int64_t work = 0;
     int32_t firings = 0;
+    bool traced = false;
     BoundedText<kFiredCapacity> fired;
     ShareSet before;
     ShareSet after;

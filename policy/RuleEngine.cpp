@@ -12,21 +12,20 @@ extern "C" {
 
 namespace {
 
-// Logical names. The listing name is the one EnvFacts is pointed at; the
-// console names are where the engine writes what a person at its prompt would
-// see (the rules' printouts arrive as "stdout").
-constexpr const char* kListingName = "proir";
+// Logical names: the console names are where the engine writes what a
+// person at its prompt would see (the rules' printouts arrive as "stdout").
 constexpr const char* kConsoleNames[] = {"stdout", "wdisplay", "wdialog", "wprompt", "wtrace"};
 constexpr const char* kErrorNames[] = {"werror", "wwarning"};
 // The string source LoadText reads from; no rule base can name it usefully.
 constexpr const char* kSourceName = "marrowick-rule-base";
 
-// The engine asks its routers in priority order for every piece it prints.
-// The listing router comes first (a pass prints the listing in many small
-// pieces); the console router sits below it and above the engine's own
-// standard-stream router, so it still answers before that one.
-constexpr int kListingRouterPriority = 10;
+// The engine asks its routers in priority order for every piece it prints;
+// the console router sits above the engine's own standard-stream router, so
+// it answers first.
 constexpr int kConsoleRouterPriority = 5;
+// The rule firings one pass may make: the work budget holds them to fewer,
+// this only keeps a run from counting without end should that ever fail.
+constexpr long kRunLimit = static_cast<long>(kPassWorkBudget / kFiringWork) + 1;
 
 void PutSymbol(void* environment, void* fact, const char* slot, const char* value) {
     DATA_OBJECT data;
@@ -47,16 +46,6 @@ RuleEngine* EngineOf(void* environment) {
 }
 
 // Callbacks run inside engine calls: C linkage expectations, nothing throws.
-int ListingRouterQuery(void*, const char* logicalName) noexcept {
-    return logicalName != nullptr && std::strcmp(logicalName, kListingName) == 0;
-}
-
-int ListingRouterPrint(void* environment, const char*, const char* text) noexcept {
-    RuleEngine* engine = EngineOf(environment);
-    if (engine != nullptr && text != nullptr) engine->AppendListing(text);
-    return 1;
-}
-
 int ConsoleRouterQuery(void*, const char* logicalName) noexcept {
     if (logicalName == nullptr) return 0;
     return IsOneOf(logicalName, kConsoleNames, std::size(kConsoleNames)) ||
@@ -108,13 +97,20 @@ int32_t EditorLine(const char* text, size_t length, long engineLine) {
 }
 
 // Called before every rule firing with the activation about to fire.
-void TraceFiring(void* environment, void* activation) noexcept {
+void BeforeFiring(void* environment, void* activation) noexcept {
     RuleEngine* engine = static_cast<RuleEngine*>(GetEnvironmentCallbackContext(environment));
-    if (engine == nullptr || !engine->TraceRules() || activation == nullptr) return;
-    const char* name = EnvGetActivationName(environment, activation);
-    if (name == nullptr) return;
-    engine->firedRules.Append(name, std::strlen(name));
-    engine->firedRules.Append("\n", 1);
+    if (engine == nullptr || activation == nullptr) return;
+    engine->Fired(static_cast<struct activation*>(activation)->theRule);
+}
+
+// The engine's periodic call: after every rule firing and load step (no
+// expression being evaluated: not counted here, a firing counts in
+// BeforeFiring), and at every turn of a loop and call of a function the rule
+// base defined (an expression being evaluated: one unit).
+void Periodic(void* environment) noexcept {
+    if (EvaluationData(environment)->CurrentExpression == nullptr) return;
+    RuleEngine* engine = static_cast<RuleEngine*>(GetEnvironmentContext(environment));
+    if (engine != nullptr) engine->CountWork(1);
 }
 
 // The first template called name, MAIN's before any other module's (modules
@@ -182,12 +178,11 @@ RuleEngine::RuleEngine() {
     // Routers go in before anything is loaded, so load errors already take the
     // error route instead of the engine's default (standard output).
     const bool routed =
-        EnvAddRouterWithContext(environment, kListingName, kListingRouterPriority, ListingRouterQuery,
-                                ListingRouterPrint, nullptr, nullptr, nullptr, this) &&
         EnvAddRouterWithContext(environment, "marrowick-console", kConsoleRouterPriority,
                                 ConsoleRouterQuery, ConsoleRouterPrint, nullptr, nullptr,
                                 nullptr, this) &&
-        EnvAddBeforeRunFunctionWithContext(environment, "marrowick-trace", TraceFiring, 0, this);
+        EnvAddBeforeRunFunctionWithContext(environment, "marrowick-firing", BeforeFiring, 0, this) &&
+        EnvAddPeriodicFunction(environment, "marrowick-work", Periodic, 0);
     if (!routed) {
         DestroyEnvironment(environment);
         environment = nullptr;
@@ -215,25 +210,56 @@ RuleEngine::~RuleEngine() {
     if (environment != nullptr) DestroyEnvironment(environment);
 }
 
-void RuleEngine::ClearListing() {
-    factListing[0] = '\0';
-    listingLength = 0;
-    listingOverflow = false;
+void RuleEngine::NoteRefused(const char* name) noexcept {
+    if (name == nullptr) return;
+    try {
+        // Once each: a rule base may call it in a loop.
+        const std::string line = std::string(name) + "\n";
+        if (("\n" + refusedCalls).find("\n" + line) == std::string::npos) refusedCalls += line;
+    } catch (...) {
+    }
 }
 
-void RuleEngine::AppendListing(const char* text) {
-    // Whole pieces or nothing: a piece cut in half could turn a longer word
-    // into a conclusion name. Once one piece is dropped, everything after it
-    // is dropped too, so the buffer always holds a clean prefix of the output.
-    if (listingOverflow) return;
-    const size_t length = std::strlen(text);
-    if (length > kListingCapacity - 1 - listingLength) {
-        listingOverflow = true;
-        return;
+void RuleEngine::StartCounting(int64_t units) {
+    budget = units;
+    work = 0;
+    firings = 0;
+    overBudget = false;
+    errorsAtHalt = 0;
+    fired.clear();
+    if (traceRules) fired.reserve(kMaxFirings);
+}
+
+// Whatever the halt left set is cleared, so the next load or pass starts
+// clean; the engine's account of the halt itself is no message of the rule
+// base's.
+void RuleEngine::StopCounting() {
+    budget = 0;
+    if (!overBudget) return;
+    SetHaltExecution(environment, FALSE);
+    SetEvaluationError(environment, FALSE);
+    EnvSetHaltRules(environment, FALSE);
+    errorText.Truncate(errorsAtHalt);
+}
+
+void RuleEngine::CountWork(int64_t units) noexcept {
+    if (budget <= 0 || overBudget) return;
+    work += units;
+    if (work <= budget) return;
+    // Halted where it stands: the rule stops firing, loops and calls end.
+    overBudget = true;
+    errorsAtHalt = errorText.length;
+    EnvSetHaltRules(environment, TRUE);
+    SetHaltExecution(environment, TRUE);
+}
+
+void RuleEngine::Fired(const void* rule) noexcept {
+    ++firings;
+    if (traceRules && fired.size() < kMaxFirings) {
+        const auto found = ruleIndex.find(rule);
+        if (found != ruleIndex.end()) fired.push_back(found->second);
     }
-    std::memcpy(factListing + listingLength, text, length);
-    listingLength += length;
-    factListing[listingLength] = '\0';
+    CountWork(kFiringWork);
 }
 
 LoadResult RuleEngine::Load(const char* path) {
@@ -255,7 +281,10 @@ LoadResult RuleEngine::LoadText(const char* name, const char* text, size_t lengt
     const std::string source(text, length);
     diagnosticCount = 0;
     diagnosticsDropped = 0;
-    ruleNames.Clear();
+    ruleNames.clear();
+    ruleCount = 0;
+    ruleIndex.clear();
+    refusedCalls.clear();
     if (!OpenStringSource(environment, kSourceName, source.c_str(), 0)) {
         return LoadResult::CannotRead;
     }
@@ -264,7 +293,9 @@ LoadResult RuleEngine::LoadText(const char* name, const char* text, size_t lengt
     char* const previousName = EnvGetParsingFileName(environment);
     std::string previous = previousName != nullptr ? previousName : "";
     EnvSetParsingFileName(environment, name);
+    StartCounting(kLoadWorkBudget);
     const int noErrors = LoadConstructsFromLogicalName(environment, kSourceName);
+    StopCounting();
     EnvSetParsingFileName(environment, previousName != nullptr ? previous.c_str() : nullptr);
     CloseStringSource(environment, kSourceName);
     loadingText = nullptr;
@@ -272,6 +303,7 @@ LoadResult RuleEngine::LoadText(const char* name, const char* text, size_t lengt
 
     FindTemplates();
     ListRules();
+    if (overBudget) return LoadResult::OverBudget;
     if (!noErrors) return LoadResult::HasErrors;
     if (!Ready()) return LoadResult::LacksTemplates;
     return LoadResult::Loaded;
@@ -292,9 +324,9 @@ void RuleEngine::ListRules() {
         EnvSetCurrentModule(environment, m);
         for (void* r = EnvGetNextDefrule(environment, nullptr); r != nullptr;
              r = EnvGetNextDefrule(environment, r)) {
-            const char* name = EnvGetDefruleName(environment, r);
-            ruleNames.Append(name, std::strlen(name));
-            ruleNames.Append("\n", 1);
+            ruleIndex.emplace(r, static_cast<uint32_t>(ruleCount++));
+            ruleNames += EnvGetDefruleName(environment, r);
+            ruleNames += '\n';
         }
     }
     if (current != nullptr) EnvSetCurrentModule(environment, current);
@@ -306,14 +338,23 @@ bool RuleEngine::Ready() const {
 }
 
 PassResult RuleEngine::Pass(const PassFacts& facts) {
-    ClearListing();
+    conclusionCount = 0;
     if (capture) {
         consoleText.Clear();
         errorText.Clear();
     }
-    firedRules.Clear();
+    refusedCalls.clear();
+    StartCounting(kPassWorkBudget);
+    const PassResult result = RunPass(facts);
+    StopCounting();
+    return result;
+}
+
+PassResult RuleEngine::RunPass(const PassFacts& facts) {
     if (!Ready()) return PassResult::Failed;
+    // The reset evaluates the defglobals again: their work counts too.
     EnvReset(environment);
+    if (overBudget) return PassResult::CutOff;
 
     // A reset leaves MAIN alone in focus; rules beside templates declared in
     // another module run only with that module in focus as well.
@@ -337,7 +378,22 @@ PassResult RuleEngine::Pass(const PassFacts& facts) {
     PutSymbol(environment, colony, "num_gathering_ants", facts.gatherers);
     EnvAssert(environment, colony);
 
-    if (EnvRun(environment, kMaxRuleFirings) >= kMaxRuleFirings) return PassResult::CutOff;
-    EnvFacts(environment, kListingName, nullptr, -1, -1, -1);
-    return PassResult::Listed;
+    if (EnvRun(environment, kRunLimit) >= kRunLimit || overBudget) return PassResult::CutOff;
+    return ReadConclusions() ? PassResult::Listed : PassResult::TooManyConclusions;
+}
+
+// Every fact whose relation is a conclusion, in fact-list order.
+bool RuleEngine::ReadConclusions() {
+    for (void* fact = EnvGetNextFact(environment, nullptr); fact != nullptr;
+         fact = EnvGetNextFact(environment, fact)) {
+        Conclusion conclusion;
+        const char* relation = EnvGetDeftemplateName(environment, EnvFactDeftemplate(environment, fact));
+        if (relation == nullptr || !ConclusionFromWord(relation, conclusion)) continue;
+        if (conclusionCount == kMaxConclusions) {
+            conclusionCount = 0;
+            return false;
+        }
+        conclusions[conclusionCount++] = conclusion;
+    }
+    return true;
 }

@@ -1,19 +1,39 @@
 #pragma once
-// RuleEngine: owns one CLIPS 6.30 environment for its whole life (RAII), with
-// the capture router on the logical name "proir" that collects the printed
-// fact listing into a bounded buffer.
+// RuleEngine: owns one CLIPS 6.30 environment for its whole life (RAII), runs
+// a pass over it and picks the conclusions out of its fact list.
 //
 // The program runs it inside the engine process (policy/EngineServer.h),
 // never in its own address space: a rule base is a program, and this is where
 // it runs. Tests and benchmarks use it directly.
 //
-// No global state: the routers reach their engine through the context pointer
-// of EnvAddRouterWithContext. Engine output on "stdout" (the rules' printouts)
-// is dropped unless echo is on; errors ("werror") go to standard error, or
-// into errorText while capture is on.
+// Work: a load and a pass are bounded by the work the engine does, counted in
+// units that are the same on every machine and under any load, so that
+// whether a pass completes never depends on how busy the machine is. A rule
+// firing counts kFiringWork units; the engine's periodic call while it
+// evaluates an expression (each turn of a loop: while, loop-for-count,
+// progn$, foreach, a fact query's; each call of a deffunction, generic
+// function or message handler) counts one. A pass or load that runs past its
+// budget is halted where it stands (the engine's halt, as (halt) does), and
+// the pass is cut off. Processor and wall-clock limits stay in the expert
+// system's hands as a backstop (policy/EngineProcess.h).
+//
+// Conclusions: every fact whose relation name is one of the six conclusion
+// names (policy/Conclusions.h), in the order of the fact list (the order of
+// assertion), however many other facts there are. A word inside another fact
+// is no conclusion.
+//
+// No global state: the routers and callbacks reach their engine through the
+// environment's context pointers. Engine output on "stdout" (the rules'
+// printouts) is dropped unless echo is on; errors ("werror") go to standard
+// error, or into errorText while capture is on.
 // Hazard: callbacks run inside CLIPS calls; they must never throw.
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "policy/Conclusions.h"
 
 // Why a rule base did not load.
 enum class LoadResult {
@@ -22,6 +42,8 @@ enum class LoadResult {
     HasErrors,       // the engine reported errors while loading it
     LacksTemplates,  // the world or colony template, or one of the slots a pass writes, does not fit
     EngineFailed,    // the engine process could not start, or timed out or died while loading
+    BadText,         // not UTF-8 text: a NUL byte, invalid UTF-8, UTF-16
+    OverBudget,      // loading it (its defglobals' values) ran past kLoadWorkBudget
 };
 
 // The six classified symbols of one pass, in the order the bridge asserts them:
@@ -36,12 +58,14 @@ struct PassFacts {
     const char* gatherers;
 };
 
+// The first four travel from the engine process as they are.
 enum class PassResult {
-    Listed,        // the rules ran to rest; factListing holds the facts
-    CutOff,        // still firing after kMaxRuleFirings: the conclusions are not trusted
-    Failed,        // the facts could not be made (no usable templates)
-    EngineFailed,  // the engine process overran its budget, died or garbled its answer
-    Abandoned,     // the program is ending: every engine wait was abandoned
+    Listed,              // the rules ran to rest; conclusions holds what they concluded
+    CutOff,              // its work ran past kPassWorkBudget: the conclusions are not trusted
+    Failed,              // the facts could not be made (no usable templates)
+    TooManyConclusions,  // more than kMaxConclusions conclusion facts: none is acted on
+    EngineFailed,        // the engine process overran its limits, died or garbled its answer
+    Abandoned,           // the program is ending: every engine wait was abandoned
 };
 
 // The templates a pass asserts into and the slots it writes, in that order.
@@ -88,6 +112,12 @@ struct BoundedText {
         length += pieceLength;
         text[length] = '\0';
     }
+    // Back to the first length characters (length at most the current one).
+    void Truncate(size_t to) {
+        if (to >= length) return;
+        length = to;
+        text[length] = '\0';
+    }
 };
 
 // One message the engine gave while loading a rule base, with the line of
@@ -100,19 +130,28 @@ struct LoadDiagnostic {
     char text[kTextCapacity] = {};
 };
 
+// Work units, the same on every machine: see the header comment.
+constexpr int64_t kFiringWork = 10;
+// What a pass may do: the built-in rules' passes use a few dozen units. About
+// 10,000 firings, or 100,000 turns of a loop, or a mix; a few tens of
+// milliseconds of processor time for ordinary rules.
+constexpr int64_t kPassWorkBudget = 100000;
+// What a load may do (defglobal values; parsing is bounded by the size of
+// the text instead).
+constexpr int64_t kLoadWorkBudget = 100000;
+
 class RuleEngine {
 public:
-    static constexpr size_t kListingCapacity = 10000;  // factListing, NUL included
-    // A user-edited rule base that never settles must not hang the simulation.
-    static constexpr long kMaxRuleFirings = 10000;
+    // Conclusion facts read back per pass; more fail the pass (a rule base
+    // that asserts conclusions by the thousand has lost its way).
+    static constexpr size_t kMaxConclusions = 4096;
     // Console and error text kept per load or pass while capture is on.
     static constexpr size_t kCaptureCapacity = 4096;
-    // Names of fired rules kept per pass while the trace is on, one a line.
-    static constexpr size_t kTraceCapacity = 32768;
     // Load messages kept with their lines; the rest are only counted.
     static constexpr size_t kMaxDiagnostics = 24;
-    // Names of the rules a rule base defines, one a line.
-    static constexpr size_t kRuleNamesCapacity = 8192;
+    // Rule firings named per pass while the trace is on: all of them, as
+    // the work budget allows.
+    static constexpr size_t kMaxFirings = static_cast<size_t>(kPassWorkBudget / kFiringWork) + 1;
 
     RuleEngine();
     ~RuleEngine();
@@ -127,6 +166,8 @@ public:
     // Loads constructs from text; name is what the engine's messages call the
     // source. Then looks for the world and colony templates in every module
     // (MAIN first) and records them in WorldReport() and ColonyReport().
+    // The text is taken as it is: the expert system checks its encoding
+    // first (policy/RuleBaseCheck.h); a NUL inside it ends it here.
     LoadResult LoadText(const char* name, const char* text, size_t length);
     // Both templates exist with every slot a pass writes as a single-value slot.
     bool Ready() const;
@@ -134,9 +175,10 @@ public:
     const TemplateReport& ColonyReport() const { return colonyReport; }
 
     // Resets the engine, asserts the world and colony facts (every slot at its
-    // default first, so extra slots are harmless), runs the rules and prints
-    // the fact listing into factListing. Rules in the templates' own module
-    // run: a reset leaves only MAIN in focus, so that module is focused too.
+    // default first, so extra slots are harmless), runs the rules within the
+    // work budget and reads the conclusions. Rules in the templates' own
+    // module run: a reset leaves only MAIN in focus, so that module is
+    // focused too.
     PassResult Pass(const PassFacts& facts);
 
     // Rule-engine printouts to "t" are kept only while echo is on.
@@ -147,36 +189,52 @@ public:
     // empty both first.
     void SetCapture(bool on) { capture = on; }
     bool Capture() const { return capture; }
-    // Trace on: each pass records the names of the rules it fires, in order.
+    // Trace on: each pass records the rules it fires, in order (fired).
     void SetTraceRules(bool on) { traceRules = on; }
     bool TraceRules() const { return traceRules; }
 
-    // The listing router's buffer, always NUL-terminated. A piece of output
-    // that does not fit is dropped with everything after it (listingOverflow
-    // tells), so the buffer holds a clean prefix of what was printed.
-    char factListing[kListingCapacity] = {};
-    size_t listingLength = 0;
-    bool listingOverflow = false;
-    void ClearListing();
-    void AppendListing(const char* text);
+    // The last pass's conclusions, in fact-list order.
+    Conclusion conclusions[kMaxConclusions] = {};
+    size_t conclusionCount = 0;
+    // The work the last load or pass did, in units; overBudget: it ran past
+    // its budget and was halted.
+    int64_t work = 0;
+    bool overBudget = false;
+    int32_t firings = 0;
+    // With the trace on: the index (into ruleNames' order) of every rule the
+    // last pass fired, in firing order.
+    std::vector<uint32_t> fired;
 
     BoundedText<kCaptureCapacity> consoleText;
     BoundedText<kCaptureCapacity> errorText;
-    BoundedText<kTraceCapacity> firedRules;  // "name\n" per firing
+    // The facilities a rule base called that the engine's host refuses
+    // (policy/EngineServer.cpp), "name\n" each, once each, since the last
+    // load or pass began.
+    std::string refusedCalls;
+    void NoteRefused(const char* name) noexcept;
 
     // Filled by LoadText: each error or warning with its line, in the order
     // the engine gave them (diagnosticsDropped counts those that did not fit),
-    // and the names of every rule defined, module by module.
+    // and the names of every rule defined, module by module, "name\n" each.
     LoadDiagnostic diagnostics[kMaxDiagnostics];
     size_t diagnosticCount = 0;
     size_t diagnosticsDropped = 0;
-    BoundedText<kRuleNamesCapacity> ruleNames;
+    std::string ruleNames;
+    size_t ruleCount = 0;
     // The engine's parser reports here (a C callback, never throws).
     void AddDiagnostic(long engineLine, const char* text, bool warning) noexcept;
+
+    // The engine's own callbacks (C linkage expectations, never throw).
+    void CountWork(int64_t units) noexcept;
+    void Fired(const void* rule) noexcept;
 
 private:
     void FindTemplates();
     void ListRules();
+    PassResult RunPass(const PassFacts& facts);
+    void StartCounting(int64_t units);
+    void StopCounting();
+    bool ReadConclusions();
 
     // The source being loaded, for turning the engine's line count into lines.
     const char* loadingText = nullptr;
@@ -192,20 +250,10 @@ private:
     bool echo = false;
     bool capture = false;
     bool traceRules = false;
+    // Work counting: the budget of what runs now (0: nothing counted), and
+    // how much error text there was when it ran out (what follows is the
+    // engine's own account of the halt).
+    int64_t budget = 0;
+    size_t errorsAtHalt = 0;
+    std::unordered_map<const void*, uint32_t> ruleIndex;
 };
-
-// Token kinds of the fact-listing scanner.
-enum TokenKind : int32_t {
-    TokenInteger = 0,
-    TokenReal = 1,
-    TokenComma = 2,
-    TokenSemicolon = 3,
-    TokenWord = 4,
-    TokenEnd = 7,
-};
-
-constexpr size_t kTokenTextCapacity = 100;  // tokenText, NUL included
-
-// Reads the next token at cursor (advanced past it) into tokenText
-// (kTokenTextCapacity bytes; longer tokens are cut) and returns its kind.
-TokenKind NextToken(const char*& cursor, char* tokenText);

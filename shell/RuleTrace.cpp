@@ -12,6 +12,7 @@ const char* OutcomeWord(PassOutcome outcome) {
         case PassOutcome::Listed: return "complete";
         case PassOutcome::CutOff: return "cut-off";
         case PassOutcome::EngineFailed: return "engine-failed";
+        case PassOutcome::TooManyConclusions: return "too-many-conclusions";
     }
     return "?";
 }
@@ -23,21 +24,23 @@ void AppendShare(std::string& line, const char* name, float before, float after)
     line += text;
 }
 
-// A pass's own copy of its fired rules (blank-separated, bounded) as the
-// engine's "name\n" list; a copy that was cut ends with "...".
-std::string FiredOfRecord(const PassRecord& record) {
-    std::string fired(record.fired.text, record.fired.length);
-    for (char& c : fired) {
-        if (c == ' ') c = '\n';
+// The names the journal kept of a pass, blank-separated.
+std::vector<std::string> KeptNames(const PassRecord& record) {
+    std::vector<std::string> names;
+    const char* name = record.fired.text;
+    while (*name != '\0') {
+        const char* end = std::strchr(name, ' ');
+        const size_t length = end != nullptr ? static_cast<size_t>(end - name) : std::strlen(name);
+        names.emplace_back(name, length);
+        if (end == nullptr) break;
+        name = end + 1;
     }
-    if (!fired.empty()) fired += '\n';
-    if (record.fired.overflow) fired += "...\n";
-    return fired;
+    return names;
 }
 
 }  // namespace
 
-std::string FormatTraceLine(const PassRecord& record, const char* fired) {
+std::string FormatTraceLine(const PassRecord& record, const std::vector<std::string>& fired) {
     std::string line = "step=" + std::to_string(record.step);
     line += " result=";
     line += OutcomeWord(record.outcome);
@@ -48,16 +51,14 @@ std::string FormatTraceLine(const PassRecord& record, const char* fired) {
         line += record.symbols[s] != nullptr ? record.symbols[s] : "?";
     }
     line += " fired=";
-    const size_t start = line.size();
-    for (const char* name = fired; name != nullptr && *name != '\0';) {
-        const char* end = std::strchr(name, '\n');
-        const size_t length = end != nullptr ? static_cast<size_t>(end - name) : std::strlen(name);
-        if (line.size() > start) line += ',';
-        line.append(name, length);
-        if (end == nullptr) break;
-        name = end + 1;
+    for (size_t i = 0; i < fired.size(); ++i) {
+        if (i > 0) line += ',';
+        line += fired[i];
     }
-    if (line.size() == start) line += '-';
+    if (record.firings > static_cast<int32_t>(fired.size())) {
+        line += (fired.empty() ? "" : ",") + std::string("...(") + std::to_string(record.firings) + ")";
+    }
+    if (fired.empty() && record.firings == 0) line += '-';
     line += " conclusions=";
     for (int32_t i = 0; i < record.KeptConclusions(); ++i) {
         if (i > 0) line += ',';
@@ -71,6 +72,7 @@ std::string FormatTraceLine(const PassRecord& record, const char* fired) {
     AppendShare(line, "meandering", record.before.meandering, record.after.meandering);
     AppendShare(line, "wandering", record.before.wandering, record.after.wandering);
     AppendShare(line, "reproducing", record.before.reproducing, record.after.reproducing);
+    line += " work=" + std::to_string(record.work);
     return line;
 }
 
@@ -107,10 +109,13 @@ void RuleTraceWriter::AfterStep(const Simulation& simulation) {
         // and none when another rule base was switched in after the pass
         // (the window's switch takes the lock between the step and this
         // call); otherwise the pass's own, bounded copy.
-        const char* engineFired = expert.engine.firedRules.text;
-        const bool engineHasThem = age == 0 && (*engineFired != '\0' || record.firings == 0);
-        const std::string line = FormatTraceLine(
-            record, engineHasThem ? engineFired : FiredOfRecord(record).c_str());
+        std::vector<std::string> names;
+        if (age == 0 && (!expert.engine.fired.empty() || record.firings == 0)) {
+            for (const uint32_t index : expert.engine.fired) names.push_back(expert.engine.RuleName(index));
+        } else {
+            names = KeptNames(record);
+        }
+        const std::string line = FormatTraceLine(record, names);
         std::fputs(line.c_str(), out);
         std::fputc('\n', out);
     }

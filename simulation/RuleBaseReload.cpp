@@ -14,7 +14,6 @@ namespace {
 // outside the lock.
 bool LoadAndTake(Simulation& simulation, EngineProcess& candidate, const RuleBaseEntry& target,
                  const char* failure) {
-    candidate.SetShowLoadErrors(false);
     const LoadResult result = target.text != nullptr
                                   ? candidate.LoadText(target.name.c_str(), target.text, target.length)
                                   : candidate.Load(target.path.c_str());

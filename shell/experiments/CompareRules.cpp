@@ -43,7 +43,6 @@ bool MakeFolder(const std::string& path, std::string& error) {
 // In an engine process of its own, as a run would load it.
 std::string LoadProblem(const RuleBaseEntry& entry) {
     auto engine = std::make_unique<EngineProcess>();  // about 150 KB
-    engine->SetShowLoadErrors(false);
     const LoadResult result = entry.origin == RuleBaseOrigin::Shipped
                                   ? engine->LoadText(entry.name.c_str(), entry.text, entry.length)
                                   : engine->Load(entry.path.c_str());

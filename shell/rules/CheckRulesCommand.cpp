@@ -4,10 +4,11 @@
 #include <sys/stat.h>
 
 #include <cstring>
-#include <map>
 
+#include "policy/LoadMessages.h"
 #include "policy/RuleBaseText.h"
 #include "policy/RuleGallery.h"
+#include "policy/SafeText.h"
 #include "settings/UserGallery.h"
 #include "settings/UserFiles.h"
 #include "shell/ExitStatus.h"
@@ -27,6 +28,7 @@ const char* ResultWord(PassResult result) {
     switch (result) {
         case PassResult::Listed: return "complete";
         case PassResult::CutOff: return "cut-off";
+        case PassResult::TooManyConclusions: return "too-many-conclusions";
         case PassResult::Failed: return "no-facts";
         case PassResult::EngineFailed: return "engine-failed";
         case PassResult::Abandoned: return "abandoned";
@@ -95,17 +97,6 @@ void CsvField(std::FILE* out, const std::string& field) {
     std::fputc('"', out);
 }
 
-void Indented(std::FILE* out, const char* text) {
-    const char* line = text;
-    while (*line != '\0') {
-        const char* end = std::strchr(line, '\n');
-        const size_t length = end != nullptr ? static_cast<size_t>(end - line) : std::strlen(line);
-        if (length > 0) std::fprintf(out, "    %.*s\n", static_cast<int>(length), line);
-        if (end == nullptr) break;
-        line = end + 1;
-    }
-}
-
 void DescribeTemplate(std::FILE* out, const char* name, const TemplateReport& report,
                       const char* const* slots, size_t count) {
     if (!report.found) {
@@ -131,28 +122,23 @@ std::string DefaultRuleBaseForCheck() {
 }
 
 void WriteLoadMessages(const RuleCheckReport& report, std::FILE* out) {
-    for (const LoadDiagnostic& d : report.diagnostics) {
-        const char* end = std::strchr(d.text, '\n');
-        const int first = static_cast<int>(end != nullptr ? end - d.text : std::strlen(d.text));
-        std::fprintf(out, "%s:%d: %s: %.*s\n", report.source.c_str(), d.line,
-                     d.warning ? "warning" : "error", first, d.text);
-        if (end != nullptr) Indented(out, end + 1);
-    }
-    if (report.diagnosticsDropped > 0) {
-        std::fprintf(out, "%s: %zu more messages not shown\n", report.source.c_str(),
-                     report.diagnosticsDropped);
-    }
+    const std::string messages =
+        FormatLoadMessages(report.source.c_str(), report.diagnostics.data(), report.diagnostics.size(),
+                           report.diagnosticsDropped, "");
+    std::fputs(messages.c_str(), out);
+    const std::string source = Escaped(report.source.c_str(), false);
     // Why it failed when the engine itself said nothing (unreadable file,
-    // templates that do not fit, an engine that died).
+    // text that is no UTF-8, templates that do not fit, an engine that died).
     if (report.load != LoadResult::Loaded && report.load != LoadResult::HasErrors) {
-        std::fprintf(out, "marrowick: %s\n", report.problem.c_str());
+        std::fprintf(out, "marrowick: %s\n", Escaped(report.problem.c_str(), false).c_str());
     } else if (report.load == LoadResult::HasErrors && !report.usable) {
         std::fprintf(out, "marrowick: the rule base \"%s\" lacks the templates the expert system "
-                          "asserts into\n", report.source.c_str());
+                          "asserts into\n", source.c_str());
     }
     if (report.stopped) {
         std::fprintf(out, "marrowick: the check stopped after %zu of %zu passes: %s\n",
-                     report.rows.size(), kCombinationCount, report.stopReason.c_str());
+                     report.rows.size(), kCombinationCount,
+                     Escaped(report.stopReason.c_str(), false).c_str());
     }
 }
 
@@ -160,7 +146,8 @@ void WriteCheckSummary(const RuleCheckReport& report, std::FILE* out) {
     const char* state = report.load == LoadResult::Loaded      ? "loaded"
                         : report.load == LoadResult::HasErrors ? "loaded with errors"
                                                                : "did not load";
-    std::fprintf(out, "%s: %s, %zu rules\n", report.source.c_str(), state, report.rules.size());
+    std::fprintf(out, "%s: %s, %zu rules\n", Escaped(report.source.c_str(), false).c_str(), state,
+                 report.rules.size());
     if (report.world.found || report.colony.found || report.load != LoadResult::CannotRead) {
         DescribeTemplate(out, kWorldTemplate, report.world, kWorldSlots, kWorldSlotCount);
         DescribeTemplate(out, kColonyTemplate, report.colony, kColonySlots, kColonySlotCount);
@@ -173,13 +160,14 @@ void WriteCheckSummary(const RuleCheckReport& report, std::FILE* out) {
     std::vector<const CheckRow*> silent;
     std::vector<const CheckRow*> fighting;
     std::vector<const CheckRow*> cutOff;
+    std::vector<const CheckRow*> tooMany;
+    const CheckRow* busiest = nullptr;
     size_t complete = 0;
     size_t failed = 0;
     size_t conclusionPasses[kConclusionCount] = {};
-    std::map<std::string, std::pair<size_t, size_t>> ruleCounts;  // passes, firings
-    for (const std::string& rule : report.rules) ruleCounts[rule] = {0, 0};
     for (const CheckRow& row : report.rows) {
         if (row.result == PassResult::CutOff) cutOff.push_back(&row);
+        if (row.result == PassResult::TooManyConclusions) tooMany.push_back(&row);
         if (row.result == PassResult::Listed) {
             ++complete;
             if (row.conclusions.empty()) silent.push_back(&row);
@@ -187,42 +175,32 @@ void WriteCheckSummary(const RuleCheckReport& report, std::FILE* out) {
             for (size_t c = 0; c < kConclusionCount; ++c) {
                 if (Has(row, static_cast<Conclusion>(c))) ++conclusionPasses[c];
             }
-        } else if (row.result != PassResult::CutOff) {
+            if (busiest == nullptr || row.work > busiest->work) busiest = &row;
+        } else if (row.result == PassResult::EngineFailed) {
             ++failed;
-        }
-        // A cut-off pass fired its rules too (the first kMaxFiredKept are known).
-        std::map<std::string, bool> seen;
-        for (const std::string& rule : row.fired) {
-            auto& counts = ruleCounts[rule];
-            ++counts.second;
-            if (!seen[rule]) {
-                seen[rule] = true;
-                ++counts.first;
-            }
         }
     }
     std::fprintf(out, "passes: %zu of %zu run, %zu complete, %zu cut off, %zu failed\n",
-                 report.rows.size(), kCombinationCount, complete, cutOff.size(), failed);
+                 report.rows.size(), kCombinationCount, complete, cutOff.size() + tooMany.size(),
+                 failed);
+    if (busiest != nullptr) {
+        std::fprintf(out, "work: at most %lld of %lld units in a complete pass (%s)\n",
+                     static_cast<long long>(busiest->work), static_cast<long long>(kPassWorkBudget),
+                     Combination(*busiest).c_str());
+    }
     ListRows(out, "no conclusion", silent, false);
     ListRows(out, "raise and lower together", fighting, true);
     ListRows(out, "cut off", cutOff, false);
+    if (!tooMany.empty()) ListRows(out, "too many conclusions", tooMany, false);
     std::fprintf(out, "conclusions (passes that drew each):\n");
     for (size_t c = 0; c < kConclusionCount; ++c) {
         std::fprintf(out, "  %-22s %4zu\n", kConclusionNames[c], conclusionPasses[c]);
     }
-    std::fprintf(out, "rules (passes that fired each, firings; of a cut-off pass the first %zu):\n",
-                 RuleCheckReport::kMaxFiredKept);
-    // Defined rules in their order, then any fired rule the list lacks.
-    std::vector<std::string> order = report.rules;
-    for (const auto& entry : ruleCounts) {
-        bool listed = false;
-        for (const std::string& rule : report.rules) listed = listed || rule == entry.first;
-        if (!listed) order.push_back(entry.first);
-    }
-    for (const std::string& rule : order) {
-        const auto& counts = ruleCounts[rule];
-        std::fprintf(out, "  %-22s %4zu %5zu%s\n", rule.c_str(), counts.first, counts.second,
-                     counts.second == 0 ? "  never fires" : "");
+    std::fprintf(out, "rules (passes that fired each, firings):\n");
+    for (size_t r = 0; r < report.rules.size(); ++r) {
+        const RuleTally tally = r < report.tallies.size() ? report.tallies[r] : RuleTally{};
+        std::fprintf(out, "  %-22s %4zu %5zu%s\n", report.rules[r].c_str(), tally.passes,
+                     tally.firings, tally.firings == 0 ? "  never fires" : "");
     }
 }
 
@@ -266,6 +244,9 @@ int RunCheckRules(const CommandLine& line) {
     // reported, rather than ending the program by the signal.
     signal(SIGPIPE, SIG_IGN);
     RuleCheckReport report;
+    // What the engine says on the way, bounded; its load messages follow in
+    // full, with their lines.
+    MessageGate messages(stderr);
     const RuleBaseEntry* entry = nullptr;
     RuleGallery gallery;
     if (file != nullptr && !IsFile(file) && std::strchr(file, '/') == nullptr) {
@@ -274,16 +255,17 @@ int RunCheckRules(const CommandLine& line) {
         entry = gallery.Find(file);
     }
     if (entry != nullptr && entry->origin == RuleBaseOrigin::Shipped) {
-        report = CheckRuleText(entry->name.c_str(), entry->text, entry->length);
+        report = CheckRuleText(entry->name.c_str(), entry->text, entry->length, messages);
     } else if (entry != nullptr) {
-        report = CheckRuleFile(entry->path.c_str());
+        report = CheckRuleFile(entry->path.c_str(), messages);
     } else if (file != nullptr) {
-        report = CheckRuleFile(file);
+        report = CheckRuleFile(file, messages);
     } else {
         const std::string chosen = DefaultRuleBaseForCheck();
-        report = chosen.empty() ? CheckRuleText(kBuiltInName, kRuleBaseText, kRuleBaseLength)
-                                : CheckRuleFile(chosen.c_str());
+        report = chosen.empty() ? CheckRuleText(kBuiltInName, kRuleBaseText, kRuleBaseLength, messages)
+                                : CheckRuleFile(chosen.c_str(), messages);
     }
+    messages.Summarise();
     WriteLoadMessages(report, stderr);
     if (format == CheckFormat::Csv) {
         WriteCheckCsv(report, stdout);

@@ -5,29 +5,24 @@
 
 namespace {
 
-void ReadPass(const EngineProcess& engine, CheckRow& row) {
-    const char* cursor = engine.factListing;
-    char token[kTokenTextCapacity];
-    for (TokenKind kind = NextToken(cursor, token); kind != TokenEnd;
-         kind = NextToken(cursor, token)) {
-        Conclusion conclusion;
-        if (kind == TokenWord && ConclusionFromWord(token, conclusion)) {
-            row.conclusions.push_back(conclusion);
+// The row's conclusions and fired rules; every firing into the tallies.
+void ReadPass(const EngineProcess& engine, CheckRow& row, std::vector<RuleTally>& tallies) {
+    row.conclusions.assign(engine.conclusions, engine.conclusions + engine.conclusionCount);
+    row.firings = engine.firings;
+    row.work = engine.work;
+    std::vector<bool> seen(tallies.size(), false);
+    for (const uint32_t index : engine.fired) {
+        if (row.fired.size() < RuleCheckReport::kMaxFiredKept) row.fired.push_back(engine.RuleName(index));
+        if (index >= tallies.size()) continue;
+        ++tallies[index].firings;
+        if (!seen[index]) {
+            seen[index] = true;
+            ++tallies[index].passes;
         }
-    }
-    // "name\n" per firing.
-    const char* name = engine.firedRules.text;
-    while (*name != '\0') {
-        const char* end = std::strchr(name, '\n');
-        const size_t length = end != nullptr ? static_cast<size_t>(end - name) : std::strlen(name);
-        if (row.fired.size() < RuleCheckReport::kMaxFiredKept) row.fired.emplace_back(name, length);
-        ++row.firings;
-        if (end == nullptr) break;
-        name = end + 1;
     }
 }
 
-void RunPasses(EngineProcess& engine, RuleCheckReport& report) {
+void RunPasses(EngineProcess& engine, RuleCheckReport& report, MessageGate& messages) {
     int32_t failuresInARow = 0;
     for (size_t index = 0; index < kCombinationCount; ++index) {
         CheckRow row;
@@ -41,6 +36,8 @@ void RunPasses(EngineProcess& engine, RuleCheckReport& report) {
             report.stopReason = "interrupted";
             return;
         }
+        messages.EngineText(engine.engineErrors.text, engine.engineErrors.length);
+        messages.Refused(engine.refusedCalls.data(), engine.refusedCalls.size());
         if (row.result == PassResult::EngineFailed) {
             report.stopReason = engine.Problem();
             if (++failuresInARow >= RuleCheckReport::kMaxFailuresInARow) {
@@ -50,15 +47,13 @@ void RunPasses(EngineProcess& engine, RuleCheckReport& report) {
             }
         } else {
             failuresInARow = 0;
-            ReadPass(engine, row);
-            // The engine stopped it at the limit; its list of names is bounded.
-            if (row.result == PassResult::CutOff) row.firings = RuleEngine::kMaxRuleFirings;
+            ReadPass(engine, row, report.tallies);
         }
         report.rows.push_back(std::move(row));
     }
 }
 
-RuleCheckReport Finish(EngineProcess& engine, LoadResult load) {
+RuleCheckReport Finish(EngineProcess& engine, LoadResult load, MessageGate& messages) {
     RuleCheckReport report;
     report.source = engine.RulesPath();
     report.load = load;
@@ -68,20 +63,17 @@ RuleCheckReport Finish(EngineProcess& engine, LoadResult load) {
     report.diagnosticsDropped = engine.diagnosticsDropped;
     report.world = engine.worldReport;
     report.colony = engine.colonyReport;
-    const char* name = engine.ruleNames.text;
-    while (*name != '\0') {
-        const char* end = std::strchr(name, '\n');
-        if (end == nullptr) break;
-        report.rules.emplace_back(name, static_cast<size_t>(end - name));
-        name = end + 1;
-    }
-    if (report.usable) RunPasses(engine, report);
+    report.rules = engine.rules;
+    report.tallies.assign(report.rules.size(), RuleTally{});
+    // Its messages say with their lines what the engine wrote while loading.
+    if (engine.diagnosticCount == 0) messages.EngineText(engine.engineErrors.text, engine.engineErrors.length);
+    messages.Refused(engine.refusedCalls.data(), engine.refusedCalls.size());
+    if (report.usable) RunPasses(engine, report, messages);
     return report;
 }
 
 std::unique_ptr<EngineProcess> CheckingEngine() {
     auto engine = std::make_unique<EngineProcess>();
-    engine->SetShowLoadErrors(false);  // the report shows them with their lines
     engine->SetTraceRules(true);
     return engine;
 }
@@ -105,14 +97,15 @@ void CombinationValues(size_t index, uint8_t values[kSymbolCount]) {
     }
 }
 
-RuleCheckReport CheckRuleFile(const char* path) {
+RuleCheckReport CheckRuleFile(const char* path, MessageGate& messages) {
     auto engine = CheckingEngine();
     const LoadResult load = engine->Load(path);
-    return Finish(*engine, load);
+    return Finish(*engine, load, messages);
 }
 
-RuleCheckReport CheckRuleText(const char* name, const char* text, size_t length) {
+RuleCheckReport CheckRuleText(const char* name, const char* text, size_t length,
+                              MessageGate& messages) {
     auto engine = CheckingEngine();
     const LoadResult load = engine->LoadText(name, text, length);
-    return Finish(*engine, load);
+    return Finish(*engine, load, messages);
 }

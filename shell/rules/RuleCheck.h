@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "policy/EngineProcess.h"
+#include "policy/MessageGate.h"
 #include "policy/PassJournal.h"
 
 constexpr size_t kCombinationCount = 729;  // 3^6
@@ -18,13 +19,21 @@ struct CheckRow {
     // Indices into kSymbolWords, in the order of kSymbolSlots.
     uint8_t values[kSymbolCount] = {};
     PassResult result = PassResult::Listed;
-    std::vector<Conclusion> conclusions;  // listing order
+    std::vector<Conclusion> conclusions;  // fact-list order
     std::vector<std::string> fired;       // firing order, at most kMaxFiredKept
     int32_t firings = 0;                  // all of them
+    int64_t work = 0;                     // in units (policy/RuleEngine.h)
+};
+
+// How often one rule fired over all the passes.
+struct RuleTally {
+    size_t passes = 0;   // passes in which it fired
+    size_t firings = 0;  // firings in all
 };
 
 struct RuleCheckReport {
-    static constexpr size_t kMaxFiredKept = 100;  // a cut-off pass fires thousands
+    // Names kept per row for the table; the tallies count every firing.
+    static constexpr size_t kMaxFiredKept = 100;
     // Engine failures in a row after which the remaining passes are not run.
     static constexpr int32_t kMaxFailuresInARow = 3;
 
@@ -36,8 +45,9 @@ struct RuleCheckReport {
     size_t diagnosticsDropped = 0;
     TemplateReport world;
     TemplateReport colony;
-    std::vector<std::string> rules;  // defined, in definition order
-    std::vector<CheckRow> rows;      // in combination order; fewer when stopped
+    std::vector<std::string> rules;   // defined, in definition order (escaped)
+    std::vector<RuleTally> tallies;   // one per rule, over every pass
+    std::vector<CheckRow> rows;       // in combination order; fewer when stopped
     bool stopped = false;            // engine failures (or a signal) ended the check early
     std::string stopReason;
 
@@ -49,7 +59,9 @@ struct RuleCheckReport {
 // num_gathering_ants fastest.
 void CombinationValues(size_t index, uint8_t values[kSymbolCount]);
 
-// Checks the rule base in the file at path.
-RuleCheckReport CheckRuleFile(const char* path);
+// Checks the rule base in the file at path. What the engine says on the way
+// (its error text, refused facilities) goes to messages.
+RuleCheckReport CheckRuleFile(const char* path, MessageGate& messages);
 // Checks a rule base held in memory (the built-in text); name stands for it.
-RuleCheckReport CheckRuleText(const char* name, const char* text, size_t length);
+RuleCheckReport CheckRuleText(const char* name, const char* text, size_t length,
+                              MessageGate& messages);

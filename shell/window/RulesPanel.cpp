@@ -92,8 +92,8 @@ void RulesPanel::DrawState() const {
             ImGui::PopTextWrapPos();
             break;
         case RuleBaseState::CutOff:
-            ImGui::TextColored(kWarn, "Cut off: the last pass was still firing after %ld firings",
-                               RuleEngine::kMaxRuleFirings);
+            ImGui::TextColored(kWarn, "Cut off: the last pass was still at work after %lld units",
+                               static_cast<long long>(kPassWorkBudget));
             break;
         case RuleBaseState::Off:
             ImGui::TextColored(kQuiet, "Switched off (Ctrl+O switches it on)");
@@ -133,8 +133,12 @@ void RulesPanel::DrawLastPass() const {
         ImGui::Text("Fired (%d): %s%s", last.firings, last.fired.text,
                     last.fired.overflow ? " ..." : "");
     }
+    ImGui::TextColored(kQuiet, "Work: %lld of %lld units", static_cast<long long>(last.work),
+                       static_cast<long long>(kPassWorkBudget));
     if (last.outcome == PassOutcome::CutOff) {
         ImGui::TextColored(kWarn, "Cut off: nothing acted");
+    } else if (last.outcome == PassOutcome::TooManyConclusions) {
+        ImGui::TextColored(kWarn, "Too many conclusions: nothing acted");
     } else if (last.outcome == PassOutcome::EngineFailed) {
         ImGui::TextColored(kBad, "The engine failed: nothing acted");
     } else if (last.conclusionCount == 0) {
@@ -201,6 +205,8 @@ void RulesPanel::DrawStrip() const {
         ImGui::TableNextColumn();
         if (record.outcome == PassOutcome::CutOff) {
             ImGui::TextColored(kWarn, "cut off");
+        } else if (record.outcome == PassOutcome::TooManyConclusions) {
+            ImGui::TextColored(kWarn, "too many");
         } else if (record.outcome == PassOutcome::EngineFailed) {
             ImGui::TextColored(kBad, "failed");
         } else if (record.conclusionCount == 0) {

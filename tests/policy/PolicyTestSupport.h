@@ -12,6 +12,10 @@
 #include "policy/RuleEngine.h"
 #include "tests/TempFolder.h"
 
+extern "C" {
+#include <clips/clips.h>
+}
+
 inline void WriteText(const std::string& file, const std::string& text) {
     std::ofstream out(file, std::ios::binary);
     out << text;
@@ -22,13 +26,12 @@ inline std::string ReadText(const std::string& file) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The words of a printed fact list, in order.
-inline std::vector<std::string> ListingWords(const char* listing) {
-    std::vector<std::string> words;
-    char token[kTokenTextCapacity];
-    for (TokenKind kind = NextToken(listing, token); kind != TokenEnd;
-         kind = NextToken(listing, token)) {
-        if (kind == TokenWord) words.emplace_back(token);
+// The relation name of every fact in an engine's fact list, in order.
+inline std::vector<std::string> FactRelations(void* environment) {
+    std::vector<std::string> relations;
+    for (void* fact = EnvGetNextFact(environment, nullptr); fact != nullptr;
+         fact = EnvGetNextFact(environment, fact)) {
+        relations.emplace_back(EnvGetDeftemplateName(environment, EnvFactDeftemplate(environment, fact)));
     }
-    return words;
+    return relations;
 }

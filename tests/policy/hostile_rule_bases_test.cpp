@@ -67,40 +67,46 @@ struct HostileCase {
     // After a working pass.
     const char* populationLine;
     const char* foodLine;
+    // A facility the sandbox refused, named once; nullptr when none.
+    const char* refused;
 };
 
 const HostileCase kCases[] = {
-    {"rhs_endless_loop.clp", nullptr, "took longer than 50 ms over a pass", nullptr, nullptr},
-    {"defglobal_endless_loop.clp", "took longer than 200 ms to load", nullptr, nullptr, nullptr},
-    {"endless_recursion.clp", nullptr,
-     "crashed during a pass (signal 11, Segmentation fault)|took longer than 50 ms", nullptr,
+    {"rhs_endless_loop.clp", nullptr, "still at work after 100000 units of work", nullptr, nullptr,
      nullptr},
+    {"defglobal_endless_loop.clp", "did more than 100000 units of work while loading", nullptr,
+     nullptr, nullptr, nullptr},
+    {"endless_recursion.clp", nullptr,
+     "crashed during a pass (signal 11, Segmentation fault)|still at work after 100000 units",
+     nullptr, nullptr, nullptr},
     {"recursion_while_loading.clp",
      "crashed the rule engine while loading (signal 11, Segmentation fault)|"
-     "took longer than 200 ms to load",
-     nullptr, nullptr, nullptr},
+     "did more than 100000 units of work while loading",
+     nullptr, nullptr, nullptr, nullptr},
     {"multislot_bridge_slot.clp",
      "declares slot \"population\" of template \"colony\" as a multislot", nullptr, nullptr,
-     nullptr},
-    {"extra_multislot.clp", nullptr, nullptr, "", "Lower Food Intake"},
+     nullptr, nullptr},
+    {"extra_multislot.clp", nullptr, nullptr, "", "Lower Food Intake", nullptr},
     {"huge_format_width.clp", nullptr, "crashed during a pass (signal 11, Segmentation fault)",
-     nullptr, nullptr},
-    {"nested_and.clp", "took longer than 200 ms to load", nullptr, nullptr, nullptr},
-    {"templates_in_module.clp", nullptr, nullptr, "Raise Population", ""},
-    {"exit_in_rule.clp", nullptr, "ended during a pass (exit status 0)", nullptr, nullptr},
-    {"exit_while_loading.clp", "ended the rule engine while loading (exit status 3)", nullptr,
-     nullptr, nullptr},
-    {"system_in_rule.clp", nullptr, nullptr, "", "Raise Food Intake"},
-    {"system_while_loading.clp", nullptr, nullptr, "", "Raise Food Intake"},
-    {"file_write.clp", nullptr, nullptr, "Lower Population", ""},
-    {"file_read.clp", nullptr, nullptr, "Raise Population", ""},
-    {"memory_bomb.clp", nullptr,
-     "ran out of memory during a pass (limit 256 MiB)|took longer than 50 ms", nullptr, nullptr},
-    {"memory_bomb_while_loading.clp",
-     "made the rule engine run out of memory while loading (limit 256 MiB)|"
-     "took longer than 200 ms to load",
      nullptr, nullptr, nullptr},
-    {"printout_flood.clp", nullptr, nullptr, "Raise Population", ""},
+    {"nested_and.clp",
+     "used more than 2000 ms of processor time on loading the rule base and was stopped; this "
+     "run's results may not be reproducible",
+     nullptr, nullptr, nullptr, nullptr},
+    {"templates_in_module.clp", nullptr, nullptr, "Raise Population", "", nullptr},
+    {"exit_in_rule.clp", nullptr, "ended during a pass (exit status 0)", nullptr, nullptr, nullptr},
+    {"exit_while_loading.clp", "ended the rule engine while loading (exit status 3)", nullptr,
+     nullptr, nullptr, nullptr},
+    {"system_in_rule.clp", nullptr, nullptr, "", "Raise Food Intake", "system"},
+    {"system_while_loading.clp", nullptr, nullptr, "", "Raise Food Intake", "system"},
+    {"file_write.clp", nullptr, nullptr, "Lower Population", "", "open"},
+    {"file_read.clp", nullptr, nullptr, "Raise Population", "", "open"},
+    {"memory_bomb.clp", nullptr, "ran out of memory during a pass (limit 256 MiB)", nullptr,
+     nullptr, nullptr},
+    {"memory_bomb_while_loading.clp",
+     "made the rule engine run out of memory while loading (limit 256 MiB)", nullptr, nullptr,
+     nullptr, nullptr},
+    {"printout_flood.clp", nullptr, nullptr, "Raise Population", "", nullptr},
 };
 
 class HostileRuleBases : public ::testing::Test {
@@ -124,8 +130,9 @@ protected:
         std::strcpy(expert->foodAction, "kept too");
         CaptureStderr();
         for (int pass = 0; pass < kPasses; ++pass) {
-            if (expert->on) expert->Run(*colony);
+            if (expert->on) expert->Run(*colony, 156 + 52 * pass);
         }
+        expert->messages.Summarise();  // the repeat counts a run prints at its end
         passErr = GetCapturedStderr();
     }
 
@@ -154,6 +161,15 @@ TEST_F(HostileRuleBases, EachEndsInTheRightStateWithAClearMessage) {
         covered.insert(c.file);
         Run((kCorpus / c.file).string());
         EXPECT_EQ(Leftovers(), std::set<std::string>{}) << "the rule base touched the machine";
+        const std::string said = initErr + passErr;
+        if (c.refused != nullptr) {
+            EXPECT_EQ(Count(said, std::string("marrowick: the rule base called `") + c.refused +
+                                      "`, which the sandbox does not allow\n"),
+                      1u)
+                << said;
+        } else {
+            EXPECT_EQ(said.find("the sandbox does not allow"), std::string::npos) << said;
+        }
         if (c.loadProblem != nullptr) {
             EXPECT_FALSE(loadedOn);
             EXPECT_TRUE(HasAny(initErr, c.loadProblem)) << initErr;
@@ -162,16 +178,22 @@ TEST_F(HostileRuleBases, EachEndsInTheRightStateWithAClearMessage) {
             continue;
         }
         EXPECT_TRUE(loadedOn) << initErr;
-        EXPECT_EQ(initErr, "");
+        if (c.refused == nullptr) {
+            EXPECT_EQ(initErr, "");
+        }
         if (c.passProblem != nullptr) {
-            // One line per failed pass, then off after the third in a row;
-            // nothing the failed passes concluded reached the colony.
-            EXPECT_EQ(Count(passErr, "the role shares are left unchanged"), size_t{kPasses})
-                << passErr;
+            // Each failure is said once and its repeats counted; the third
+            // failure switches the system off; nothing the failed passes
+            // concluded reached the colony.
+            EXPECT_EQ(Count(passErr, "unchanged\n"), 2u) << "said, then counted: " << passErr;
+            EXPECT_EQ(Count(passErr, "marrowick: 2 more times: "), 1u) << passErr;
             EXPECT_TRUE(HasAny(passErr, c.passProblem)) << passErr;
-            EXPECT_NE(passErr.find("failed 3 passes in a row; the expert system is off"),
-                      std::string::npos)
+            EXPECT_EQ(Count(passErr, "the rule base failed 3 of its last 10 passes; the expert "
+                                     "system is off from step 260\n"),
+                      1u)
                 << passErr;
+            EXPECT_EQ(expert->failedPasses, kPasses);
+            EXPECT_EQ(expert->offStep, 260);
             EXPECT_EQ(colony->gatheringShare, 20.0f);
             EXPECT_EQ(colony->meanderingShare, 50.0f);
             EXPECT_EQ(colony->wanderingShare, 10.0f);
@@ -181,8 +203,11 @@ TEST_F(HostileRuleBases, EachEndsInTheRightStateWithAClearMessage) {
             EXPECT_FALSE(expert->on);
             continue;
         }
-        EXPECT_EQ(passErr, "");
+        if (c.refused == nullptr) {
+            EXPECT_EQ(passErr, "");
+        }
         EXPECT_TRUE(expert->on);
+        EXPECT_EQ(expert->failedPasses, 0);
         EXPECT_EQ(expert->populationAction, std::string(*c.populationLine ? c.populationLine : kBlank));
         EXPECT_EQ(expert->foodAction, std::string(*c.foodLine ? c.foodLine : kBlank));
     }
@@ -194,56 +219,74 @@ TEST_F(HostileRuleBases, EachEndsInTheRightStateWithAClearMessage) {
 }
 
 // The engine library reads a long symbol in time that grows with its square:
-// a megabyte of one symbol is refused by the load budget.
+// a symbol of nearly a megabyte (the largest rule base) is refused by the
+// backstop, which says that this is no reproducible outcome.
 TEST_F(HostileRuleBases, AMegabyteSymbolIsRefusedInTime) {
     const std::string source = scratch.File("symbol.clp");
     WriteText(source, ReadText((kCorpus / "extra_multislot.clp").string()) +
-                          "(defrule big (world) => (assert (" + std::string(1u << 20, 'a') +
+                          "(defrule big (world) => (assert (" + std::string(1000000, 'a') +
                           ")))\n");
     Run(source);
     std::filesystem::remove(source);
     EXPECT_FALSE(loadedOn);
-    EXPECT_NE(initErr.find("took longer than 200 ms to load; the expert system is off"),
+    EXPECT_NE(initErr.find("used more than 2000 ms of processor time on loading the rule base and "
+                           "was stopped; this run's results may not be reproducible; the expert "
+                           "system is off"),
               std::string::npos)
         << initErr;
 }
 
-// Only failures in a row count: a pass that lists its facts starts the count
-// again, and the expert system goes off at the third failure in a row.
-TEST_F(HostileRuleBases, ThreeFailedPassesInARowSwitchTheExpertSystemOff) {
+// Failures count over the last ten passes, not in a row: failures that
+// alternate with good passes switch the system off as surely, and only those
+// that drop out of the window stop counting. Each distinct message once.
+TEST_F(HostileRuleBases, ThreeFailuresAmongTheLastTenSwitchTheExpertSystemOff) {
     WriteText(scratch.File("Rules.clp"),
               "(deftemplate world (slot food_supply) (slot change_FS))\n"
               "(deftemplate colony (slot food_reserves) (slot population) (slot change_FR)"
               " (slot num_gathering_ants))\n"
               "(defrule leave (colony (population high)) => (exit 1))\n"
+              "(defrule spin (colony (population stable)) => (while TRUE do (bind ?x 1)))\n"
               "(defrule stay (colony (population low)) => (assert (raise_population)))\n");
     InFolder inside(scratch.path);
     expert = std::make_unique<ExpertSystem>();
     CaptureStderr();
     expert->Init("Rules.clp");
     ASSERT_TRUE(expert->on);
-    // population: "high" above 400 ants, "low" up to 300.
-    const int32_t populations[] = {500, 500, 100, 500, 500, 100, 500, 500, 500};
-    const bool onAfter[] = {true, true, true, true, true, true, true, true, false};
-    for (size_t i = 0; i < std::size(populations); ++i) {
-        colony->population = populations[i];
-        expert->Run(*colony);
-        EXPECT_EQ(expert->on, onAfter[i]) << "after pass " << i;
+    // population: "high" above 400 ants, "stable" above 300, "low" up to 300.
+    const struct {
+        int32_t population;
+        bool onAfter;
+    } passes[] = {
+        {500, true},  {100, true},  {100, true},  {100, true},  {100, true},  {100, true},
+        {100, true},  {100, true},  {100, true},  {100, true},  {350, true},  // the first left the window
+        {100, true},  {500, true},  {100, true},  {350, false},               // every second fails
+    };
+    for (size_t i = 0; i < std::size(passes); ++i) {
+        colony->population = passes[i].population;
+        expert->Run(*colony, static_cast<int64_t>(i));
+        EXPECT_EQ(expert->on, passes[i].onAfter) << "after pass " << i;
     }
+    expert->messages.Summarise();
     const std::string err = GetCapturedStderr();
     EXPECT_EQ(Count(err, "the rule engine ended during a pass (exit status 1); the role shares "
                          "are left unchanged\n"),
-              7u)
-        << err;
-    EXPECT_EQ(Count(err, "the expert system is off"), 1u) << err;
+              2u)
+        << "said, then counted: " << err;
+    EXPECT_EQ(Count(err, "marrowick: 1 more time: the rule engine ended during a pass"), 1u) << err;
+    EXPECT_EQ(Count(err, "still at work after"), 2u) << "once, and once in the repeat counts: " << err;
+    EXPECT_EQ(Count(err, "the expert system is off from step 14\n"), 1u) << err;
+    EXPECT_EQ(expert->failedPasses, 4);
+    EXPECT_EQ(expert->cutOffPasses, 2);
+    EXPECT_EQ(expert->offStep, 14);
     EXPECT_STREQ(expert->populationAction, "Raise Population") << "from the last good pass";
 
     // Switched on again by command: passes run again on a fresh engine.
     expert->on = true;
     colony->population = 100;
-    expert->Run(*colony);
+    expert->Run(*colony, 15);
     EXPECT_TRUE(expert->on);
-    EXPECT_NE(std::string(expert->engine.factListing).find("(raise_population)"), std::string::npos);
+    ASSERT_EQ(expert->engine.conclusionCount, 1u);
+    EXPECT_EQ(expert->engine.conclusions[0], Conclusion::RaisePopulation);
 }
 
 }  // namespace

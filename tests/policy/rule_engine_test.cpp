@@ -1,10 +1,11 @@
-// The rule engine wrapper: its routers (listing capture, console, errors) and
-// the bounded listing buffer.
+// The rule engine wrapper: its routers (console, errors), the conclusions it
+// reads from the fact list and the work budget that bounds a pass.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "policy/RuleEngine.h"
 #include "tests/policy/PolicyTestSupport.h"
@@ -19,34 +20,6 @@ using ::testing::internal::CaptureStderr;
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStderr;
 using ::testing::internal::GetCapturedStdout;
-
-TEST(RuleEngine, CapturesExactlyTheListingName) {
-    RuleEngine engine;
-    ASSERT_TRUE(engine.Usable());
-    void* env = engine.Environment();
-    CaptureStderr();
-    CaptureStdout();
-    EnvPrintRouter(env, "proir", "kept ");
-    EnvPrintRouter(env, "PROIR", "other case ");
-    EnvPrintRouter(env, "proir2", "longer name ");
-    EnvPrintRouter(env, "proi", "shorter name ");
-    EnvPrintRouter(env, "proir", "too");
-    std::fflush(nullptr);
-    const std::string out = GetCapturedStdout();
-    GetCapturedStderr();
-    EXPECT_STREQ(engine.factListing, "kept too");
-    EXPECT_EQ(engine.listingLength, std::strlen("kept too"));
-    EXPECT_EQ(out, "");
-}
-
-TEST(RuleEngine, EachEngineCapturesIntoItsOwnBuffer) {
-    RuleEngine first;
-    RuleEngine second;
-    EnvPrintRouter(second.Environment(), "proir", "second");
-    EnvPrintRouter(first.Environment(), "proir", "first");
-    EXPECT_STREQ(first.factListing, "first");
-    EXPECT_STREQ(second.factListing, "second");
-}
 
 TEST(RuleEngine, ConsoleOutputIsDroppedUnlessEchoedAndErrorsGoToStandardError) {
     RuleEngine engine;
@@ -72,7 +45,6 @@ TEST(RuleEngine, ConsoleOutputIsDroppedUnlessEchoedAndErrorsGoToStandardError) {
     std::fflush(nullptr);
     EXPECT_EQ(GetCapturedStdout(), "echoed line\n");
     EXPECT_EQ(GetCapturedStderr(), "");
-    EXPECT_STREQ(engine.factListing, "") << "console output never reaches the listing";
 }
 
 // The engine process runs with capture on: nothing reaches its standard
@@ -117,44 +89,142 @@ TEST(RuleEngine, LoadErrorsGoToStandardErrorNotStandardOutput) {
     EXPECT_NE(GetCapturedStderr().find("undefined-function"), std::string::npos);
 }
 
-TEST(RuleEngine, ListingKeepsWholePiecesUpToItsCapacity) {
-    RuleEngine engine;
-    const char piece[] = "f-12345 (lower_population)\n";  // 27 characters
-    const size_t pieceLength = std::strlen(piece);
-    for (int i = 0; i < 1000; ++i) EnvPrintRouter(engine.Environment(), "proir", piece);
+const std::string kTemplates =
+    "(deftemplate world (slot food_supply) (slot change_FS))\n"
+    "(deftemplate colony (slot food_reserves) (slot population) (slot change_FR)"
+    " (slot num_gathering_ants))\n";
+const PassFacts kFacts{"high", "stable", "high", "low", "stable", "low"};
 
-    const size_t fits = (RuleEngine::kListingCapacity - 1) / pieceLength;
-    EXPECT_TRUE(engine.listingOverflow);
-    EXPECT_EQ(engine.listingLength, fits * pieceLength);
-    EXPECT_EQ(std::strlen(engine.factListing), engine.listingLength);
-    EXPECT_EQ(std::string(engine.factListing).substr(engine.listingLength - pieceLength), piece);
-
-    // A short piece after the first dropped one is dropped too: no gaps.
-    EnvPrintRouter(engine.Environment(), "proir", "x");
-    EXPECT_EQ(engine.listingLength, fits * pieceLength);
-
-    engine.ClearListing();
-    EXPECT_FALSE(engine.listingOverflow);
-    EXPECT_EQ(engine.listingLength, 0u);
-    EnvPrintRouter(engine.Environment(), "proir", piece);
-    EXPECT_STREQ(engine.factListing, piece);
+std::vector<std::string> Names(const RuleEngine& engine) {
+    std::vector<std::string> names;
+    for (size_t i = 0; i < engine.conclusionCount; ++i) names.push_back(ConclusionName(engine.conclusions[i]));
+    return names;
 }
 
-TEST(RuleEngine, ListingTakesAPieceThatExactlyFillsItAndDropsOneTooLong) {
-    RuleEngine engine;
-    const std::string full(RuleEngine::kListingCapacity - 1, 'a');
-    engine.AppendListing(full.c_str());
-    EXPECT_FALSE(engine.listingOverflow);
-    EXPECT_EQ(engine.listingLength, full.size());
-    engine.AppendListing("b");
-    EXPECT_TRUE(engine.listingOverflow);
-    EXPECT_EQ(std::string(engine.factListing), full);
+// A conclusion is a fact whose relation is its name, wherever it stands in
+// however long a fact list; the word elsewhere (another relation's field, a
+// string, a slot's default, a printout) is none.
+TEST(RuleEngine, ConclusionsAreTheFactsNamedAfterThemInFactListOrder) {
+    const struct {
+        const char* name;
+        const char* rules;
+        std::vector<std::string> conclusions;
+    } cases[] = {
+        {"plain facts in assertion order",
+         "(defrule r (world) => (assert (lower_population)) (assert (raise_food_intake)))",
+         {"lower_population", "raise_food_intake"}},
+        {"the word in another relation, a string, a printout",
+         "(defrule r (world) => (assert (avoid lower_population)) (assert (note \"raise_population\"))"
+         " (printout t raise_food_intake crlf) (printout werror over_using_food crlf))",
+         {}},
+        {"a slot's default and a template named after a conclusion",
+         "(deftemplate advice (slot say (default raise_population)))\n"
+         "(deftemplate use_everyone_for_food (slot why))\n"
+         "(defrule r (world) => (assert (advice)) (assert (use_everyone_for_food (why hunger))))",
+         {"use_everyone_for_food"}},
+        {"a conclusion with fields of its own",
+         "(defrule r (world) => (assert (lower_food_intake soon)) (assert (lower_food_intake later)))",
+         {"lower_food_intake", "lower_food_intake"}},
+        {"the internal listing name printed to",
+         "(defrule r (world) => (printout proir \"f-9 (raise_population)\" crlf))", {}},
+        {"behind three thousand other facts",
+         "(defrule r (world) => (assert (raise_population))"
+         " (loop-for-count (?i 1 3000) do (assert (filler ?i \"a longer piece of text\")))"
+         " (assert (lower_population)))",
+         {"raise_population", "lower_population"}},
+        {"a retracted one is gone",
+         "(defrule r (world) => (bind ?f (assert (raise_population))) (retract ?f)"
+         " (assert (over_using_food)))",
+         {"over_using_food"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RuleEngine engine;
+        engine.SetCapture(true);
+        const std::string text = kTemplates + c.rules + "\n";
+        ASSERT_EQ(engine.LoadText("r.clp", text.data(), text.size()), LoadResult::Loaded)
+            << engine.errorText.text;
+        EXPECT_EQ(engine.Pass(kFacts), PassResult::Listed) << engine.errorText.text;
+        EXPECT_EQ(Names(engine), c.conclusions);
+    }
+}
 
-    engine.ClearListing();
-    const std::string tooLong(RuleEngine::kListingCapacity, 'c');
-    engine.AppendListing(tooLong.c_str());
-    EXPECT_TRUE(engine.listingOverflow);
-    EXPECT_STREQ(engine.factListing, "");
+// Work: the same pass does the same work every time, a loop's turns and the
+// firings count as documented, a pass that would run past its budget is
+// halted there (deterministically, without a word from the engine about the
+// halt) and the next pass runs on the same engine as if nothing had happened.
+TEST(RuleEngine, APassIsBoundedByItsWorkAndTheSameWorkEveryTime) {
+    const auto run = [](int64_t turns, RuleEngine& engine) {
+        const std::string text = kTemplates +
+                                 "(defrule r (world) => (loop-for-count (?i 1 " + std::to_string(turns) +
+                                 ") do (bind ?x ?i)) (assert (raise_population)))\n"
+                                 "(defrule s (raise_population) => (printout werror \"said\" crlf))\n";
+        engine.SetCapture(true);
+        EXPECT_EQ(engine.LoadText("w.clp", text.data(), text.size()), LoadResult::Loaded);
+    };
+    RuleEngine small;
+    run(1000, small);
+    ASSERT_EQ(small.Pass(kFacts), PassResult::Listed);
+    const int64_t base = small.work - 1000;
+    EXPECT_EQ(small.firings, 2);
+    EXPECT_GE(base, 2 * kFiringWork) << "each firing counts " << kFiringWork;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(small.Pass(kFacts), PassResult::Listed);
+        EXPECT_EQ(small.work, base + 1000) << "the same pass, other work";
+    }
+
+    const struct {
+        int64_t turns;
+        PassResult result;
+    } budgetCases[] = {
+        {kPassWorkBudget - base, PassResult::Listed},
+        {kPassWorkBudget - base + 1, PassResult::CutOff},
+        {10 * kPassWorkBudget, PassResult::CutOff},
+    };
+    for (const auto& c : budgetCases) {
+        SCOPED_TRACE(c.turns);
+        RuleEngine engine;
+        run(c.turns, engine);
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(engine.Pass(kFacts), c.result);
+            if (c.result == PassResult::CutOff) {
+                EXPECT_EQ(engine.conclusionCount, 0u);
+                EXPECT_EQ(engine.work, kPassWorkBudget + 1);
+                EXPECT_STREQ(engine.errorText.text, "") << "the halt is no message of the rule base's";
+            } else {
+                EXPECT_EQ(engine.work, kPassWorkBudget);
+                EXPECT_STREQ(engine.errorText.text, "said\n");
+            }
+        }
+    }
+
+    // Firings count too: an endless chain of them is cut off at the budget.
+    RuleEngine chain;
+    chain.SetCapture(true);
+    const std::string text = kTemplates +
+                             "(defrule start (world) => (assert (n 0)))\n"
+                             "(defrule next ?f <- (n ?i) => (retract ?f) (assert (n (+ ?i 1))))\n";
+    ASSERT_EQ(chain.LoadText("c.clp", text.data(), text.size()), LoadResult::Loaded);
+    EXPECT_EQ(chain.Pass(kFacts), PassResult::CutOff);
+    EXPECT_LE(chain.firings, kPassWorkBudget / kFiringWork + 1);
+}
+
+TEST(RuleEngine, TooManyConclusionsFailThePassAndTooMuchWorkFailsALoad) {
+    RuleEngine engine;
+    engine.SetCapture(true);
+    const std::string many = kTemplates + "(defrule r (world) => (loop-for-count (?i 1 " +
+                             std::to_string(RuleEngine::kMaxConclusions + 1) +
+                             ") do (assert (raise_population ?i))))\n";
+    ASSERT_EQ(engine.LoadText("m.clp", many.data(), many.size()), LoadResult::Loaded);
+    EXPECT_EQ(engine.Pass(kFacts), PassResult::TooManyConclusions);
+    EXPECT_EQ(engine.conclusionCount, 0u);
+
+    RuleEngine loading;
+    loading.SetCapture(true);
+    const std::string slow = kTemplates + "(defglobal ?*x* = (loop-for-count (?i 1 " +
+                             std::to_string(2 * kLoadWorkBudget) + ") do (bind ?y ?i)))\n";
+    EXPECT_EQ(loading.LoadText("s.clp", slow.data(), slow.size()), LoadResult::OverBudget);
+    EXPECT_GT(loading.work, kLoadWorkBudget);
 }
 
 }  // namespace

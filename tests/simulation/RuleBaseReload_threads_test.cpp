@@ -106,7 +106,7 @@ TEST(RuleBaseReloadThreads, TheReloaderLoadsBesideTheCallerAndCancelsWhenDestroy
         reloader.Start();
         EXPECT_TRUE(reloader.Busy()) << "the load finished before Start returned";
     }
-    EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(EngineProcess::kLoadLimitMs))
+    EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(EngineProcess::kLoadWallLimitMs))
         << "destroying the reloader waited for the load";
     EXPECT_EQ(reloads(), before);
     std::lock_guard<std::mutex> lock(simulation->stateMutex);
