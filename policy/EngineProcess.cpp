@@ -284,7 +284,7 @@ bool EngineProcess::TakeLoadAnswer(FrameReader& reader, bool first, uint32_t& st
                : SkipDiagnostics(reader, scratch[0])) &&
         reader.Bytes(names, namesLength) && reader.Bytes(refused, refusedLength);
     if (!reports || !reader.AtEnd() || status > kLoadedOverBudget ||
-        refusedLength > kMaxRefusedBytes) {
+        refusedLength > kMaxRefusedBytes || std::memchr(errors, '\0', errorsLength) != nullptr) {
         if (first) diagnosticCount = 0;
         return false;
     }
@@ -371,14 +371,8 @@ PassResult EngineProcess::Pass(const PassFacts& facts) {
     FrameReader reader(nullptr, 0);
     Outcome outcome =
         channel.Exchange(request, length, nullptr, 0, EngineMessage::Listed, kPassLimits, kind, reader);
-    uint32_t result = 0;
-    if (outcome == Outcome::Ok) {
-        result = reader.Word();
-        if (!TakeAnswer(reader) || result > static_cast<uint32_t>(PassResult::TooManyConclusions) ||
-            (result != static_cast<uint32_t>(PassResult::Listed) && conclusionCount > 0)) {
-            outcome = Outcome::Garbled;
-        }
-    }
+    PassResult result = PassResult::Listed;
+    if (outcome == Outcome::Ok && !TakePassAnswer(reader, result)) outcome = Outcome::Garbled;
     if (outcome == Outcome::Abandoned) {
         channel.End(false);
         engineLoaded = false;
@@ -390,13 +384,14 @@ PassResult EngineProcess::Pass(const PassFacts& facts) {
         Start();  // ready for the next pass; should it fail, the next pass says so
         return PassResult::EngineFailed;
     }
-    return static_cast<PassResult>(result);
+    return result;
 }
 
-// The rest of a Listed answer (policy/EngineProtocol.h). False when it
-// breaks the protocol. The rules' printouts go to standard output, escaped,
-// while echo is on; the errors are kept for whoever runs the pass to show.
-bool EngineProcess::TakeAnswer(FrameReader& reader) {
+// The rules' printouts go to standard output, escaped, while echo is on; the
+// errors are kept for whoever runs the pass to show.
+bool EngineProcess::TakePassAnswer(FrameReader& reader, PassResult& result) {
+    ClearPass();
+    const uint32_t kind = reader.Word();
     const uint32_t used = reader.Word();
     const uint32_t fires = reader.Word();
     const char* concluded = nullptr;
@@ -414,15 +409,21 @@ bool EngineProcess::TakeAnswer(FrameReader& reader) {
     reader.Bytes(errors, errorsSize);
     reader.Bytes(refused, refusedSize);
     reader.Bytes(indices, indicesSize);
-    if (!reader.AtEnd() || concludedSize > RuleEngine::kMaxConclusions ||
-        refusedSize > kMaxRefusedBytes || indicesSize % sizeof(uint32_t) != 0 ||
+    // Text from the engine is C text: a NUL in it is no engine of ours.
+    if (!reader.AtEnd() || std::memchr(errors, '\0', errorsSize) != nullptr ||
+        std::memchr(console, '\0', consoleSize) != nullptr ||
+        kind > static_cast<uint32_t>(PassResult::TooManyConclusions) ||
+        (kind != static_cast<uint32_t>(PassResult::Listed) && concludedSize > 0) ||
+        concludedSize > RuleEngine::kMaxConclusions || refusedSize > kMaxRefusedBytes ||
+        indicesSize % sizeof(uint32_t) != 0 ||
         indicesSize / sizeof(uint32_t) > RuleEngine::kMaxFirings || fires > INT32_MAX) {
         return false;
     }
     for (size_t i = 0; i < concludedSize; ++i) {
         if (static_cast<unsigned char>(concluded[i]) >= kConclusionCount) return false;
-        conclusions[i] = static_cast<Conclusion>(concluded[i]);
     }
+    for (size_t i = 0; i < concludedSize; ++i) conclusions[i] = static_cast<Conclusion>(concluded[i]);
+    result = static_cast<PassResult>(kind);
     conclusionCount = concludedSize;
     work = used;
     firings = static_cast<int32_t>(fires);

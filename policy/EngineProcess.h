@@ -106,6 +106,14 @@ public:
     // The engine process, -1 while none runs (tests).
     pid_t EnginePid() const { return channel.Pid(); }
 
+    // Reading the payload of an engine's Loaded or Listed answer
+    // (policy/EngineProtocol.h) into this object, as the loads and Pass do.
+    // False when it breaks the protocol: an engine that a rule base has
+    // taken over may send anything (the fuzz target sends it all).
+    // first: the first load of a rule base, whose report is kept.
+    bool TakeLoadAnswer(FrameReader& reader, bool first, uint32_t& status);
+    bool TakePassAnswer(FrameReader& reader, PassResult& result);
+
     // Every engine wait, running or to come, returns at once (the pass is
     // abandoned, its engine killed without a word): the program is ending.
     // Async-signal-safe.
@@ -151,9 +159,7 @@ private:
     void ClearLoadReport();
     bool Start();
     LoadResult LoadInEngine(bool first);
-    bool TakeLoadAnswer(FrameReader& reader, bool first, uint32_t& status);
     bool CheckTemplates(const TemplateReport& world, const TemplateReport& colony);
-    bool TakeAnswer(FrameReader& reader);
     void Failed(Outcome outcome, Stage stage);
     void ClearPass();
 

@@ -384,6 +384,7 @@ PassResult RuleEngine::RunPass(const PassFacts& facts) {
 
 // Every fact whose relation is a conclusion, in fact-list order.
 bool RuleEngine::ReadConclusions() {
+    conclusionCount = 0;
     for (void* fact = EnvGetNextFact(environment, nullptr); fact != nullptr;
          fact = EnvGetNextFact(environment, fact)) {
         Conclusion conclusion;

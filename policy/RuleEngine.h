@@ -180,6 +180,9 @@ public:
     // module run: a reset leaves only MAIN in focus, so that module is
     // focused too.
     PassResult Pass(const PassFacts& facts);
+    // The conclusions of the fact list as it stands (Pass ends with it);
+    // false, with none kept, when there are more than kMaxConclusions.
+    bool ReadConclusions();
 
     // Rule-engine printouts to "t" are kept only while echo is on.
     void SetEcho(bool on) { echo = on; }
@@ -234,7 +237,6 @@ private:
     PassResult RunPass(const PassFacts& facts);
     void StartCounting(int64_t units);
     void StopCounting();
-    bool ReadConclusions();
 
     // The source being loaded, for turning the engine's line count into lines.
     const char* loadingText = nullptr;

@@ -30,7 +30,7 @@ const MeasureColumn kMeasureColumns[kMeasureCount] = {
 namespace {
 
 constexpr const char* kKeyTail[kKeyTailColumns] = {"seed", "steps"};
-constexpr const char* kStatusColumn = "status";
+constexpr const char* kStatusNames[kStatusColumns] = {"status", "failed_passes", "expert_off_step"};
 constexpr size_t kHeaderProbe = 64 * 1024;  // a header is far shorter
 
 std::vector<std::string> Split(const std::string& line) {
@@ -57,12 +57,13 @@ int32_t ParameterColumns(const std::vector<std::string>& header) {
     for (size_t i = 0; i < header.size(); ++i) {
         if (header[i] != kKeyTail[0]) continue;
         const size_t expected = i + kKeyTailColumns + kStatusColumns + kMeasureCount;
-        if (header.size() != expected || header[i + 1] != kKeyTail[1] ||
-            header[i + 2] != kStatusColumn) {
-            return -1;
+        if (header.size() != expected || header[i + 1] != kKeyTail[1]) return -1;
+        for (int32_t c = 0; c < kStatusColumns; ++c) {
+            if (header[i + kKeyTailColumns + static_cast<size_t>(c)] != kStatusNames[c]) return -1;
         }
+        const size_t measures = i + kKeyTailColumns + kStatusColumns;
         for (int32_t m = 0; m < kMeasureCount; ++m) {
-            if (header[i + 3 + static_cast<size_t>(m)] != kMeasureColumns[m].column) return -1;
+            if (header[measures + static_cast<size_t>(m)] != kMeasureColumns[m].column) return -1;
         }
         return static_cast<int32_t>(i);
     }
@@ -137,8 +138,10 @@ std::string SummaryHeader(const std::vector<ParameterId>& parameters) {
     header += kKeyTail[0];
     header += ',';
     header += kKeyTail[1];
-    header += ',';
-    header += kStatusColumn;
+    for (const char* status : kStatusNames) {
+        header += ',';
+        header += status;
+    }
     for (const MeasureColumn& measure : kMeasureColumns) {
         header += ',';
         header += measure.column;
@@ -149,7 +152,11 @@ std::string SummaryHeader(const std::vector<ParameterId>& parameters) {
 std::string SummaryLine(const RunKey& key, const RunSummary& s) {
     std::string line = key.Text();
     line += ',';
-    line += kStatusOk;
+    line += s.status;
+    line += ',';
+    line += std::to_string(s.failedPasses);
+    line += ',';
+    if (s.expertOffStep >= 0) line += std::to_string(s.expertOffStep);
     const std::string measures[kMeasureCount] = {
         std::to_string(s.finalPopulation),
         Format("%.3f", s.meanPopulation),
@@ -177,7 +184,7 @@ std::string FailedLine(const RunKey& key, const char* status) {
     std::string line = key.Text();
     line += ',';
     line += status;
-    line.append(kMeasureCount, ',');
+    line.append(kStatusColumns - 1 + kMeasureCount, ',');
     line += '\n';
     return line;
 }

@@ -3,7 +3,12 @@
 // them.
 //
 // Columns: the parameters set for the run (in the order given), then seed,
-// steps, status ("ok", "exit N" or "signal N"), the measures, seconds. The
+// steps, status ("ok"; "expert-off" when failing passes switched the expert
+// system off, "rules-not-loaded" when its rule base did not load: the
+// measures are there, but the run is not what was asked for; "exit N" or
+// "signal N" when the run itself failed), failed_passes (expert-system
+// passes that did not come to rest) and expert_off_step (the step failing
+// passes switched it off at, empty if they did not), the measures, seconds. The
 // parameter columns, seed and steps are the run's key: they say which run a
 // row belongs to, so a sweep that finds a key in its file skips that run.
 // Every value has one spelling (FormatParameterValue), so keys compare as text.
@@ -31,6 +36,10 @@ struct RunSummary {
     double meanReproducingShare = 0.0;
     int32_t cutOffPasses = 0;
     double seconds = 0.0;
+    // The status columns.
+    const char* status = "ok";
+    int32_t failedPasses = 0;
+    int64_t expertOffStep = -1;  // -1: never switched off by failures
 };
 
 // The measure columns after status, with a title for plots.
@@ -43,8 +52,10 @@ constexpr int32_t kMeasureCount = 13;
 extern const MeasureColumn kMeasureColumns[kMeasureCount];
 // The columns that follow the parameters.
 constexpr int32_t kKeyTailColumns = 2;  // seed, steps
-constexpr int32_t kStatusColumns = 1;
+constexpr int32_t kStatusColumns = 3;  // status, failed_passes, expert_off_step
 constexpr const char* kStatusOk = "ok";
+constexpr const char* kStatusExpertOff = "expert-off";
+constexpr const char* kStatusRulesNotLoaded = "rules-not-loaded";
 
 // One run: the parameter values (one per parameter column), seed and steps.
 struct RunKey {

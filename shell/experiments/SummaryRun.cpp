@@ -118,6 +118,11 @@ void SimulateSummary(const SummaryRunOptions& options, RunSummary& summary,
     summary.meanGatheringShare = sums.gathering / n;
     summary.meanReproducingShare = sums.reproducing / n;
     summary.cutOffPasses = s.expertSystem.cutOffPasses;
+    summary.failedPasses = s.expertSystem.failedPasses;
+    summary.expertOffStep = s.expertSystem.offStep;
+    summary.status = s.expertSystem.loadFailed ? kStatusRulesNotLoaded
+                     : s.expertSystem.offStep >= 0 ? kStatusExpertOff
+                                                   : kStatusOk;
     summary.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }

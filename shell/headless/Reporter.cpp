@@ -102,6 +102,16 @@ void Reporter::Finish(Simulation& simulation) {
         barShown = false;
     }
     DrawBlock(simulation);
+    // Below the block, what the run's record needs beyond the overlay: the
+    // expert-system passes that did not come to rest, and when their
+    // failures switched it off.
+    const ExpertSystem& expert = simulation.expertSystem;
+    std::fprintf(statsOut, "Expert system passes failed %d  \n", expert.failedPasses);
+    if (expert.offStep >= 0) {
+        std::fprintf(statsOut, "Expert system off by failures from step %lld  \n",
+                     static_cast<long long>(expert.offStep));
+    }
+    CheckStatisticsOutput();
 }
 
 void Reporter::DrawBlock(Simulation& simulation) {

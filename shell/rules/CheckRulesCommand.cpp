@@ -148,7 +148,8 @@ void WriteCheckSummary(const RuleCheckReport& report, std::FILE* out) {
                                                                : "did not load";
     std::fprintf(out, "%s: %s, %zu rules\n", Escaped(report.source.c_str(), false).c_str(), state,
                  report.rules.size());
-    if (report.world.found || report.colony.found || report.load != LoadResult::CannotRead) {
+    if (report.world.found || report.colony.found ||
+        (report.load != LoadResult::CannotRead && report.load != LoadResult::BadText)) {
         DescribeTemplate(out, kWorldTemplate, report.world, kWorldSlots, kWorldSlotCount);
         DescribeTemplate(out, kColonyTemplate, report.colony, kColonySlots, kColonySlotCount);
     }

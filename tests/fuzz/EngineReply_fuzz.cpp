@@ -1,22 +1,34 @@
 // The expert system's reading of what its engine process answers: a frame
-// header, then the payload of every answer kind read as the expert system
-// reads it (Ready/StartFailed text, the Loaded answer with its template
-// reports, the Listed answer with its four byte strings). An engine that has
-// been taken over by a rule base may send anything; nothing it sends may read
-// outside the frame or leave a report unterminated.
+// header, then the payload read as each answer kind (Ready/StartFailed text,
+// the Loaded answer as a first load and as a restart's, the Listed answer)
+// by the code the expert system uses. An engine that has been taken over by
+// a rule base may send anything; nothing it sends may read outside the frame,
+// leave a text unterminated or a conclusion out of range.
 #include <cstdint>
 #include <cstring>
 
+#include "policy/EngineProcess.h"
 #include "policy/EngineProtocol.h"
 
 namespace {
 
-void CheckInside(const char* data, size_t length, const char* begin, const char* end) {
-    if (length > 0 && (data < begin || data + length > end)) __builtin_trap();
+void CheckTerminated(const char* text, size_t capacity) {
+    if (std::memchr(text, '\0', capacity) == nullptr) __builtin_trap();
 }
 
-void CheckReport(const TemplateReport& report) {
-    if (std::memchr(report.module, '\0', sizeof report.module) == nullptr) __builtin_trap();
+void Check(const EngineProcess& engine) {
+    CheckTerminated(engine.worldReport.module, sizeof engine.worldReport.module);
+    CheckTerminated(engine.colonyReport.module, sizeof engine.colonyReport.module);
+    if (engine.diagnosticCount > RuleEngine::kMaxDiagnostics) __builtin_trap();
+    for (size_t i = 0; i < engine.diagnosticCount; ++i) {
+        CheckTerminated(engine.diagnostics[i].text, sizeof engine.diagnostics[i].text);
+    }
+    if (engine.conclusionCount > RuleEngine::kMaxConclusions) __builtin_trap();
+    for (size_t i = 0; i < engine.conclusionCount; ++i) {
+        if (static_cast<size_t>(engine.conclusions[i]) >= kConclusionCount) __builtin_trap();
+    }
+    for (const uint32_t index : engine.fired) engine.RuleName(index);
+    if (std::strlen(engine.engineErrors.text) != engine.engineErrors.length) __builtin_trap();
 }
 
 }  // namespace
@@ -31,7 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t payloadSize = size - kFrameHeaderSize;
     if (length != payloadSize || length > kMaxAnswerBytes) return 0;
     const char* payload = frame + kFrameHeaderSize;
-    const char* end = payload + payloadSize;
 
     {  // StartFailed: one text
         FrameReader reader(payload, payloadSize);
@@ -40,32 +51,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             __builtin_trap();
         }
     }
-    {  // Loaded: status, errors, two template reports
+    static EngineProcess engine;
+    for (const bool first : {true, false}) {  // Loaded
         FrameReader reader(payload, payloadSize);
-        reader.Word();
-        const char* errors = nullptr;
-        size_t errorsLength = 0;
-        reader.Bytes(errors, errorsLength);
-        CheckInside(errors, errorsLength, payload, end);
-        TemplateReport world;
-        TemplateReport colony;
-        ReadTemplateReport(reader, world, kWorldSlotCount);
-        ReadTemplateReport(reader, colony, kColonySlotCount);
-        CheckReport(world);
-        CheckReport(colony);
-        reader.AtEnd();
+        uint32_t status = 0;
+        engine.TakeLoadAnswer(reader, first, status);
+        Check(engine);
     }
-    {  // Listed: result, overflow flag, listing, console, errors, fired rules
+    {  // Listed
         FrameReader reader(payload, payloadSize);
-        reader.Word();
-        reader.Word();
-        for (int i = 0; i < 4; ++i) {
-            const char* bytes = nullptr;
-            size_t bytesLength = 0;
-            reader.Bytes(bytes, bytesLength);
-            CheckInside(bytes, bytesLength, payload, end);
+        PassResult result = PassResult::Listed;
+        if (engine.TakePassAnswer(reader, result) && result > PassResult::TooManyConclusions) {
+            __builtin_trap();
         }
-        reader.AtEnd();
+        Check(engine);
     }
     return 0;
 }

@@ -151,12 +151,13 @@ TEST(PlotFiles, TheSweepPlotDrawsFinishedRunsOfItsGridOnly) {
     ASSERT_TRUE(FindParameter("maxWanderDistance", distance));
     const std::string header = SummaryHeader({food, distance});
     std::string text = header + "\n";
-    const char* rows[] = {"0.001,10,1,500,ok,100,1,0,1,1,1,1,1,1,1,1,0,0.1",
-                          "0.001,10,2,500,ok,300,1,0,1,1,1,1,1,1,1,1,0,0.1",
-                          "0.002,10,1,500,ok,200,1,0,1,1,1,1,1,1,1,1,0,0.1",
-                          "0.002,20,1,500,ok,250,1,0,1,1,1,1,1,1,1,1,0,0.1",
-                          "0.002,20,2,500,exit 1,,,,,,,,,,,,,",
-                          "0.009,20,1,500,ok,999,1,0,1,1,1,1,1,1,1,1,0,0.1"};
+    const char* rows[] = {"0.001,10,1,500,ok,0,,100,1,0,1,1,1,1,1,1,1,1,0,0.1",
+                          "0.001,10,2,500,ok,0,,300,1,0,1,1,1,1,1,1,1,1,0,0.1",
+                          "0.002,10,1,500,ok,0,,200,1,0,1,1,1,1,1,1,1,1,0,0.1",
+                          "0.002,20,1,500,ok,0,,250,1,0,1,1,1,1,1,1,1,1,0,0.1",
+                          "0.002,20,2,500,exit 1,,,,,,,,,,,,,,,",
+                          "0.002,20,3,500,expert-off,3,364,1,1,0,1,1,1,1,1,1,1,1,0,0.1",
+                          "0.009,20,1,500,ok,0,,999,1,0,1,1,1,1,1,1,1,1,0,0.1"};
     for (const char* row : rows) text += std::string(row) + "\n";
     ASSERT_TRUE(ParseSummaryText(text, table, error)) << error;
     std::unordered_set<std::string> keys;

@@ -406,4 +406,30 @@ TEST(RuleCheck, EditedRuleBasesShowFightsCutOffsAndRulesThatNeverFire) {
     EXPECT_NE(csv.find(" firings),cut-off\n"), std::string::npos);
 }
 
+// A thousand rules more, fired one after another in every pass: every rule
+// is counted (the names once filled a fixed buffer at 391 of 1,010) and the
+// last one of the chain fires as surely as the first (the names of a pass
+// once stopped at the first hundred fired).
+TEST(RuleCheck, EveryRuleIsCountedAndEveryFiringTallied) {
+    TempFolder folder;
+    std::string text = kShipped + "\r\n(defrule chain_0 (world) => (assert (chain 1)))\r\n";
+    for (int i = 1; i < 1000; ++i) {
+        text += "(defrule chain_" + std::to_string(i) + " (chain " + std::to_string(i) +
+                ") => (assert (chain " + std::to_string(i + 1) + ")))\r\n";
+    }
+    const std::string path = folder.File("long.clp");
+    WriteFile(path, text);
+    const RuleCheckReport report = CheckRuleFile(path.c_str(), Messages());
+    ASSERT_TRUE(report.Passed()) << report.problem;
+    ASSERT_EQ(report.rules.size(), 1010u);
+    ASSERT_EQ(report.tallies.size(), 1010u);
+    EXPECT_EQ(report.rules.back(), "chain_999");
+    EXPECT_EQ(report.tallies.back().passes, kCombinationCount);
+    EXPECT_EQ(report.tallies.back().firings, kCombinationCount);
+    const std::string summary = Captured([&](std::FILE* out) { WriteCheckSummary(report, out); });
+    EXPECT_NE(summary.find("long.clp: loaded, 1010 rules\n"), std::string::npos) << summary;
+    EXPECT_EQ(summary.find("never fires"), std::string::npos);
+    EXPECT_NE(summary.find("  chain_999               729   729\n"), std::string::npos);
+}
+
 }  // namespace

@@ -65,29 +65,39 @@ const std::string kHeader = SummaryHeader({Ref("foodPerAnt"), Ref("generatorType
 
 TEST(SummaryRows, ARowStartsWithItsKeyAndReadsBackWhole) {
     EXPECT_EQ(kHeader,
-              "foodPerAnt,generatorType,seed,steps,status,final_population,mean_population,"
+              "foodPerAnt,generatorType,seed,steps,status,failed_passes,expert_off_step,"
+              "final_population,mean_population,"
               "colony_deaths,final_food_reserves,mean_food_reserves,final_food_supply,"
               "mean_food_supply,mean_meandering_share,mean_wandering_share,mean_gathering_share,"
               "mean_reproducing_share,cut_off_passes,seconds");
     const std::string ok = SummaryLine(Key(0.002, 4), Summary(333));
-    EXPECT_EQ(ok.rfind("0.002,2,4,500,ok,333,401.250,1,12.500,", 0), 0u) << ok;
+    EXPECT_EQ(ok.rfind("0.002,2,4,500,ok,0,,333,401.250,1,12.500,", 0), 0u) << ok;
     const std::string failed = FailedLine(Key(0.002, 5), "signal 9");
-    EXPECT_EQ(failed, "0.002,2,5,500,signal 9,,,,,,,,,,,,,\n");
+    EXPECT_EQ(failed, "0.002,2,5,500,signal 9,,,,,,,,,,,,,,,\n");
+    // An expert system that failing passes switched off: its measures, and
+    // a status that says the run is not what was asked for.
+    RunSummary off = Summary(200);
+    off.status = kStatusExpertOff;
+    off.failedPasses = 3;
+    off.expertOffStep = 364;
+    const std::string offLine = SummaryLine(Key(0.002, 6), off);
+    EXPECT_EQ(offLine.rfind("0.002,2,6,500,expert-off,3,364,200,", 0), 0u) << offLine;
 
     // Collected from many runs' standard output: headers repeat, a run that
     // was cut off mid-line leaves a torn line, blank lines creep in.
-    const std::string text = kHeader + "\n" + ok + "\n" + kHeader + "\r\n" + failed +
+    const std::string text = kHeader + "\n" + ok + "\n" + kHeader + "\r\n" + failed + offLine +
                              "0.003,2,6,500,ok,12\n";
     SummaryTable table;
     std::string error;
     ASSERT_TRUE(ParseSummaryText(text, table, error)) << error;
     EXPECT_EQ(table.parameterCount, 2);
     EXPECT_EQ(table.ParameterNames(), (std::vector<std::string>{"foodPerAnt", "generatorType"}));
-    ASSERT_EQ(table.rows.size(), 2u);
+    ASSERT_EQ(table.rows.size(), 3u);
     EXPECT_EQ(table.malformed, 1);
     EXPECT_EQ(table.KeyOf(table.rows[0]), Key(0.002, 4).Text());
     EXPECT_EQ(table.StatusOf(table.rows[0]), "ok");
     EXPECT_EQ(table.StatusOf(table.rows[1]), "signal 9");
+    EXPECT_EQ(table.StatusOf(table.rows[2]), "expert-off");
 
     EXPECT_FALSE(ParseSummaryText("step,population\n1,2\n", table, error));
     EXPECT_FALSE(ParseSummaryText("a,seed,steps,status\n", table, error));
