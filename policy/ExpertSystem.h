@@ -1,8 +1,8 @@
 #pragma once
 // ExpertSystem: the colony's policy. Every pass it classifies the colony and
 // its world into the six symbols of the rule base's two templates, has the
-// rule engine run them, reads the conclusions back from the printed fact
-// listing and retunes the colony's four role shares.
+// rule engine run them, takes back the conclusions it found in its fact list
+// and retunes the colony's four role shares.
 //
 // The colony knows nothing of it: the simulation asks for a pass when the
 // colony's policy countdown says one is due (Colony::policyPassDue).

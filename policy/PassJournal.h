@@ -49,7 +49,7 @@ struct PassRecord {
     PassOutcome outcome = PassOutcome::Listed;
     // Static words ("low", "stable", ...), never freed.
     const char* symbols[kSymbolCount] = {};
-    // Conclusions as they were read back and acted on, in listing order.
+    // Conclusions as they were read back and acted on, in fact-list order.
     Conclusion conclusions[kMaxConclusions] = {};
     int32_t conclusionCount = 0;  // all read back, also those past kMaxConclusions
     // The work it did in units (policy/RuleEngine.h) and its rule firings;

@@ -324,7 +324,14 @@ void RuleEngine::ListRules() {
         EnvSetCurrentModule(environment, m);
         for (void* r = EnvGetNextDefrule(environment, nullptr); r != nullptr;
              r = EnvGetNextDefrule(environment, r)) {
-            ruleIndex.emplace(r, static_cast<uint32_t>(ruleCount++));
+            // A rule with an or is one rule to the author and several to the
+            // engine (its disjuncts), each of which can fire: all of them
+            // are this rule.
+            for (const struct defrule* part = static_cast<const struct defrule*>(r); part != nullptr;
+                 part = part->disjunct) {
+                ruleIndex.emplace(part, static_cast<uint32_t>(ruleCount));
+            }
+            ++ruleCount;
             ruleNames += EnvGetDefruleName(environment, r);
             ruleNames += '\n';
         }

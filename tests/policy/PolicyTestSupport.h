@@ -1,5 +1,5 @@
 #pragma once
-// Helpers shared by the policy tests: file and listing helpers (each test
+// Helpers shared by the policy tests: file and fact-list helpers (each test
 // works in a TempFolder of its own).
 #include <cstdio>
 #include <cstdlib>

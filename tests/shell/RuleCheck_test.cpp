@@ -294,6 +294,9 @@ TEST(RuleCheck, SummaryCountsConclusionsRulesAndSilentSituations) {
     std::snprintf(line, sizeof line, "  %-22s %4zu\n", "raise_population", raisePopulation);
     EXPECT_NE(text.find(line), std::string::npos) << text;
     EXPECT_EQ(text.find("never fires"), std::string::npos);
+    // A rule with an or fires by either alternative, and both count as it.
+    EXPECT_NE(text.find("  lower_population        206   250\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("work: at most 62 of 100000 units in a complete pass"), std::string::npos);
 }
 
 TEST(RuleCheck, BrokenRuleBasesAreReportedWithFileAndLine) {
