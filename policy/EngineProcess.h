@@ -48,7 +48,7 @@ public:
     static constexpr int32_t kLoadCpuLimitMs = 2000;
     static constexpr int32_t kLoadWallLimitMs = 10000;
     static constexpr int32_t kPassCpuLimitMs = 500;
-    static constexpr int32_t kPassWallLimitMs = 2000;
+    static constexpr int32_t kPassWallLimitMs = 5000;
     static constexpr int32_t kStartLimitMs = 10000;
     static constexpr size_t kProblemCapacity = 640;
 

@@ -109,3 +109,13 @@ RuleCheckReport CheckRuleText(const char* name, const char* text, size_t length,
     const LoadResult load = engine->LoadText(name, text, length);
     return Finish(*engine, load, messages);
 }
+
+RuleCheckReport CheckRuleFile(const char* path) {
+    MessageGate messages(stderr);
+    return CheckRuleFile(path, messages);
+}
+
+RuleCheckReport CheckRuleText(const char* name, const char* text, size_t length) {
+    MessageGate messages(stderr);
+    return CheckRuleText(name, text, length, messages);
+}

@@ -65,3 +65,6 @@ RuleCheckReport CheckRuleFile(const char* path, MessageGate& messages);
 // Checks a rule base held in memory (the built-in text); name stands for it.
 RuleCheckReport CheckRuleText(const char* name, const char* text, size_t length,
                               MessageGate& messages);
+// The same, with what the engine says going to standard error, bounded.
+RuleCheckReport CheckRuleFile(const char* path);
+RuleCheckReport CheckRuleText(const char* name, const char* text, size_t length);

@@ -46,10 +46,11 @@ population=$(cut -d, -f2 <<<"$last")
 reserves=$(cut -d, -f12 <<<"$last")
 supply=$(cut -d, -f13 <<<"$last")
 IFS=, read -r -a f <<<"$row"
-[ "${f[0]},${f[1]},${f[2]},${f[3]},${f[4]}" = "0.003,300,5,400,ok" ] || fail "row key: $row"
-[ "${f[5]}" = "$population" ] || fail "final population ${f[5]}, headless $population"
-[ "${f[8]}" = "$reserves" ] || fail "final reserves ${f[8]}, headless $reserves"
-[ "${f[10]}" = "$supply" ] || fail "final food ${f[10]}, headless $supply"
+[ "${f[0]},${f[1]},${f[2]},${f[3]},${f[4]},${f[5]},${f[6]}" = "0.003,300,5,400,ok,0," ] ||
+    fail "row key and status: $row"
+[ "${f[7]}" = "$population" ] || fail "final population ${f[7]}, headless $population"
+[ "${f[10]}" = "$reserves" ] || fail "final reserves ${f[10]}, headless $reserves"
+[ "${f[12]}" = "$supply" ] || fail "final food ${f[12]}, headless $supply"
 
 # ---- The grid: every combination of the varied values, every seed ----
 expect_status 0 "$M" --sweep --set dieRatio=0.001 --vary foodPerAnt=0.001:0.002:0.001 \

@@ -89,9 +89,13 @@ const HostileCase kCases[] = {
     {"extra_multislot.clp", nullptr, nullptr, "", "Lower Food Intake", nullptr},
     {"huge_format_width.clp", nullptr, "crashed during a pass (signal 11, Segmentation fault)",
      nullptr, nullptr, nullptr},
+    // The backstop: processor time, or on a machine too busy to give it that
+    // much in time, the clock on the wall.
     {"nested_and.clp",
      "used more than 2000 ms of processor time on loading the rule base and was stopped; this "
-     "run's results may not be reproducible",
+     "run's results may not be reproducible|"
+     "got too little processor time to finish loading the rule base within 10 s and was stopped; "
+     "this run's results may not be reproducible",
      nullptr, nullptr, nullptr, nullptr},
     {"templates_in_module.clp", nullptr, nullptr, "Raise Population", "", nullptr},
     {"exit_in_rule.clp", nullptr, "ended during a pass (exit status 0)", nullptr, nullptr, nullptr},
@@ -109,7 +113,9 @@ const HostileCase kCases[] = {
     {"printout_flood.clp", nullptr, nullptr, "Raise Population", "", nullptr},
     {"join_explosion.clp", nullptr,
      "used more than 500 ms of processor time on a pass and was stopped; this run's results may "
-     "not be reproducible",
+     "not be reproducible|"
+     "got too little processor time to finish a pass within 5 s and was stopped; this run's "
+     "results may not be reproducible",
      nullptr, nullptr, nullptr},
 };
 
@@ -233,10 +239,12 @@ TEST_F(HostileRuleBases, AMegabyteSymbolIsRefusedInTime) {
     Run(source);
     std::filesystem::remove(source);
     EXPECT_FALSE(loadedOn);
-    EXPECT_NE(initErr.find("used more than 2000 ms of processor time on loading the rule base and "
-                           "was stopped; this run's results may not be reproducible; the expert "
-                           "system is off"),
-              std::string::npos)
+    EXPECT_TRUE(HasAny(initErr,
+                       "used more than 2000 ms of processor time on loading the rule base and was "
+                       "stopped; this run's results may not be reproducible; the expert system is "
+                       "off|got too little processor time to finish loading the rule base within "
+                       "10 s and was stopped; this run's results may not be reproducible; the "
+                       "expert system is off"))
         << initErr;
 }
 

@@ -247,7 +247,7 @@ TEST(PlotFiles, TheSweepLegendFollowsTheValuesAndNoTwoSeriesShareAColour) {
     for (int32_t ants : {30, 5, 100, 25, 26, 27, 28, 29, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40,
                          41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58,
                          59, 60, 61, 62}) {
-        text += "0.001," + std::to_string(ants) + ",1,500,ok,100,1,0,1,1,1,1,1,1,1,1,0,0.1\n";
+        text += "0.001," + std::to_string(ants) + ",1,500,ok,0,,100,1,0,1,1,1,1,1,1,1,1,0,0.1\n";
     }
     SummaryTable table;
     std::string error;
