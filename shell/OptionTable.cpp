@@ -173,16 +173,19 @@ const ModeRow kModes[kModeCount] = {
      "and --vary shares=M/W/G/R,... give the meandering, wandering, gathering and\n"
      "reproducing shares together, so that they keep their sum of 100.\n"
      "\n"
-     "Columns: the parameters, seed, steps, status (ok, exit N or signal N),\n"
-     "final_population, mean_population, colony_deaths, final_food_reserves,\n"
-     "mean_food_reserves, final_food_supply, mean_food_supply, the four mean_*_share,\n"
-     "cut_off_passes, seconds. Means are over every step of the run.\n"
+     "Columns: the parameters, seed, steps, status (ok; expert-off or\n"
+     "rules-not-loaded when the expert system failed; exit N or signal N),\n"
+     "failed_passes, expert_off_step, final_population, mean_population,\n"
+     "colony_deaths, final_food_reserves, mean_food_reserves, final_food_supply,\n"
+     "mean_food_supply, the four mean_*_share, cut_off_passes, seconds. Means are\n"
+     "over every step of the run.\n"
      "\n"
      "Example: marrowick --sweep --vary foodPerAnt=0.001:0.005:0.001 --seeds 1-20 \\\n"
      "           --steps 20000 --out food.csv --plot food.svg\n"
      "\n"
-     "Exit status: 0 every run finished, 1 a run failed or a file could not be\n"
-     "written, 2 bad usage, 128+N ended by signal N (run it again to go on).\n",
+     "Exit status: 0 every run finished with status ok, 1 a run failed (or its\n"
+     "expert system did) or a file could not be written, 2 bad usage, 128+N ended\n"
+     "by signal N (run it again to go on).\n",
      false, 0},
     {M::SummaryRun, "summary-run", "--summary-run --seed S --steps N [OPTION]...",
      "One run of a sweep: build, step N times, append the summary row.", "", true, 0},
