@@ -55,7 +55,10 @@ grep -q 'no rule base is named "nosuch"' run.out || fail "unknown name: $(cat ru
 [ "$(cut -d, -f1 sweep.csv | tail -n +2 | sort | tr '\n' ' ')" = "default mine thrifty " ] ||
     fail "--vary rules rows: $(cat sweep.csv)"
 # The rules change the colony: the three rows differ in their mean population.
-[ "$(cut -d, -f6 sweep.csv | tail -n +2 | sort -u | wc -l)" = 3 ] || fail "alike: $(cat sweep.csv)"
+mean_population() {
+    awk -F, 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == "mean_population") c = i; next } { print $c }' "$1"
+}
+[ "$(mean_population sweep.csv | sort -u | wc -l)" = 3 ] || fail "alike: $(cat sweep.csv)"
 
 # ---- The terminal view: --rules, then r goes on through the gallery ----
 T() { tmux -S "$WORK/tmux.sock" -f /dev/null "$@"; }
