@@ -190,7 +190,7 @@ TEST(RuleTrace, APassTracedAfterASwitchStillNamesItsRules) {
     while (simulation.expertSystem.journal.passes < 1) simulation.Step();
     ASSERT_GT(simulation.expertSystem.journal.Back(0).firings, 0);
     plain.AfterStep(simulation);
-    simulation.expertSystem.engine.firedRules.Clear();  // as the engine switched in has them
+    simulation.expertSystem.engine.fired.clear();  // as the engine switched in has them
     switched.AfterStep(simulation);
     ASSERT_TRUE(plain.Close(error)) << error;
     ASSERT_TRUE(switched.Close(error)) << error;
