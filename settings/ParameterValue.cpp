@@ -47,6 +47,8 @@ std::string Shown(const std::string& text) {
     return shown;
 }
 
+}  // namespace
+
 std::vector<std::string> SplitOn(const std::string& text, char separator) {
     std::vector<std::string> parts;
     size_t start = 0;
@@ -57,8 +59,6 @@ std::vector<std::string> SplitOn(const std::string& text, char separator) {
         start = at + 1;
     }
 }
-
-}  // namespace
 
 bool ParseWholeNumber(const char* text, int64_t low, int64_t high, int64_t& value) {
     if (text == nullptr || *text == '\0') return false;

@@ -23,6 +23,9 @@
 bool ParseWholeNumber(const char* text, int64_t low, int64_t high, int64_t& value);
 // The text of a finite decimal number (the grammar above).
 bool ParseDecimalNumber(const char* text, double& value);
+// The parts of text between separators, empty ones included ("a,,b" gives
+// three); text without one is one part.
+std::vector<std::string> SplitOn(const std::string& text, char separator);
 
 // A parameter's value: the number, or for a Text parameter the text.
 struct ParameterValue {

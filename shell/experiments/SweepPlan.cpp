@@ -10,17 +10,6 @@ namespace {
 
 constexpr int64_t kMaxSeed = 4294967295;
 
-std::vector<std::string> SplitOn(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t at = text.find(separator, start);
-        parts.push_back(text.substr(start, at - start));
-        if (at == std::string::npos) return parts;
-        start = at + 1;
-    }
-}
-
 void AddDistinct(VaryAxis& axis, const std::vector<ParameterValue>& point) {
     for (const auto& other : axis.points) {
         if (other == point) return;
