@@ -53,9 +53,10 @@ echo "built $(basename "$DEB") in $((SECONDS - started)) s"
 step "debootstrap --variant=minbase bookworm"
 debootstrap --variant=minbase bookworm "$ROOT" http://deb.debian.org/debian >"$WORK/debootstrap.log" 2>&1 ||
     fail "debootstrap: $(tail -n 20 "$WORK/debootstrap.log")"
-for fs in proc sys; do
-    mount -t "$fs" "$fs" "$ROOT/$fs"
-    mounted+=("$ROOT/$fs")
+# The file system types are proc and sysfs; the folders are proc and sys.
+for fs in proc:proc sysfs:sys; do
+    mount -t "${fs%%:*}" "${fs%%:*}" "$ROOT/${fs#*:}"
+    mounted+=("$ROOT/${fs#*:}")
 done
 cp "$DEB" "$ROOT/tmp/"
 in_root() { chroot "$ROOT" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LC_ALL=C.UTF-8 "$@"; }
