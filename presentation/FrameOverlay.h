@@ -1,10 +1,13 @@
 #pragma once
-// The 2D part of a frame, composed on the CPU in drawing order: the red
-// frame-time line, the fifteen grey statistics lines, the red caption, then
-// the three history graphs (each sampled, then drawn).
+// The 2D part of a frame, composed on the CPU in drawing order: the dark
+// panels, the red frame-time line, the statistics lines, the red caption,
+// then the three history graphs, placed by OverlayLayout. The graphs take
+// their samples when the frame reads the simulation, which need not be every
+// frame.
 #include <cstdint>
 
 #include "presentation/HistoryGraph.h"
+#include "presentation/OverlayLayout.h"
 #include "simulation/StatisticsText.h"
 
 class OverlayBatch;
@@ -12,28 +15,10 @@ class Simulation;
 class TextFont;
 
 constexpr uint32_t kHeadlineColour = 0xFFFF0000;    // frame time and caption
-constexpr uint32_t kStatisticsColour = 0xFF707070;  // opaque grey
+// Light text on the dark translucent panels that keep the scene out of it.
+constexpr uint32_t kStatisticsColour = 0xFFD8D8D8;
+constexpr uint32_t kPanelColour = 0xC0000000;
 constexpr const char* kCaption = "Marrowick ScreenSaver";
-constexpr float kCaptionX = 300.0f;
-// Statistics column: origin (0, 10), one line every 15 pixels.
-constexpr float kStatisticsTop = 10.0f;
-constexpr float kStatisticsLineStep = 15.0f;
-
-// The population, reserves and supply graphs in the bottom-left corner:
-// 150 pixels square, 5 pixels above the bottom edge.
-struct FrameGraphs {
-    static constexpr int32_t kSize = 150;
-    static constexpr int32_t kBottomGap = 5;
-    static constexpr int32_t kPopulationLeft = 5;
-    static constexpr int32_t kReservesLeft = 180;
-    static constexpr int32_t kSupplyLeft = 360;
-
-    void Layout(int32_t backBufferHeight);
-
-    HistoryGraph population;
-    HistoryGraph reserves;
-    HistoryGraph supply;
-};
 
 // What the graphs sample from the simulation in one frame.
 struct FrameSample {
@@ -43,9 +28,24 @@ struct FrameSample {
     float supply = 0.0f;      // food cells in the world
 };
 
+// The population, reserves and supply graphs, laid out by OverlayLayout (in
+// the bottom-left corner, 150 pixels square at scale 1).
+struct FrameGraphs {
+    void Layout(const OverlayLayout& layout);
+    // Each graph takes its value (HistoryGraph::AddSample).
+    void AddSample(const FrameSample& sample);
+
+    HistoryGraph population;
+    HistoryGraph reserves;
+    HistoryGraph supply;
+};
+
 // Reads the sample; the caller holds the simulation's state lock.
 FrameSample SampleSimulation(const Simulation& simulation);
 
-void ComposeOverlay(OverlayBatch& batch, const TextFont& small, const TextFont& large,
-                    float frameTime, const StatisticsLines& statistics, FrameGraphs& graphs,
-                    const FrameSample& sample);
+// Panels first, then the frame time, the statistics lines and the caption
+// where the layout puts them, then the graphs when it shows them. small draws
+// the statistics and the graphs' labels, caption the caption.
+void ComposeOverlay(OverlayBatch& batch, const TextFont& small, const TextFont& caption,
+                    const OverlayLayout& layout, float frameTime,
+                    const StatisticsLines& statistics, const FrameGraphs& graphs);

@@ -2,6 +2,8 @@
 
 #include <GL/glext.h>
 
+#include <algorithm>
+
 #include "presentation/OverlayBatch.h"
 #include "presentation/TextFont.h"
 
@@ -14,8 +16,8 @@ layout(location = 2) in vec2 texCoord;
 uniform mat4 transform;
 out vec4 colour;
 out vec2 uv;
-// Quads of one cell share their corners; identical depths let the later
-// quad win the less-or-equal test.
+// Quads of one cell share their corners: the same corner lands on the same
+// pixel edge in every quad, so a later quad covers an earlier one exactly.
 invariant gl_Position;
 void main() {
     gl_Position = transform * vec4(position, 1.0);
@@ -227,6 +229,8 @@ bool GlDevice::Create(int32_t sceneVertexCapacity, int32_t overlayVertexCapacity
 }
 
 bool GlDevice::CreateFontTexture(const FontAtlas& atlas, std::string& error) {
+    if (fontTexture != 0) glDeleteTextures(1, &fontTexture);  // a new atlas for a new size
+    fontTexture = 0;
     glGenTextures(1, &fontTexture);
     glBindTexture(GL_TEXTURE_2D, fontTexture);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -282,28 +286,30 @@ void GlDevice::BeginFrame(int32_t width, int32_t height, uint32_t clearColour) {
     float c[4];
     UnpackArgb(clearColour, c);
     glViewport(0, 0, width, height);
-    glDepthMask(GL_TRUE);
     glClearColor(c[0], c[1], c[2], c[3]);
-    glClearDepth(1.0);
-    glClearStencil(0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClear(GL_COLOR_BUFFER_BIT);
 }
 
 void GlDevice::SetViewport(int32_t width, int32_t height) { glViewport(0, 0, width, height); }
 
-void GlDevice::DrawScene(const SceneVertex* vertices, int32_t triangles,
-                         const glm::mat4& transform, bool textured) {
+void GlDevice::UploadScene(const SceneVertex* vertices, int32_t triangles) {
+    sceneVertexCount = 0;
     if (sceneBuffer == 0 || triangles <= 0) return;
     int32_t count = triangles * 3;
     if (count > sceneCapacity) count = sceneCapacity - sceneCapacity % 3;
-
-    glBindVertexArray(sceneArray);
     glBindBuffer(GL_ARRAY_BUFFER, sceneBuffer);
     // Only the part in use travels; the storage was sized once at creation.
     glBufferSubData(GL_ARRAY_BUFFER, 0,
                     static_cast<GLsizeiptr>(count) * static_cast<GLsizeiptr>(sizeof(SceneVertex)),
                     vertices);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    sceneVertexCount = count;
+}
 
+void GlDevice::DrawScene(const glm::mat4& transform, bool textured) {
+    if (sceneBuffer == 0 || sceneVertexCount <= 0) return;
+    const int32_t count = sceneVertexCount;
+    glBindVertexArray(sceneArray);
     glUseProgram(sceneProgram);
     glUniformMatrix4fv(sceneTransformAt, 1, GL_FALSE, &transform[0][0]);
     const bool useTexture = textured && sceneTexture != 0;
@@ -314,9 +320,9 @@ void GlDevice::DrawScene(const SceneVertex* vertices, int32_t triangles,
     glDisable(GL_BLEND);
     glDisable(GL_CULL_FACE);
     glEnable(GL_DITHER);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glDepthMask(GL_TRUE);
+    // Every quad lies in the world's plane: the order of drawing alone
+    // decides what covers what, as a depth test of equal depths would.
+    glDisable(GL_DEPTH_TEST);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glDrawArrays(GL_TRIANGLES, 0, count);
 
@@ -325,16 +331,27 @@ void GlDevice::DrawScene(const SceneVertex* vertices, int32_t triangles,
     glUseProgram(0);
 }
 
-void GlDevice::DrawOverlay(const OverlayBatch& batch, int32_t width, int32_t height) {
-    if (overlayBuffer == 0 || batch.VertexCount() == 0 || width <= 0 || height <= 0) return;
+void GlDevice::UploadOverlay(const OverlayBatch& batch) {
+    overlayVertexCount = 0;
+    overlayRunCount = 0;
+    if (overlayBuffer == 0 || batch.VertexCount() == 0) return;
     const int32_t count = batch.VertexCount() < overlayCapacity ? batch.VertexCount() : overlayCapacity;
-
-    glBindVertexArray(overlayArray);
     glBindBuffer(GL_ARRAY_BUFFER, overlayBuffer);
     glBufferSubData(GL_ARRAY_BUFFER, 0,
                     static_cast<GLsizeiptr>(count) * static_cast<GLsizeiptr>(sizeof(OverlayVertex)),
                     batch.Vertices());
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    // The runs are a few hundred bytes: kept here, so a frame that draws the
+    // same overlay again needs nothing of the batch.
+    overlayRunCount = batch.RunCount();
+    std::copy_n(batch.Runs(), overlayRunCount, overlayRuns);
+    overlayVertexCount = count;
+}
 
+void GlDevice::DrawOverlay(int32_t width, int32_t height) {
+    if (overlayBuffer == 0 || overlayVertexCount == 0 || width <= 0 || height <= 0) return;
+    const int32_t count = overlayVertexCount;
+    glBindVertexArray(overlayArray);
     glUseProgram(overlayProgram);
     glUniform2f(overlaySizeAt, static_cast<float>(width), static_cast<float>(height));
     glActiveTexture(GL_TEXTURE0);
@@ -344,9 +361,8 @@ void GlDevice::DrawOverlay(const OverlayBatch& batch, int32_t width, int32_t hei
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
-    const OverlayRun* runs = batch.Runs();
-    for (int32_t r = 0; r < batch.RunCount(); ++r) {
-        const OverlayRun& run = runs[r];
+    for (int32_t r = 0; r < overlayRunCount; ++r) {
+        const OverlayRun& run = overlayRuns[r];
         if (run.first >= count) break;
         const int32_t n = run.first + run.count <= count ? run.count : count - run.first;
         if (run.primitive == OverlayPrimitive::Lines) {

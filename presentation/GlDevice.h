@@ -14,9 +14,9 @@
 #include <GL/gl.h>
 #include <glm/mat4x4.hpp>
 
+#include "presentation/OverlayBatch.h"
 #include "presentation/scene/SceneVertex.h"
 
-class OverlayBatch;
 class FontAtlas;
 
 class GlDevice {
@@ -36,17 +36,25 @@ public:
                             int32_t channels);
     bool HasSceneTexture() const { return sceneTexture != 0; }
 
-    // Viewport over the drawable; clears colour (ARGB) and depth to 1.
+    // Viewport over the drawable; clears it to the colour (ARGB).
     void BeginFrame(int32_t width, int32_t height, uint32_t clearColour);
     // Narrows the viewport to the bottom `height` rows of the drawable; the
     // scene and the overlay then treat that part as the whole target.
     void SetViewport(int32_t width, int32_t height);
-    // One triangle-list draw of the first 3 x triangles vertices, depth-tested
-    // (less or equal), the texture blended by vertex alpha when textured.
-    void DrawScene(const SceneVertex* vertices, int32_t triangles, const glm::mat4& transform,
-                   bool textured);
-    // The overlay's runs in order, over everything, text alpha-blended.
-    void DrawOverlay(const OverlayBatch& batch, int32_t width, int32_t height);
+    // Replaces the scene with the first 3 x triangles vertices (as many as
+    // the buffer holds). The scene stays on the device until the next upload,
+    // so frames that only move the camera send nothing.
+    void UploadScene(const SceneVertex* vertices, int32_t triangles);
+    // One triangle-list draw of the uploaded scene in its order (later
+    // triangles cover earlier ones), the texture blended by vertex alpha when
+    // textured.
+    void DrawScene(const glm::mat4& transform, bool textured);
+    // Replaces the overlay with this batch (as much as the buffer holds); it
+    // stays on the device until the next upload.
+    void UploadOverlay(const OverlayBatch& batch);
+    // The uploaded overlay's runs in order, over everything, text
+    // alpha-blended, on a target of width x height pixels.
+    void DrawOverlay(int32_t width, int32_t height);
 
 private:
     GLuint sceneProgram = 0;
@@ -55,6 +63,7 @@ private:
     GLuint sceneArray = 0;
     GLuint sceneBuffer = 0;
     int32_t sceneCapacity = 0;
+    int32_t sceneVertexCount = 0;  // uploaded
     GLuint sceneTexture = 0;
 
     GLuint overlayProgram = 0;
@@ -63,6 +72,9 @@ private:
     GLuint overlayArray = 0;
     GLuint overlayBuffer = 0;
     int32_t overlayCapacity = 0;
+    int32_t overlayVertexCount = 0;  // uploaded
+    int32_t overlayRunCount = 0;
+    OverlayRun overlayRuns[OverlayBatch::kRunCapacity] = {};
     GLuint fontTexture = 0;
 };
 

@@ -23,11 +23,34 @@ int32_t Truncate(float value) {
 }  // namespace
 
 void HistoryGraph::SetLayout(const GraphRect& area, const char* xText, const char* yText,
-                             const char* titleText) {
+                             const char* titleText, float scale) {
+    const auto scaled = [scale](int32_t reference) {
+        return static_cast<int32_t>(static_cast<float>(reference) * scale + 0.5f);
+    };
+    marginX = scaled(kMargin);
+    marginY = scaled(kMargin);
+    charWidth = scaled(kCharWidth);
+    charHeight = scaled(kCharHeight);
+    xLabelRise = scaled(kXLabelRise);
     rect = area;
-    columns = (rect.right - rect.left) - 2 * marginX;
-    if (columns < 1) columns = 1;
-    if (columns > kMaxColumns) columns = kMaxColumns;
+    int32_t n = (rect.right - rect.left) - 2 * marginX;
+    if (n < 1) n = 1;
+    if (n > kMaxColumns) n = kMaxColumns;
+    if (n != columns) {
+        // Column i of the new width shows what stood at the same share of the
+        // old one (the nearest old column), so a resize keeps the history.
+        float old[kMaxColumns];
+        std::memcpy(old, samples, sizeof old);
+        for (int32_t i = 0; i < n; ++i) {
+            const int32_t from = n == 1 ? columns - 1
+                                        : static_cast<int32_t>(static_cast<int64_t>(i) *
+                                                                   (columns - 1) * 2 / (n - 1) +
+                                                               1) / 2;
+            samples[i] = old[from];
+        }
+        for (int32_t i = n; i < kMaxColumns; ++i) samples[i] = 0.0f;
+        columns = n;
+    }
     plotHeight = (rect.bottom - rect.top) - 2 * marginY;
     CopyLabel(xLabel, xText);
     CopyLabel(yLabel, yText);
@@ -65,23 +88,26 @@ void HistoryGraph::AddSample(float time, float value) {
 GraphPoint HistoryGraph::CurvePoint(int32_t column) const {
     const GraphPoint o = PlotOrigin();
     const float h = static_cast<float>(plotHeight);
-    return {o.x + column, o.y + Truncate(h - samples[column] / valueMax * h)};
+    int32_t y = Truncate(h - samples[column] / valueMax * h);
+    if (y < 0) y = 0;  // above the top value: on the top edge
+    if (y > plotHeight) y = plotHeight;
+    return {o.x + column, o.y + y};
 }
 
 GraphPoint HistoryGraph::YLabelStart() const {
     const int32_t length = static_cast<int32_t>(std::strlen(yLabel));
-    return {rect.left, rect.top + ((rect.bottom - rect.top) - kCharHeight * length) / 2};
+    return {rect.left, rect.top + ((rect.bottom - rect.top) - charHeight * length) / 2};
 }
 
 GraphPoint HistoryGraph::XLabelPosition() const {
     const int32_t length = static_cast<int32_t>(std::strlen(xLabel));
-    return {rect.left + ((rect.right - rect.left) - kCharWidth * length) / 2,
-            rect.bottom - kXLabelRise};
+    return {rect.left + ((rect.right - rect.left) - charWidth * length) / 2,
+            rect.bottom - xLabelRise};
 }
 
 GraphPoint HistoryGraph::TitlePosition() const {
     const int32_t length = static_cast<int32_t>(std::strlen(title));
-    return {rect.left + ((rect.right - rect.left) - kCharWidth * length) / 2, rect.top};
+    return {rect.left + ((rect.right - rect.left) - charWidth * length) / 2, rect.top};
 }
 
 void HistoryGraph::DrawGraph(OverlayBatch& batch, const TextFont& font) const {
@@ -97,7 +123,7 @@ void HistoryGraph::DrawGraph(OverlayBatch& batch, const TextFont& font) const {
         const char letter[2] = {*c, '\0'};
         batch.AddText(font, static_cast<float>(at.x), static_cast<float>(at.y), kAxisColour,
                       letter);
-        at.y += kCharHeight;
+        at.y += charHeight;
     }
     at = XLabelPosition();
     batch.AddText(font, static_cast<float>(at.x), static_cast<float>(at.y), kAxisColour, xLabel);

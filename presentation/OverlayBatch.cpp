@@ -26,6 +26,21 @@ bool OverlayBatch::AddLine(float x0, float y0, float x1, float y1, uint32_t colo
     return true;
 }
 
+bool OverlayBatch::AddRect(float left, float top, float right, float bottom, uint32_t colour) {
+    OverlayVertex* v = Reserve(OverlayPrimitive::Triangles, 6);
+    if (v == nullptr) {
+        return false;
+    }
+    // Triangles take pixel edges (the text's convention), lines pixel centres.
+    v[0] = {left, top, -1.0f, -1.0f, colour};
+    v[1] = {right, top, -1.0f, -1.0f, colour};
+    v[2] = {right, bottom, -1.0f, -1.0f, colour};
+    v[3] = {right, bottom, -1.0f, -1.0f, colour};
+    v[4] = {left, bottom, -1.0f, -1.0f, colour};
+    v[5] = {left, top, -1.0f, -1.0f, colour};
+    return true;
+}
+
 void OverlayBatch::AddText(const TextFont& font, float x, float y, uint32_t colour,
                            const char* text) {
     float pen = x;

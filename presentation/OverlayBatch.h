@@ -36,6 +36,8 @@ public:
         runCount = 0;
     }
     bool AddLine(float x0, float y0, float x1, float y1, uint32_t colour);
+    // A filled rectangle covering pixels left .. right-1 by top .. bottom-1.
+    bool AddRect(float left, float top, float right, float bottom, uint32_t colour);
     // Draws text with its top-left corner at (x, y).
     void AddText(const TextFont& font, float x, float y, uint32_t colour, const char* text);
 

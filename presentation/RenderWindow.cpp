@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <vector>
 
@@ -81,7 +82,7 @@ bool RenderWindow::RequestContextAttributes(std::string& error) {
         {SDL_GL_CONTEXT_MINOR_VERSION, 3, "SDL_GL_CONTEXT_MINOR_VERSION"},
         {SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE, "SDL_GL_CONTEXT_PROFILE_MASK"},
         {SDL_GL_DOUBLEBUFFER, 1, "SDL_GL_DOUBLEBUFFER"},
-        {SDL_GL_DEPTH_SIZE, 16, "SDL_GL_DEPTH_SIZE"},
+        {SDL_GL_DEPTH_SIZE, 0, "SDL_GL_DEPTH_SIZE"},
     };
     for (const Attribute& a : attributes) {
         if (SDL_GL_SetAttribute(a.attribute, a.value) != 0) {
@@ -133,21 +134,42 @@ bool RenderWindow::Create(SDL_Window* targetWindow, Simulation* targetSimulation
 
     LoadTexture();
 
-    const int32_t sizes[] = {kSmallFontPixels, kLargeFontPixels};
-    if (!fonts.Build(kDefaultFontFile, sizes, 2, error)) {
+    if (!BuildFonts(kSmallFontPixels, kLargeFontPixels, error)) {
         return false;
     }
-    if (!device.CreateFontTexture(fonts, error)) {
-        return false;
-    }
-
-    int32_t width = 0;
-    int32_t height = 0;
-    SDL_GL_GetDrawableSize(window, &width, &height);
-    graphHeight = height - topInset;
-    graphs.Layout(graphHeight);
     ready = true;
     return true;
+}
+
+bool RenderWindow::BuildFonts(int32_t smallPixels, int32_t captionPixels, std::string& error) {
+    const int32_t sizes[] = {smallPixels, captionPixels};
+    return fonts.Build(kDefaultFontFile, sizes, 2, error) && device.CreateFontTexture(fonts, error);
+}
+
+void RenderWindow::LayOut(int32_t width, int32_t viewHeight) {
+    layout = LayOutOverlay(width, viewHeight, AtlasMeasure(fonts));
+    // New sizes get their glyphs; the widths measured at the real sizes may
+    // differ a hair from the scaled estimate, so the layout is made again
+    // with them (twice at most: sizes that keep changing settle for the last).
+    for (int32_t attempt = 0; attempt < 2; ++attempt) {
+        if (layout.smallPixels == fonts.Font(0).pixelSize &&
+            layout.captionPixels == fonts.Font(1).pixelSize) {
+            break;
+        }
+        std::string error;
+        if (!BuildFonts(layout.smallPixels, layout.captionPixels, error)) {
+            // The font file was read at start-up; a failure now leaves the
+            // previous sizes, still drawn, and says why once.
+            std::fprintf(stderr, "marrowick: the overlay keeps its text size: %s\n", error.c_str());
+            BuildFonts(kSmallFontPixels, kLargeFontPixels, error);
+            break;
+        }
+        layout = LayOutOverlay(width, viewHeight, AtlasMeasure(fonts));
+    }
+    graphs.Layout(layout);
+    laidOutWidth = width;
+    laidOutHeight = viewHeight;
+    overlayDirty = true;
 }
 
 void RenderWindow::LoadTexture() {
@@ -175,8 +197,30 @@ void RenderWindow::ResetCamera() {
 }
 
 void RenderWindow::RenderFrame() {
+    ReadSimulation();
     DrawFrame();
     Present();
+}
+
+void RenderWindow::ReadSimulation() {
+    if (!ready) {
+        return;  // nothing to draw with
+    }
+    const auto start = std::chrono::steady_clock::now();
+    SceneWriter writer(sceneVertices.get(), kSceneVertexCapacity);
+    FrameSample sample;
+    {
+        std::lock_guard<std::mutex> lock(simulation->stateMutex);
+        BuildScene(*simulation, writer);
+        FormatStatistics(*simulation, statistics);
+        sample = SampleSimulation(*simulation);
+    }
+    graphs.AddSample(sample);
+    device.UploadScene(writer.Vertices(), writer.Triangles());
+    const std::chrono::duration<float> elapsed = std::chrono::steady_clock::now() - start;
+    readSeconds = elapsed.count();
+    stateFresh = true;
+    overlayDirty = true;
 }
 
 void RenderWindow::DrawFrame() {
@@ -194,9 +238,8 @@ void RenderWindow::DrawFrame() {
     if (width <= 0 || viewHeight <= 0) {
         return;
     }
-    if (viewHeight != graphHeight) {
-        graphs.Layout(viewHeight);  // same sizes: the samples stay valid
-        graphHeight = viewHeight;
+    if (width != laidOutWidth || viewHeight != laidOutHeight) {
+        LayOut(width, viewHeight);
     }
 
     device.BeginFrame(width, height, kClearColour);
@@ -210,26 +253,28 @@ void RenderWindow::DrawFrame() {
     const float aspect = static_cast<float>(width) / static_cast<float>(viewHeight);
     const glm::mat4 projection =
         glm::perspectiveLH_NO(VerticalFieldOfView(aspect), aspect, kNearPlane, kFarPlane);
+    device.DrawScene(projection * view * world, textureEnabled != 0);
 
-    SceneWriter writer(sceneVertices.get(), kSceneVertexCapacity);
-    FrameSample sample;
-    {
-        std::lock_guard<std::mutex> lock(simulation->stateMutex);
-        BuildScene(*simulation, writer);
-        FormatStatistics(*simulation, statistics);
-        sample = SampleSimulation(*simulation);
+    // The overlay changes with a new state and a new layout only: frames
+    // that merely move the camera draw what is on the device already.
+    if (overlayDirty) {
+        overlay->Clear();
+        ComposeOverlay(*overlay, fonts.Font(0), fonts.Font(1), layout, frameTime, statistics,
+                       graphs);
+        device.UploadOverlay(*overlay);
+        overlayDirty = false;
     }
-    device.DrawScene(writer.Vertices(), writer.Triangles(), projection * view * world,
-                     textureEnabled != 0);
-
-    overlay->Clear();
-    ComposeOverlay(*overlay, fonts.Font(0), fonts.Font(1), frameTime, statistics, graphs, sample);
-    device.DrawOverlay(*overlay, width, viewHeight);
+    device.DrawOverlay(width, viewHeight);
 
     drawnWidth = width;
     drawnHeight = height;
-    const std::chrono::duration<float> elapsed = std::chrono::steady_clock::now() - start;
-    frameTime = elapsed.count();
+    if (stateFresh) {
+        // The time shown is that of a whole frame: the read and the drawing.
+        const std::chrono::duration<float> elapsed = std::chrono::steady_clock::now() - start;
+        frameTime = readSeconds + elapsed.count();
+        stateFresh = false;
+        overlayDirty = true;  // the next frame shows this frame's time
+    }
 }
 
 void RenderWindow::Present() {

@@ -13,7 +13,8 @@
 //     only a window manager resizes the window itself; without one, as under
 //     Xvfb, the window keeps its created size and frames are cut off)
 //   renderWindow.Create(window, &simulation, error);  // false: show error, exit non-zero
-//   on a paint request: if (cadence.OnPaint()) renderWindow.RenderFrame();
+//   once a step has happened (as the cadence wants): renderWindow.ReadSimulation();
+//   once per frame: renderWindow.DrawFrame(); renderWindow.Present();
 //
 // Create makes the GL context on the window itself and owns it; it stays
 // current on the calling thread. Other users of the context (the dialogs'
@@ -95,7 +96,8 @@ public:
     RenderWindow& operator=(const RenderWindow&) = delete;
 
     // After SDL_Init and before the window is created: a double-buffered
-    // OpenGL 3.3 core context with a depth buffer. False with the failing call.
+    // OpenGL 3.3 core context. No depth buffer: the scene is flat and drawn in
+    // order. False with the failing call.
     static bool RequestContextAttributes(std::string& error);
 
     // Creates the context, the device objects, the texture (when the setting
@@ -106,6 +108,11 @@ public:
     bool Ready() const { return ready; }
     SDL_GLContext Context() const { return context.handle; }
 
+    // Reads the simulation under its lock: rebuilds the scene and hands it to
+    // the device, formats the statistics and gives the graphs their samples.
+    // Frames show this state, seen by the moving camera, until the next read.
+    void ReadSimulation();
+    // ReadSimulation, DrawFrame and Present.
     void RenderFrame();
     void DrawFrame();  // everything of a frame but the buffer swap
     void Present();    // saves a requested screenshot, then swaps
@@ -126,9 +133,11 @@ public:
     bool LastScreenshotSaved() const { return screenshotSaved; }
 
     // ---- State ----
-    // frameTime: seconds the previous frame spent building and submitting
-    // its drawing (scene fill, text and graph vertices, uploads, draw calls);
-    // the buffer swap, which waits for the display, is not part of it.
+    // frameTime: seconds the last frame that read the simulation spent
+    // reading it and building and submitting its drawing (scene fill, upload,
+    // text and graph vertices, draw calls); the buffer swap, which waits for
+    // the display, is not part of it. Frames that only move the camera leave
+    // it alone, so the figure does not flicker between the two kinds.
     float frameTime = 0.0f;
     int32_t textureEnabled = 0;
     FrameGraphs graphs;  // population, reserves, supply
@@ -143,6 +152,9 @@ private:
     };
 
     void LoadTexture();
+    bool BuildFonts(int32_t smallPixels, int32_t captionPixels, std::string& error);
+    // The overlay's layout for a view of this size, with fonts of its sizes.
+    void LayOut(int32_t width, int32_t viewHeight);
 
     // Destroyed in reverse order: the device objects, the fonts and buffers,
     // the context, the graphs' texts, the settings file.
@@ -158,11 +170,16 @@ private:
     std::unique_ptr<OverlayBatch> overlay;
     StatisticsLines statistics{};
     GlDevice device;
-    int32_t graphHeight = -1;  // view height the graphs are laid out for
+    OverlayLayout layout;
+    int32_t laidOutWidth = -1;  // the view the layout is for
+    int32_t laidOutHeight = -1;
     int32_t topInset = 0;
     bool ready = false;
     std::string pendingScreenshot;
     bool screenshotSaved = false;
     int32_t drawnWidth = 0;
     int32_t drawnHeight = 0;
+    float readSeconds = 0.0f;  // the last ReadSimulation
+    bool stateFresh = false;   // read since the last frame was drawn
+    bool overlayDirty = true;  // the overlay on the device is out of date
 };

@@ -41,7 +41,7 @@ public:
 class FontAtlas {
 public:
     static constexpr int32_t kMaxFonts = 4;
-    static constexpr int32_t kWidth = 512;
+    static constexpr int32_t kWidth = 1024;  // room for 8K's caption glyphs
 
     // Rasterises the font file at each pixel size. False with the failing
     // call and its message in error.

@@ -63,6 +63,7 @@ enum class OptionId : int32_t {
     // The colony and its view.
     Rate,
     RenderMulti,
+    StepFrames,
     NoTrails,
     NoExpertSystem,
     Texture,

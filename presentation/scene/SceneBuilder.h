@@ -1,8 +1,8 @@
 #pragma once
-// The world scene, rebuilt from the simulation state every frame as flat
+// The world scene, rebuilt from the simulation state for every new picture as flat
 // coloured squares (two triangles per cell) in one vertex array: trail cells
 // when shown, then ants, then food, then the border around the world. All
-// quads lie in one plane and the depth test keeps the last of equal depths, so
+// quads lie in one plane and are drawn in order without a depth test, so
 // what is appended later covers what came before: food covers ants and
 // trails, ants cover trails.
 //

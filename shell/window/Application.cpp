@@ -65,6 +65,7 @@ int SettingsFrom(const CommandLine& line, ViewSettings& settings, std::string& e
     }
     settings.screenshotPath = line.Text(OptionId::Screenshot, "");
     settings.traceRulesPath = line.Text(OptionId::TraceRules, "");
+    settings.stepFrames = line.Has(OptionId::StepFrames);
     settings.root = line.root;
     StartRequest request;
     request.readsSettingsFile = true;

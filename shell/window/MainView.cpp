@@ -4,9 +4,11 @@
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 
 #include "presentation/RenderWindow.h"
 #include "settings/SimulationBuild.h"
@@ -42,6 +44,12 @@ constexpr KeyBinding kKeyTable[] = {
     {SDLK_i, true, false, ID_EXPERT_OFF},     {SDLK_ESCAPE, false, false, ID_APP_EXIT},
     {SDLK_e, true, false, ID_RULES_PANEL},    {SDLK_F5, false, false, ID_RELOAD_RULES},
 };
+
+int64_t SteadyMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 RenderFiles FilesFor(const ViewSettings& settings) {
     RenderFiles files;
@@ -276,6 +284,8 @@ void MainView::ToggleTexture() { renderWindow->ToggleTexture(); }
 void MainView::ResetCamera() { renderWindow->ResetCamera(); }
 
 void MainView::ShowAbout() {
+    // In a process of its own, so the view goes on drawing; one at a time.
+    if (aboutBox.Open()) return;
     ShowMessageCaptioned(kAboutCaption, kAboutText, MessageKind::Information, window);
 }
 
@@ -320,7 +330,10 @@ void MainView::HandleInput(const SDL_Event& event, bool& draw) {
             } else if (event.type == SDL_MOUSEMOTION) {
                 result = input.OnMouseMove(event.motion.x, event.motion.y);
             }
-            if (result.repaint && cadence.OnPaint()) draw = true;
+            if (result.repaint && cadence.OnPaint()) {
+                stateDue = true;
+                if (!SmoothFrames()) draw = true;
+            }
             if (result.close) closeRequested = true;
             return;
         }
@@ -365,15 +378,23 @@ void MainView::HandleEvent(const SDL_Event& event, bool& draw) {
     const uint32_t type = event.type;
     if (type == repaintEvent) {
         repaintQueued.store(false);
-        if (cadence.OnPaint()) draw = true;
+        // A step has happened: the picture follows on every
+        // (renderingMulti + 1)-th, in a frame of its own in the step cadence
+        // and in the next frame of the smooth one.
+        if (cadence.OnPaint()) {
+            stateDue = true;
+            if (!SmoothFrames()) draw = true;
+        }
         return;
     }
     if (type == restartEvent) {
         OnColonyRestart(*thread, *simulation, kRestartPauseMs);
+        stateDue = true;
         return;
     }
     if (type == commandEvent) {
         OnCommand(event.user.code);
+        stateDue = true;  // trails, texture, a new colony: seen at once
         if (settings.kind == ViewKind::Windowed) draw = true;
         return;
     }
@@ -410,12 +431,34 @@ bool MainView::UiNeedsFrames() const {
     return imguiReady && ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId);
 }
 
+bool MainView::SmoothFrames() const {
+    if (settings.stepFrames || window == nullptr || !renderWindow->Ready()) return false;
+    return (SDL_GetWindowFlags(window) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) == 0;
+}
+
+bool MainView::WaitForFrameOrEvent(SDL_Event& event) {
+    if (!SmoothFrames()) return SDL_WaitEventTimeout(&event, kEventWaitMs) != 0;
+    const int64_t wait = pacer.WaitMicros(SteadyMicros());
+    // SDL waits in whole milliseconds: the rest of a frame's wait is slept
+    // exactly, so frames keep an even pace.
+    if (wait >= 1000) return SDL_WaitEventTimeout(&event, static_cast<int>(wait / 1000)) != 0;
+    if (wait > 0) std::this_thread::sleep_for(std::chrono::microseconds(wait));
+    return SDL_PollEvent(&event) != 0;
+}
+
 int MainView::Run() {
+    if (window != nullptr) {
+        SDL_DisplayMode mode;
+        const int display = SDL_GetWindowDisplayIndex(window);
+        pacer.SetRefreshRate(display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0
+                                 ? static_cast<double>(mode.refresh_rate)
+                                 : 0.0);
+    }
     while (!closeRequested) {
         bool draw = false;
         SDL_Event event;
         frameDue = false;
-        if (SDL_WaitEventTimeout(&event, kEventWaitMs) != 0) {
+        if (WaitForFrameOrEvent(event)) {
             HandleEvent(event, draw);
             // Take what is queued, then draw at most one frame for it all.
             while (!closeRequested && !frameDue && SDL_PollEvent(&event) != 0) {
@@ -435,6 +478,7 @@ int MainView::Run() {
             SDL_GetTicks() - lastFrameTicks >= kUiFrameMs) {
             draw = true;
         }
+        if (SmoothFrames() && pacer.WaitMicros(SteadyMicros()) == 0) draw = true;
         if (draw) Paint();
     }
     StopSimulationThread(kStopTimeoutMs);
@@ -493,11 +537,22 @@ void MainView::DrawRulesMenu() {
 }
 
 void MainView::Paint() {
+    if (SmoothFrames()) pacer.FrameStarted(SteadyMicros());
     if (pendingScreenshot) {
         renderWindow->SaveNextFrame(settings.screenshotPath + ".tmp");
     }
+    // A dialog may write its values back in any frame while it is open.
+    if (settings.stepFrames || dialog.IsOpen() || settleFrames > 0) stateDue = true;
+    if (stateDue) {
+        renderWindow->ReadSimulation();
+        stateDue = false;
+    }
     renderWindow->DrawFrame();
-    if (imguiReady) {
+    // An ImGui frame asks the display for the pointer and draws nothing
+    // unless there is a menu, a dialog or the panel to draw: a screen saver
+    // without them skips it.
+    if (imguiReady &&
+        (settings.kind == ViewKind::Windowed || dialog.IsOpen() || rulesPanel.visible)) {
         ImGui_ImplOpenGL3_NewFrame();
         ImGui_ImplSDL2_NewFrame();
         ImGui::NewFrame();
@@ -508,14 +563,23 @@ void MainView::Paint() {
         ImGui::Render();
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     }
+    // The spread of the frame intervals up to this one: a screenshot's frame
+    // is slow on purpose (the read back), so it closes one stretch and the
+    // next starts after it.
+    FrameIntervalSummary spread;
+    if (pendingScreenshot) spread = intervals.Summary();
     renderWindow->Present();
-    if (pendingScreenshot) FinishScreenshot();
+    if (pendingScreenshot) {
+        intervals.Restart();
+        FinishScreenshot(spread);
+    }
+    intervals.Presented(SteadyMicros());
     lastFrameTicks = SDL_GetTicks();
     if (settleFrames > 0) --settleFrames;
     ++framesDrawn;
 }
 
-void MainView::FinishScreenshot() {
+void MainView::FinishScreenshot(const FrameIntervalSummary& spread) {
     pendingScreenshot = false;
     const std::string temporary = settings.screenshotPath + ".tmp";
     // Renamed into place, so whoever waits for the file never reads half of it.
@@ -530,9 +594,12 @@ void MainView::FinishScreenshot() {
         std::lock_guard<std::mutex> lock(simulation->stateMutex);
         steps = simulation->totalSteps;
     }
-    std::fprintf(stderr, "marrowick: screenshot %s: total steps %d, sims per second %g, %s\n",
+    std::fprintf(stderr,
+                 "marrowick: screenshot %s: total steps %d, sims per second %g, %s, frames %d, "
+                 "%d since the last screenshot, interval p50 %.1f ms p95 %.1f ms max %.1f ms\n",
                  settings.screenshotPath.c_str(), steps,
                  static_cast<double>(control.simsPerSecond.load()),
-                 thread->Running() ? "running" : "stopped");
+                 thread->Running() ? "running" : "stopped", framesDrawn + 1, spread.frames,
+                 spread.p50Ms, spread.p95Ms, spread.maxMs);
     std::fflush(stderr);
 }

@@ -18,6 +18,8 @@
 
 #include <SDL.h>
 
+#include "presentation/FrameIntervals.h"
+#include "presentation/FramePacer.h"
 #include "presentation/PaintCadence.h"
 #include "presentation/ScreenSaverInput.h"
 #include "shell/Commands.h"
@@ -28,6 +30,7 @@
 #include "presentation/SettingsFile.h"
 #include "simulation/RuleBaseReload.h"
 #include "simulation/SimulationThread.h"
+#include "shell/window/AboutBox.h"
 #include "shell/window/DialogWindow.h"
 #include "shell/window/RulesPanel.h"
 
@@ -43,6 +46,10 @@ enum class ViewKind {
 struct ViewSettings {
     ViewKind kind = ViewKind::FullScreen;
     uint64_t foreignWindow = 0;  // X window id for ViewKind::Foreign
+    // Frames only after steps, every (renderingMulti + 1)-th: the classic
+    // cadence, cheaper but with a camera that moves in steps. Otherwise frames
+    // come at the display's refresh rate and the steps only change the scene.
+    bool stepFrames = false;
     std::string screenshotPath;  // written on SIGUSR1; empty: no screenshots
     std::string traceRulesPath;  // --trace-rules: a line per pass ("-": stdout); empty: none
     bool root = false;           // --root: xscreensaver's window, whatever it is
@@ -114,15 +121,22 @@ public:
     const RulesPanel& Panel() const { return rulesPanel; }
     bool CloseRequested() const { return closeRequested; }
     int32_t FramesDrawn() const { return framesDrawn; }
+    bool AboutBoxOpen() { return aboutBox.IsOpen(); }
 
 private:
     void HandleEvent(const SDL_Event& event, bool& draw);
     void HandleInput(const SDL_Event& event, bool& draw);
     bool HandleKeyTable(const SDL_KeyboardEvent& key);
     void Paint();
+    // Frames at the refresh rate (a window to draw in, not --step-frames, not
+    // minimised).
+    bool SmoothFrames() const;
+    // Waits for the first event until the next smooth frame is due; true with
+    // an event.
+    bool WaitForFrameOrEvent(SDL_Event& event);
     void DrawMenuBar();
     void DrawRulesMenu();
-    void FinishScreenshot();
+    void FinishScreenshot(const FrameIntervalSummary& spread);
     bool ImGuiActive() const { return imguiReady; }
     bool UiNeedsFrames() const;
     bool CreateWindow(std::string& error);
@@ -143,6 +157,12 @@ private:
     RuleTraceWriter trace;
 
     PaintCadence cadence;
+    FramePacer pacer;
+    FrameIntervals intervals;
+    // The next frame reads the simulation first (a step it has not shown, a
+    // command that changed what is drawn).
+    bool stateDue = true;
+    AboutBoxProcess aboutBox;
     ScreenSaverInput input;
     DialogWindow dialog;
     ParameterTarget dialogTarget;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Run mode (the screen saver itself): it takes the whole screen and shows the
-# white world with its blue border, red ants, green food, the grey statistics
+# white world with its blue border, red ants, green food, the light statistics
 # and the red caption; a key press ends it; the first mouse movement does not,
 # a second one at another position does. Each end within one second, status 0.
 source "$(dirname "$0")/e2e_common.bash" "$1"
@@ -20,13 +20,13 @@ white=$(pixels shot.png 'r == 255 && g == 255 && b == 255')
 blue=$(pixels shot.png 'r == 0 && g == 0 && b == 255')
 red=$(pixels shot.png 'r == 255 && g == 0 && b == 0')
 green=$(pixels shot.png 'r == 0 && g == 255 && b == 0')
-grey=$(pixels shot.png 'r == 112 && g == 112 && b == 112')
+grey=$(pixels shot.png 'r == 216 && g == 216 && b == 216')
 echo "white $white, blue $blue, red $red, green $green, grey $grey of $total"
 [ "$white" -gt $((total / 2)) ] || fail "background not white ($white)"
 [ "$blue" -gt 500 ] || fail "no blue border ($blue)"
 [ "$red" -gt 200 ] || fail "no red ants ($red)"
 [ "$green" -gt 200 ] || fail "no green food ($green)"
-[ "$grey" -gt 200 ] || fail "no grey statistics text ($grey)"
+[ "$grey" -gt 200 ] || fail "no statistics text ($grey)"
 # The caption "Marrowick ScreenSaver" sits centred along the top edge.
 convert shot.png -crop 500x45+262+0 +repage caption.png
 caption=$(pixels caption.png 'r == 255 && g == 0 && b == 0')

@@ -43,7 +43,7 @@ convert overlay.png -crop "150x12+0+$bar_height" +repage frametime.png
 convert overlay.png -crop "500x40+262+$bar_height" +repage caption.png
 echo "menu bar: $bar_height rows; red in it $(pixels band.png "$RED"), frame time $(pixels frametime.png "$RED"), caption $(pixels caption.png "$RED")"
 [ "$(pixels band.png "$RED")" = 0 ] || fail "the overlay shows through the menu bar"
-[ "$(pixels frametime.png "$RED")" -gt 50 ] || fail "the frame-time line is not right under the menu bar"
+[ "$(pixels frametime.png "$RED")" -gt 20 ] || fail "the frame-time line is not right under the menu bar"
 [ "$(pixels caption.png "$RED")" -gt 300 ] || fail "the caption is not whole under the menu bar"
 
 # The pace at 40 steps per second.

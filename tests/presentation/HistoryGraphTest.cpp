@@ -116,19 +116,45 @@ TEST(HistoryGraph, JumpsBeyondThePlotKeepTheLastPartOfTheRamp) {
     for (int i = 130; i < HistoryGraph::kMaxColumns; ++i) EXPECT_EQ(g.samples[i], 0.0f);
 }
 
-TEST(HistoryGraph, CurvePointsScaleTo800AndAreNotClamped) {
+TEST(HistoryGraph, CurvePointsScaleTo800AndStayInsideThePlot) {
     HistoryGraph g = PopulationGraph();
     const int32_t axis = g.PlotOrigin().y + 130;
     EXPECT_EQ(g.CurvePoint(0).y, axis);  // a new graph lies on the x axis
     g.samples[0] = 800.0f;
-    g.samples[1] = 900.0f;
-    g.samples[2] = -80.0f;
+    g.samples[1] = 900.0f;   // above the top value: on the top edge, not over the title
+    g.samples[2] = -80.0f;   // below zero: on the axis
     g.samples[3] = 400.0f;
+    g.samples[4] = 1.0e30f;
     EXPECT_EQ(g.CurvePoint(0).y, g.PlotOrigin().y);
-    EXPECT_EQ(g.CurvePoint(1).y, g.PlotOrigin().y - 16);
-    EXPECT_EQ(g.CurvePoint(2).y, axis + 13);
+    EXPECT_EQ(g.CurvePoint(1).y, g.PlotOrigin().y);
+    EXPECT_EQ(g.CurvePoint(2).y, axis);
     EXPECT_EQ(g.CurvePoint(3).y, g.PlotOrigin().y + 65);
     EXPECT_EQ(g.CurvePoint(3).x, g.PlotOrigin().x + 3);
+    EXPECT_EQ(g.CurvePoint(4).y, g.PlotOrigin().y);
+}
+
+TEST(HistoryGraph, ScaledLayoutScalesMarginsAndLabelsAndKeepsTheCurve) {
+    HistoryGraph g = PopulationGraph();
+    for (int i = 0; i < 130; ++i) g.samples[i] = static_cast<float>(i);
+    g.lastSampleTime = 500.0f;
+    // A 4K view: everything twice the size, the curve stretched over 260 columns.
+    g.SetLayout({10, 2160 - 310, 310, 2160 - 10}, "Time", "Population", "Time VS Population", 2.0f);
+    EXPECT_EQ(g.columns, 260);
+    EXPECT_EQ(g.plotHeight, 260);
+    EXPECT_EQ(g.PlotOrigin().x, 30);
+    EXPECT_EQ(g.PlotOrigin().y, 1850 + 20);
+    EXPECT_EQ(g.YLabelStart().y, 1850 + (300 - 20 * 10) / 2);
+    EXPECT_EQ(g.XLabelPosition().x, 10 + (300 - 14 * 4) / 2);
+    EXPECT_EQ(g.XLabelPosition().y, 2150 - 16);
+    EXPECT_EQ(g.samples[0], 0.0f);
+    EXPECT_EQ(g.samples[259], 129.0f);
+    EXPECT_EQ(g.samples[130], 65.0f);  // 130 * 129 / 259 = 64.7: column 65
+    for (int i = 1; i < 260; ++i) EXPECT_GE(g.samples[i], g.samples[i - 1]) << i;
+    EXPECT_EQ(g.lastSampleTime, 500.0f);
+    // And back: the same width again gives the same curve.
+    g.SetLayout({5, 325, 155, 475}, "Time", "Population", "Time VS Population");
+    EXPECT_EQ(g.columns, 130);
+    for (int i = 0; i < 130; ++i) EXPECT_EQ(g.samples[i], static_cast<float>(i)) << i;
 }
 
 TEST(HistoryGraph, DrawsAxesLabelsAndCurveInOrder) {
@@ -156,9 +182,9 @@ TEST(HistoryGraph, DrawsAxesLabelsAndCurveInOrder) {
     EXPECT_EQ(v[0].y, 335.0f);
     EXPECT_EQ(v[1].y, 465.0f);
     EXPECT_EQ(v[3].x, 145.0f);  // x axis, n columns long
-    EXPECT_EQ(v[0].colour, 0xFF000000u);
+    EXPECT_EQ(v[0].colour, HistoryGraph::kAxisColour);
     const OverlayVertex* curve = v + runs[2].first;
-    EXPECT_EQ(curve[0].colour, 0xFF0000FFu);
+    EXPECT_EQ(curve[0].colour, HistoryGraph::kCurveColour);
     // The last segment runs from column 129 (at the top) back to column 128.
     const OverlayVertex& end = curve[2 * 128];
     EXPECT_EQ(end.x, 144.0f);

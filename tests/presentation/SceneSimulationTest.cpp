@@ -154,27 +154,36 @@ TEST_F(SimulationFixture, OverlayHasFrameTimeStatisticsCaptionAndGraphs) {
     EXPECT_EQ(sample.population, static_cast<float>(simulation->colony.population));
     EXPECT_EQ(sample.supply, static_cast<float>(simulation->foodField.FoodCount()));
 
+    // At 1920 x 1080 everything stands where the program always put it.
+    const OverlayLayout layout = LayOutOverlay(1920, 1080, AtlasMeasure(atlas));
+    ASSERT_FALSE(layout.compact);
     FrameGraphs graphs;
-    graphs.Layout(768);
+    graphs.Layout(layout);
     EXPECT_EQ(graphs.supply.rect.left, 360);
-    EXPECT_EQ(graphs.supply.rect.top, 768 - 155);
+    EXPECT_EQ(graphs.supply.rect.top, 1080 - 155);
     auto batch = std::make_unique<OverlayBatch>();
-    ComposeOverlay(*batch, atlas.Font(0), atlas.Font(1), 0.0f, lines, graphs, sample);
+    graphs.AddSample(sample);
+    ComposeOverlay(*batch, atlas.Font(0), atlas.Font(1), layout, 0.0f, lines, graphs);
 
     EXPECT_EQ(graphs.population.samples[129], sample.population);
     EXPECT_EQ(graphs.reserves.samples[129], sample.reserves);
     EXPECT_EQ(graphs.supply.samples[129], sample.supply);
 
     // Red text: the frame time at the top left and the caption from x = 300;
-    // grey text: the statistics column between y = 10 and 235.
+    // light text: the statistics column between y = 10 and 235; the panels
+    // (untextured triangles) come first.
     float redLeftMaxY = 0.0f, captionMinX = 1e9f, greyMinY = 1e9f, greyMaxY = 0.0f;
     int lineVertices = 0;
+    int panelVertices = 0;
     const OverlayVertex* v = batch->Vertices();
     for (int32_t r = 0; r < batch->RunCount(); ++r) {
         const OverlayRun& run = batch->Runs()[r];
         for (int32_t i = run.first; i < run.first + run.count; ++i) {
             if (run.primitive == OverlayPrimitive::Lines) {
                 ++lineVertices;
+            } else if (v[i].colour == kPanelColour) {
+                EXPECT_LT(v[i].u, 0.0f);
+                ++panelVertices;
             } else if (v[i].colour == kHeadlineColour && v[i].x < 290.0f) {
                 redLeftMaxY = std::max(redLeftMaxY, v[i].y);
             } else if (v[i].colour == kHeadlineColour) {
@@ -185,6 +194,8 @@ TEST_F(SimulationFixture, OverlayHasFrameTimeStatisticsCaptionAndGraphs) {
             }
         }
     }
+    EXPECT_EQ(v[0].colour, kPanelColour);
+    EXPECT_EQ(panelVertices, 6 * (1 + 1 + 3));  // text block, caption, three graphs
     EXPECT_LE(redLeftMaxY, 14.0f);
     EXPECT_GE(captionMinX, 300.0f);
     EXPECT_LT(captionMinX, 310.0f);
