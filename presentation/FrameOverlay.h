@@ -17,7 +17,7 @@ class TextFont;
 constexpr uint32_t kHeadlineColour = 0xFFFF0000;    // frame time and caption
 // Light text on the dark translucent panels that keep the scene out of it.
 constexpr uint32_t kStatisticsColour = 0xFFD8D8D8;
-constexpr uint32_t kPanelColour = 0xC0000000;
+constexpr uint32_t kPanelColour = 0xD0000000;
 constexpr const char* kCaption = "Marrowick ScreenSaver";
 
 // What the graphs sample from the simulation in one frame.

@@ -16,7 +16,11 @@
 
 class FramePacer {
 public:
-    static constexpr double kDefaultRefreshHz = 60.0;  // when the display does not say
+    // A display that does not say its refresh rate is a virtual or a remote
+    // one (Xvfb, a VNC server): no vsync to keep to, every frame a copy of the
+    // whole picture, often over a network. There 30 frames a second keep the
+    // slow orbit smooth at half the cost of 60.
+    static constexpr double kDefaultRefreshHz = 30.0;
     static constexpr double kMinRefreshHz = 20.0;      // below this the display is taken as unknown
     static constexpr double kMaxRefreshHz = 500.0;
     // Frames watched at a time, and how much sooner than a refresh interval

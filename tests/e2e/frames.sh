@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # When frames come, measured over 10 s from the frame times the program logs
-# with each screenshot: by default at the display's refresh rate (Xvfb has
-# none; the program then takes 60 Hz), whatever the pace of the steps, so the
-# orbit moves between steps; with --step-frames one frame for every second
+# with each screenshot: by default at the display's refresh rate (Xvfb says
+# none; the program then draws 30 a second), whatever the pace of the steps,
+# so the orbit moves between steps; with --step-frames one frame for every second
 # step, as the classic screen saver drew them. And the About box, a window of
 # its own, does not stop the view's frames.
 source "$(dirname "$0")/e2e_common.bash" "$1"
@@ -34,9 +34,10 @@ read -r frames steps p50 p95 max ms <<<"$(measure --rate 5)"
 rate=$(( frames * 1000 / ms ))
 echo "smooth at 5 steps/s: $frames frames and $steps steps in $ms ms ($rate frames/s), interval p50 $p50 ms p95 $p95 ms max $max ms"
 [ "$rate" -ge 20 ] || fail "the smooth cadence drew only $rate frames a second"
+[ "$rate" -le 36 ] || fail "the smooth cadence drew $rate frames a second, more than the display's 30"
 [ "$frames" -gt $(( steps * 3 )) ] || fail "frames follow the steps: $frames frames for $steps steps"
-# About a refresh interval apart (60 Hz: 16.7 ms), never the steps' 200 ms.
-awk -v p="$p50" 'BEGIN { exit !(p >= 8 && p <= 40) }' || fail "the median interval is $p50 ms"
+# About a refresh interval apart (30 a second: 33.3 ms), never the steps' 200 ms.
+awk -v p="$p50" 'BEGIN { exit !(p >= 25 && p <= 50) }' || fail "the median interval is $p50 ms"
 
 # ---- The step cadence: a frame on every second step ----
 read -r frames steps p50 p95 max ms <<<"$(measure --step-frames)"
@@ -60,7 +61,7 @@ second=$(screenshot shot.png)
 [ "$(count_windows_named "About Box")" = 1 ] || fail "the About box went away by itself"
 drawn=$(since "$second")
 echo "with the About box open: $drawn frames in 2 s, steps $(steps_of "$first") -> $(steps_of "$second")"
-[ "$drawn" -ge 20 ] || fail "the view stopped drawing while the About box was open ($drawn frames)"
+[ "$drawn" -ge 15 ] || fail "the view stopped drawing while the About box was open ($drawn frames)"
 [ "$(steps_of "$second")" -gt "$(steps_of "$first")" ] || fail "the simulation stopped"
 grep -q "marrowick: Marrowick Version 0.99" app.err || fail "the About text is not on standard error"
 focus_and_key "$box" Return
@@ -76,6 +77,7 @@ xdotool mousemove --window "$window" 178 9 click 1
 sleep 0.5
 xdotool mousemove --window "$window" 205 33 click 1
 window_by_name "About Box" 15 >/dev/null || fail "no second About box"
+sleep 0.5  # the box takes the keyboard once it is up; then give it back to the view
 focus_and_key "$window" Escape
 expect_exit 3000 "Esc with the About box open"
 sleep 0.3
