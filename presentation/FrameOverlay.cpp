@@ -36,9 +36,12 @@ void ComposeOverlay(OverlayBatch& batch, const TextFont& small, const TextFont& 
     // the caption and each graph. They never overlap (OverlayLayout).
     if (layout.showHeadline || layout.lineCount > 0) {
         int32_t right = layout.textRight;
-        if (layout.showHeadline) right = std::max(right, layout.headlineX + small.TextWidth(headline) + pad);
+        if (layout.showHeadline) {
+            right = std::max(right, layout.headlineX + small.TextWidth(headline) + pad);
+        }
         for (int32_t i = 0; i < layout.lineCount; ++i) {
-            right = std::max(right, layout.lineX + small.TextWidth(statistics.line[layout.lineIndex[i]]) + pad);
+            const char* text = statistics.line[layout.lineIndex[i]];
+            right = std::max(right, layout.lineX + small.TextWidth(text) + pad);
         }
         batch.AddRect(f(layout.textLeft), f(layout.textTop), f(right), f(layout.textBottom),
                       kPanelColour);

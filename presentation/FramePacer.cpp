@@ -13,9 +13,8 @@ int64_t FramePacer::WaitMicros(int64_t now) const {
 void FramePacer::FrameStarted(int64_t now) {
     if (mode == Mode::SwapPaced) {
         if (started) {
-            if (static_cast<double>(now - lastStart) < kShortShare * static_cast<double>(interval)) {
-                ++shortOnes;
-            }
+            const double gap = static_cast<double>(now - lastStart);
+            if (gap < kShortShare * static_cast<double>(interval)) ++shortOnes;
             if (++watched == kWatchFrames) {
                 if (2 * shortOnes > kWatchFrames) {
                     mode = Mode::TimerPaced;

@@ -335,7 +335,8 @@ void GlDevice::UploadOverlay(const OverlayBatch& batch) {
     overlayVertexCount = 0;
     overlayRunCount = 0;
     if (overlayBuffer == 0 || batch.VertexCount() == 0) return;
-    const int32_t count = batch.VertexCount() < overlayCapacity ? batch.VertexCount() : overlayCapacity;
+    const int32_t count =
+        batch.VertexCount() < overlayCapacity ? batch.VertexCount() : overlayCapacity;
     glBindBuffer(GL_ARRAY_BUFFER, overlayBuffer);
     glBufferSubData(GL_ARRAY_BUFFER, 0,
                     static_cast<GLsizeiptr>(count) * static_cast<GLsizeiptr>(sizeof(OverlayVertex)),

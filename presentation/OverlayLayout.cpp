@@ -37,7 +37,9 @@ int32_t TextHeight(int32_t pixelSize) {
 int32_t WidestOf(const char* const* texts, int32_t count, int32_t pixelSize,
                  const TextMeasure& measure) {
     int32_t widest = 0;
-    for (int32_t i = 0; i < count; ++i) widest = std::max(widest, measure.Width(texts[i], pixelSize));
+    for (int32_t i = 0; i < count; ++i) {
+        widest = std::max(widest, measure.Width(texts[i], pixelSize));
+    }
     return widest;
 }
 
@@ -60,7 +62,8 @@ bool FullLayout(int32_t width, int32_t height, float t, const TextMeasure& measu
     out.lineCount = StatisticsLines::kLineCount;
     for (int32_t i = 0; i < out.lineCount; ++i) {
         out.lineIndex[i] = i;
-        out.lineY[i] = ScaledPixels(OverlayLayout::kStatisticsTop + OverlayLayout::kLineStep * i, t);
+        const float y = OverlayLayout::kStatisticsTop + OverlayLayout::kLineStep * i;
+        out.lineY[i] = ScaledPixels(y, t);
     }
     out.textTop = 0;
     out.textBottom = out.lineY[out.lineCount - 1] + TextHeight(out.smallPixels) + pad;
@@ -136,8 +139,8 @@ void CompactLayout(int32_t width, int32_t height, float t, const TextMeasure& me
     const int32_t lineRoom = width - 2 * margin - 2 * pad;
     int32_t shown = 0;
     int32_t widest = 0;
-    const int32_t candidates =
-        static_cast<int32_t>(sizeof OverlayLayout::kCompactLines / sizeof OverlayLayout::kCompactLines[0]);
+    constexpr int32_t candidates = static_cast<int32_t>(sizeof OverlayLayout::kCompactLines /
+                                                        sizeof OverlayLayout::kCompactLines[0]);
     for (int32_t k = 0; k < candidates; ++k) {
         if ((shown + 1) * step + 2 * pad > budget) break;
         const int32_t lineWidth = measure.Width(kWidestCompactLines[k], out.smallPixels);

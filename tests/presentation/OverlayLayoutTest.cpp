@@ -29,12 +29,14 @@ protected:
 // each graph's panel.
 std::vector<PixelRect> Areas(const OverlayLayout& l) {
     std::vector<PixelRect> areas;
-    if (l.showHeadline || l.lineCount > 0) areas.push_back({l.textLeft, l.textTop, l.textRight, l.textBottom});
+    if (l.showHeadline || l.lineCount > 0) {
+        areas.push_back({l.textLeft, l.textTop, l.textRight, l.textBottom});
+    }
     if (l.showCaption) areas.push_back(l.captionPanel);
     if (l.showGraphs) {
         for (const GraphRect& g : l.graphRects) {
-            areas.push_back({g.left - l.panelPadding, g.top - l.panelPadding, g.right + l.panelPadding,
-                             g.bottom + l.panelPadding});
+            const int32_t pad = l.panelPadding;
+            areas.push_back({g.left - pad, g.top - pad, g.right + pad, g.bottom + pad});
         }
     }
     return areas;
@@ -58,7 +60,8 @@ TEST_F(OverlayLayoutTest, At1920x1080EverythingStandsWhereItAlwaysStood) {
     EXPECT_EQ(l.captionX, 300);
     EXPECT_EQ(l.captionY, 0);
     ASSERT_TRUE(l.showGraphs);
-    const GraphRect expected[3] = {{5, 925, 155, 1075}, {180, 925, 330, 1075}, {360, 925, 510, 1075}};
+    const GraphRect expected[3] = {
+        {5, 925, 155, 1075}, {180, 925, 330, 1075}, {360, 925, 510, 1075}};
     for (int32_t g = 0; g < 3; ++g) {
         EXPECT_EQ(l.graphRects[g].left, expected[g].left) << g;
         EXPECT_EQ(l.graphRects[g].top, expected[g].top) << g;

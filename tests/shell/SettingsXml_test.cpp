@@ -36,7 +36,8 @@ std::vector<XmlOption> OptionsOf(const std::string& xml) {
     std::vector<XmlOption> options;
     const std::regex element(R"(<(number|boolean)\b([^>]*)/>)");
     const std::regex attribute(R"re(([\w-]+)="([^"]*)")re");
-    for (auto e = std::sregex_iterator(xml.begin(), xml.end(), element); e != std::sregex_iterator(); ++e) {
+    for (auto e = std::sregex_iterator(xml.begin(), xml.end(), element);
+         e != std::sregex_iterator(); ++e) {
         XmlOption option;
         option.kind = (*e)[1];
         const std::string attributes = (*e)[2];
@@ -133,7 +134,8 @@ TEST_F(SettingsXml, SlidersSpanTheAcceptedRangeWithTheHelpLinesLabelAndDefault) 
         EXPECT_TRUE(Accepts({"--root", name, std::to_string(low)})) << name << " " << low;
         EXPECT_TRUE(Accepts({"--root", name, std::to_string(high)})) << name << " " << high;
         EXPECT_FALSE(Accepts({"--root", name, std::to_string(low - 1)})) << name << " " << low - 1;
-        EXPECT_FALSE(Accepts({"--root", name, std::to_string(high + 1)})) << name << " " << high + 1;
+        EXPECT_FALSE(Accepts({"--root", name, std::to_string(high + 1)}))
+            << name << " " << high + 1;
     }
     EXPECT_GE(sliders, 2);
 }
