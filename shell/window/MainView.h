@@ -6,6 +6,12 @@
 // run mode and the key table and menu in window mode, and carries out every
 // command through OnCommand.
 //
+// Frames: by default one per refresh of the display (FramePacer), the camera
+// moving in each, while the repaints after the steps only mark a new picture
+// of the colony as due (every (renderingMulti + 1)-th, PaintCadence): it is
+// read at the next frame. With stepFrames a frame is drawn only for a new
+// picture, as the classic screen saver did.
+//
 // Lifetime: construct (builds the simulation and opens the settings file; no
 // window yet), Create (window, GL context, dialogs, starts the thread), Run
 // (until closed), destroy (the thread is stopped first, then the GL objects
