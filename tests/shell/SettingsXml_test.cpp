@@ -3,7 +3,8 @@
 // takes, with the label and the default its help line gives, and a slider
 // spans exactly the range the table accepts (its ends taken, one beyond
 // either end refused by the parser). And every switch and number the screen
-// saver takes is offered, but for xscreensaver's own plumbing.
+// saver takes is offered, but for xscreensaver's own plumbing; the rule base
+// is a menu of the gallery's shipped rule bases.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "policy/RuleGallery.h"
 #include "shell/CommandLine.h"
 #include "shell/OptionTable.h"
 
@@ -32,22 +34,49 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
+// A menu: its choices in order, each choice's attributes.
+struct XmlSelect {
+    std::string id;
+    std::vector<std::map<std::string, std::string>> choices;
+};
+
+std::map<std::string, std::string> AttributesOf(const std::string& text) {
+    std::map<std::string, std::string> attributes;
+    const std::regex attribute(R"re(([\w-]+)="([^"]*)")re");
+    for (auto a = std::sregex_iterator(text.begin(), text.end(), attribute);
+         a != std::sregex_iterator(); ++a) {
+        attributes[(*a)[1]] = (*a)[2];
+    }
+    return attributes;
+}
+
 std::vector<XmlOption> OptionsOf(const std::string& xml) {
     std::vector<XmlOption> options;
     const std::regex element(R"(<(number|boolean)\b([^>]*)/>)");
-    const std::regex attribute(R"re(([\w-]+)="([^"]*)")re");
     for (auto e = std::sregex_iterator(xml.begin(), xml.end(), element);
          e != std::sregex_iterator(); ++e) {
-        XmlOption option;
-        option.kind = (*e)[1];
-        const std::string attributes = (*e)[2];
-        for (auto a = std::sregex_iterator(attributes.begin(), attributes.end(), attribute);
-             a != std::sregex_iterator(); ++a) {
-            option.attributes[(*a)[1]] = (*a)[2];
-        }
-        options.push_back(option);
+        options.push_back({(*e)[1], AttributesOf((*e)[2])});
     }
     return options;
+}
+
+std::vector<XmlSelect> SelectsOf(const std::string& xml) {
+    std::vector<XmlSelect> selects;
+    const std::regex element(R"(<select\b([^>]*)>([\s\S]*?)</select>)");
+    const std::regex choice(R"(<option\b([^>]*)/>)");
+    for (auto e = std::sregex_iterator(xml.begin(), xml.end(), element);
+         e != std::sregex_iterator(); ++e) {
+        XmlSelect select;
+        const std::map<std::string, std::string> attributes = AttributesOf((*e)[1]);
+        if (attributes.count("id") != 0) select.id = attributes.at("id");
+        const std::string body = (*e)[2];
+        for (auto c = std::sregex_iterator(body.begin(), body.end(), choice);
+             c != std::sregex_iterator(); ++c) {
+            select.choices.push_back(AttributesOf((*c)[1]));
+        }
+        selects.push_back(select);
+    }
+    return selects;
 }
 
 std::string Lower(std::string text) {
@@ -83,14 +112,15 @@ bool Accepts(const std::vector<std::string>& arguments) {
 
 // What the settings leave out: xscreensaver's plumbing (it passes --root
 // itself, the preview its window), the program's own answers, and options
-// that take a text (a rule base's file, a NAME=VALUE, a screenshot's file).
+// that take a free text (a NAME=VALUE, a screenshot's file). The rule base
+// takes a text too, but the gallery's shipped names are a fixed list: a menu.
 bool Offerable(const OptionRow& row) {
     if (row.hidden || (row.modes & In(Mode::ScreenSaver)) == 0) return false;
     if (row.id == OptionId::Root || row.id == OptionId::WindowId || row.id == OptionId::Help ||
         row.id == OptionId::Version) {
         return false;
     }
-    return row.arg == ArgKind::None || row.arg == ArgKind::Whole;
+    return row.arg == ArgKind::None || row.arg == ArgKind::Whole || row.id == OptionId::Rules;
 }
 
 class SettingsXml : public ::testing::Test {
@@ -100,9 +130,11 @@ protected:
         ASSERT_FALSE(xml.empty());
         options = OptionsOf(xml);
         ASSERT_FALSE(options.empty());
+        selects = SelectsOf(xml);
     }
     std::string xml;
     std::vector<XmlOption> options;
+    std::vector<XmlSelect> selects;
 };
 
 TEST_F(SettingsXml, SlidersSpanTheAcceptedRangeWithTheHelpLinesLabelAndDefault) {
@@ -157,12 +189,60 @@ TEST_F(SettingsXml, CheckboxesAddASwitchAndSayWhatItsHelpLineSays) {
     }
 }
 
+// The rule base menu: first the program's own default (no option: the
+// user's Rules.clp), then every shipped rule base of the gallery once, in
+// gallery order, each choice naming its rule base and accepted by the parser
+// and by the gallery.
+TEST_F(SettingsXml, TheRuleBaseMenuOffersTheShippedGallery) {
+    ASSERT_EQ(selects.size(), 1u);
+    const XmlSelect& menu = selects[0];
+    ASSERT_GE(menu.choices.size(), 2u);
+    EXPECT_EQ(menu.choices[0].count("arg-set"), 0u) << "the first choice must be the default";
+
+    const RuleGallery gallery = RuleGallery::Load("", "");
+    std::vector<std::string> shipped;
+    for (const RuleBaseEntry& entry : gallery.Entries()) {
+        if (entry.origin == RuleBaseOrigin::Shipped) shipped.push_back(entry.name);
+    }
+    std::vector<std::string> offered;
+    std::set<std::string> ids;
+    for (const std::map<std::string, std::string>& c : menu.choices) {
+        ASSERT_EQ(c.count("id"), 1u);
+        EXPECT_TRUE(ids.insert(c.at("id")).second) << "two choices named " << c.at("id");
+        if (c.count("arg-set") == 0) continue;
+        std::smatch m;
+        const std::string arg = c.at("arg-set");
+        ASSERT_TRUE(std::regex_match(arg, m, std::regex(R"(--rules ([\w-]+))"))) << arg;
+        const std::string name = m[1];
+        offered.push_back(name);
+        EXPECT_NE(Lower(c.at("_label")).find(name), std::string::npos)
+            << "the label \"" << c.at("_label") << "\" does not name " << name;
+        EXPECT_TRUE(Accepts({"--root", "--rules", name})) << name;
+        RuleBaseEntry entry;
+        std::string error;
+        EXPECT_TRUE(ChooseRuleBase(gallery, name, entry, error)) << name << ": " << error;
+        EXPECT_EQ(entry.origin, RuleBaseOrigin::Shipped) << name;
+    }
+    EXPECT_EQ(offered, shipped);
+}
+
 TEST_F(SettingsXml, EveryOptionOfTheScreenSaverIsOfferedOnce) {
     std::multiset<std::string> offered;
     for (const XmlOption& o : options) {
         const std::map<std::string, std::string>& a = o.attributes;
         offered.insert(o.kind == "number" ? a.at("arg").substr(0, a.at("arg").find(' '))
                                           : a.at("arg-set"));
+    }
+    // A menu offers its option once, whatever the number of its choices.
+    for (const XmlSelect& menu : selects) {
+        std::set<std::string> names;
+        for (const std::map<std::string, std::string>& c : menu.choices) {
+            if (c.count("arg-set") == 0) continue;
+            const std::string& arg = c.at("arg-set");
+            names.insert(arg.substr(0, arg.find(' ')));
+        }
+        EXPECT_EQ(names.size(), 1u) << "the menu " << menu.id << " sets several options";
+        offered.insert(names.begin(), names.end());
     }
     std::set<std::string> expected;
     for (int32_t i = 0; i < kOptionCount; ++i) {
