@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
-#include <new>
 
 namespace {
 
@@ -126,11 +125,7 @@ DrawWindow FreeCellDraws(const FreeBox& box, int32_t cx, int32_t cy, float radiu
 }  // namespace
 
 FoodField::FoodField(RandomSource& randomSource)
-    : ringDirections(static_cast<ProbeDirection*>(
-          std::calloc(RandomSource::kMax + 1, sizeof(ProbeDirection)))),
-      random(&randomSource) {
-    if (!ringDirections) throw std::bad_alloc();
-    FillProbeDirections();
+    : probeDirections(ProbeDirections()), ringDirections(RingDirections()), random(&randomSource) {
     Reset();  // also sets every grid entry to -1
 }
 
@@ -316,7 +311,7 @@ void FoodField::PlaceFood(int32_t n) {
                 if (passed == left) break;
 
                 const float d = RingDistance(random->Next(), radius);
-                const ProbeDirection& direction = RingDirection(random->Next());
+                const ProbeDirection& direction = ringDirections[random->Next()];
                 const int32_t x = GeometryUtil::RoundDouble(direction.cosine * d + cx);
                 const int32_t y = GeometryUtil::RoundDouble(direction.sine * d + cy);
                 if (x < 0 || y < 0 || x >= width || y >= height ||
@@ -337,16 +332,19 @@ void FoodField::PlaceFood(int32_t n) {
     }
 }
 
-const FoodField::ProbeDirection& FoodField::RingDirection(int32_t angleDraw) {
-    // No angle has both a cosine and a sine of 0: a zero entry is one not
-    // filled yet.
-    ProbeDirection& entry = ringDirections.get()[angleDraw];
-    if (entry.cosine == 0.0 && entry.sine == 0.0) {
-        const float degrees = static_cast<float>(angleDraw * 360.0 / 32767.0);
-        const double radians = degrees * 3.1415927 / 180.0;
-        entry = ProbeDirection{std::cos(radians), std::sin(radians)};
-    }
-    return entry;
+const FoodField::ProbeDirection* FoodField::RingDirections() {
+    struct Table {
+        ProbeDirection direction[RandomSource::kMax + 1];
+        Table() {
+            for (int32_t v = 0; v <= RandomSource::kMax; ++v) {
+                const float degrees = static_cast<float>(v * 360.0 / 32767.0);
+                const double radians = degrees * 3.1415927 / 180.0;
+                direction[v] = ProbeDirection{std::cos(radians), std::sin(radians)};
+            }
+        }
+    };
+    static const Table table;  // made once, by whichever thread comes first
+    return table.direction;
 }
 
 void FoodField::FillWorld() {

@@ -9,8 +9,6 @@
 // All mutation runs on the simulation thread under the simulation's state
 // lock. Large object (about 1.7 MB): create it on the heap.
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 
 #include "foundation/ListTemplate.h"
 #include "foundation/GeometryUtil.h"
@@ -118,24 +116,21 @@ private:
     void RefreshReach(int32_t x);  // the levels above row x, after it changed
     void FillWorld();              // food on every free cell of the world; no draws
     // cos and sin of a search probe's angle for each of the 32768 values of
-    // the draw that picks it, filled once with the probe's own arithmetic
-    // (FoodSearch.cpp): gatherers search every step, and the trigonometry
-    // dominated the step.
+    // the draw that picks it, with the probe's own arithmetic (FoodSearch.cpp):
+    // gatherers search every step, and the trigonometry dominated the step.
+    // One table for the whole program, filled the first time a field is
+    // made: a sweep's worker makes a field for every run.
     struct ProbeDirection {
         double cosine;
         double sine;
     };
-    void FillProbeDirections();
-    ProbeDirection probeDirections[RandomSource::kMax + 1];
+    static const ProbeDirection* ProbeDirections();
+    const ProbeDirection* probeDirections;
     // The same for the angle draw of a placement candidate (in degrees, with
-    // its own arithmetic), filled as the draws come up: zero-filled pages
-    // from calloc, touched only where used. Most runs place a few thousand
-    // candidates; a crowded world's wide rings, millions.
-    struct FreeMemory {
-        void operator()(void* memory) const { std::free(memory); }
-    };
-    std::unique_ptr<ProbeDirection[], FreeMemory> ringDirections;
-    const ProbeDirection& RingDirection(int32_t angleDraw);
+    // its own arithmetic). Most runs place a few thousand candidates; a
+    // crowded world's wide rings, millions.
+    static const ProbeDirection* RingDirections();
+    const ProbeDirection* ringDirections;
     RandomSource* random;  // not owned
 };
 

@@ -17,11 +17,18 @@ float ProbeAngle(int32_t angleDraw) {
 
 }  // namespace
 
-void FoodField::FillProbeDirections() {
-    for (int32_t v = 0; v <= RandomSource::kMax; ++v) {
-        const double angle = ProbeAngle(v);
-        probeDirections[v] = ProbeDirection{std::cos(angle), std::sin(angle)};
-    }
+const FoodField::ProbeDirection* FoodField::ProbeDirections() {
+    struct Table {
+        ProbeDirection direction[RandomSource::kMax + 1];
+        Table() {
+            for (int32_t v = 0; v <= RandomSource::kMax; ++v) {
+                const double angle = ProbeAngle(v);
+                direction[v] = ProbeDirection{std::cos(angle), std::sin(angle)};
+            }
+        }
+    };
+    static const Table table;  // made once, by whichever thread comes first
+    return table.direction;
 }
 
 GridPoint FoodField::ProbeOffset(int32_t angleDraw, int32_t distanceDraw, int32_t radius) const {

@@ -2,8 +2,13 @@
 // ListTemplate: the fixed-capacity slot list that holds every simulation
 // record (ants, food cells, trail cells).
 //
-// - 50000 elements (and one spare, see AtOrSpare) are constructed once, with
-//   the list; nothing allocates later.
+// - Room for 50000 elements (and one spare, see AtOrSpare) is part of the
+//   list; nothing allocates later. An element is constructed the first time
+//   its slot is handed out, so a list touches (and a new process pays page
+//   faults for) only the slots its owner ever uses: a few thousand of the
+//   50000 in a run. A slot handed out for the first time holds a
+//   default-constructed element, as if every element had been made with
+//   the list.
 // - Slots are stable: grids store a slot per cell.
 // - Used slots are chained oldest -> newest; a traversal runs newest -> oldest.
 // - Add hands out a slot's element exactly as its previous occupant left it;
@@ -18,6 +23,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <new>
+#include <type_traits>
 
 // Receives the list-full warning; the shell turns it into a message box.
 // Without a handler the warning goes to standard error.
@@ -41,35 +48,42 @@ public:
     static constexpr const char* kFullWarning =
         "Warning out of memory in List Template class can't add";
 
-    ListTemplate() { Clear(); }
+    ListTemplate() {
+        new (&storage[0].element) Element();  // the spare
+        Clear();
+    }
     ListTemplate(const ListTemplate&) = delete;
     ListTemplate& operator=(const ListTemplate&) = delete;
 
     void Clear() {
-        cursor = 0;
+        cursor = -1;
         count = 0;
-        freeHead = 0;
+        freeHead = -1;
+        fresh = 0;
         tail = -1;
-        for (int32_t i = 0; i < kCapacity - 1; ++i) {
-            prevLink[i] = -1;
-            nextLink[i] = -1;
-            freeLink[i] = i + 1;
-        }
-        prevLink[kCapacity - 1] = -1;
-        nextLink[kCapacity - 1] = -1;
-        freeLink[kCapacity - 1] = -1;  // never followed: the list is full then
     }
 
     // Takes the next free slot (lowest first after Clear, most recently freed
-    // first otherwise). slot is written even when the list is full; the result
-    // is then nullptr and the warning is raised.
+    // first otherwise). slot is written even when the list is full (-1); the
+    // result is then nullptr and the warning is raised.
     Element* Add(int32_t& slot) {
-        slot = freeHead;
         if (count >= kCapacity) {
+            slot = -1;
             warning.Raise(kFullWarning);
             return nullptr;
         }
-        freeHead = freeLink[slot];
+        // Freed slots first, most recent on top; then the ones no element
+        // has held since Clear, lowest first.
+        if (freeHead != -1) {
+            slot = freeHead;
+            freeHead = freeLink[slot];
+        } else {
+            slot = fresh++;
+            if (slot >= constructed) {
+                new (&storage[Place(slot)].element) Element();
+                constructed = slot + 1;
+            }
+        }
         prevLink[slot] = tail;
         if (tail != -1) nextLink[tail] = slot;
         nextLink[slot] = -1;
@@ -98,21 +112,21 @@ public:
         --count;
     }
 
-    Element& At(int32_t slot) { return storage[Place(slot)]; }
-    const Element& At(int32_t slot) const { return storage[Place(slot)]; }
+    Element& At(int32_t slot) { return storage[Place(slot)].element; }
+    const Element& At(int32_t slot) const { return storage[Place(slot)].element; }
     // At, or for slot -1 (the grids' "no element") a spare element that is
     // no slot's: a caller that must write to "the element of slot s, if
     // any" can then write without testing s. Nothing reads the spare.
-    Element& AtOrSpare(int32_t slot) { return storage[Place(slot)]; }
+    Element& AtOrSpare(int32_t slot) { return storage[Place(slot)].element; }
 
     void ResetTraversal() { cursor = tail; }
 
     // The traversal step: newest first. At the end hasItem is false and the
-    // element of slot 0 comes back as a placeholder that must not be used.
+    // spare comes back as a placeholder that must not be used.
     Element& Next(bool& hasItem) {
         if (cursor == -1) {
             hasItem = false;
-            return At(0);
+            return AtOrSpare(-1);
         }
         hasItem = true;
         const int32_t s = cursor;
@@ -122,7 +136,7 @@ public:
 
     int32_t Count() const { return count; }
     // The slot the next Add takes, unless the list is full.
-    int32_t NextFreeSlot() const { return freeHead; }
+    int32_t NextFreeSlot() const { return freeHead != -1 ? freeHead : fresh; }
     // A walk with a cursor of the caller's own: Newest(), then Older(s) until
     // -1, the same order as Next. It never disturbs another walk; the element
     // just visited may be removed once Older(s) has been read.
@@ -132,15 +146,28 @@ public:
     ListWarning warning;
 
 private:
+    static_assert(std::is_trivially_destructible<Element>::value,
+                  "elements are never destroyed, only handed out again");
+    // Room for one element, constructed only when its slot is first handed
+    // out (the union's constructor leaves the bytes alone).
+    union Room {
+        Room() {}
+        Element element;
+    };
+
+    // The links of a slot are written when it is handed out or freed, and
+    // read only while it is in use (prevLink, nextLink) or free (freeLink).
     int32_t prevLink[kCapacity];
     int32_t nextLink[kCapacity];
-    int32_t freeLink[kCapacity];
-    int32_t freeHead = 0;
+    int32_t freeLink[kCapacity];  // the freed slots' stack, from freeHead
+    int32_t freeHead = -1;        // the slot freed last, or -1
+    int32_t fresh = 0;            // slots from here on are free and unused since Clear
+    int32_t constructed = 0;      // slots below here hold a constructed element
     int32_t tail = -1;
     int32_t cursor = -1;
     int32_t count = 0;
     // The spare, then slot s at s + 1. Widened before the addition, so that
     // the + 1 folds into the address arithmetic.
     static std::ptrdiff_t Place(int32_t slot) { return static_cast<std::ptrdiff_t>(slot) + 1; }
-    Element storage[kCapacity + 1];
+    Room storage[kCapacity + 1];
 };

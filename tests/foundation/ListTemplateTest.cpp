@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -197,4 +199,34 @@ TEST(ListTemplate, AddingToAFullListWarnsAndChangesNothing) {
     EXPECT_NE(list->Add(slot), nullptr);
     EXPECT_EQ(slot, 123);
     EXPECT_EQ(warnings.size(), 1u);
+}
+
+// Elements are made when their slot is first handed out: a new list leaves
+// the memory of the slots it never uses untouched (no page is written, so a
+// new process does not pay for the 50000 elements it keeps room for).
+TEST(ListTemplate, OnlyTheSlotsHandedOutAreTouched) {
+    constexpr unsigned char kPattern = 0xA5;
+    std::unique_ptr<unsigned char[]> memory(new unsigned char[sizeof(List) + alignof(List)]);
+    void* place = memory.get();
+    size_t room = sizeof(List) + alignof(List);
+    ASSERT_NE(std::align(alignof(List), sizeof(List), place, room), nullptr);
+    std::memset(place, kPattern, sizeof(List));
+    List* list = new (place) List();
+    AddItem(*list, 7);
+    AddItem(*list, 8);
+    list->Remove(0);
+    list->Clear();
+    AddItem(*list, 9);  // slot 0 again: as its last occupant left it
+    int32_t slot = -1;
+    Item* fresh = list->Add(slot);
+    ASSERT_EQ(slot, 1);
+    EXPECT_EQ(fresh->value, 8);
+    EXPECT_EQ(list->Add(slot)->value, 0) << "a slot handed out for the first time holds a new element";
+    for (int32_t untouched : {3, 1000, List::kCapacity - 1}) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(&list->At(untouched));
+        for (size_t i = 0; i < sizeof(Item); ++i) {
+            ASSERT_EQ(bytes[i], kPattern) << "slot " << untouched << " byte " << i;
+        }
+    }
+    list->~List();
 }
