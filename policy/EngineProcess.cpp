@@ -147,8 +147,7 @@ bool EngineProcess::ReadRuleBase(const char* path) {
 }
 
 LoadResult EngineProcess::Load(const char* path) {
-    channel.End(true);
-    engineLoaded = false;
+    LetEngineGo();
     ready = false;
     backstop = false;
     problem[0] = '\0';
@@ -179,8 +178,59 @@ LoadResult EngineProcess::LoadReadText() {
         std::snprintf(problem, sizeof problem, "the rule engine could not be started: %s", reason);
         return LoadResult::EngineFailed;
     }
+    if (TakeKeptEngine()) return SendRuleBase(true);
     if (!Start()) return LoadResult::EngineFailed;
     return LoadInEngine(true);
+}
+
+// ---------------------------------------------------------------------------
+// Engines kept for reuse (a sweep's worker)
+
+namespace {
+
+bool reuseEngines = false;
+
+// The one engine kept between two loads.
+EngineChannel& KeptEngine() {
+    static EngineChannel kept;
+    return kept;
+}
+
+}  // namespace
+
+void EngineProcess::ReuseEngines(bool on) {
+    reuseEngines = on;
+    if (!on) KeptEngine().End(true);
+}
+
+EngineProcess::~EngineProcess() { LetEngineGo(); }
+
+// Ends the engine, or keeps it: only one that loaded and answers, idle.
+void EngineProcess::LetEngineGo() {
+    if (reuseEngines && engineLoaded && channel.Running() && !KeptEngine().Running() &&
+        !WaitsAbandoned() && !Cancelled()) {
+        KeptEngine().Swap(channel);
+    }
+    channel.End(true);
+    engineLoaded = false;
+}
+
+// Takes the kept engine and renews it; true when it is then Ready for the
+// rule base. One that fails to renew is ended: the caller starts a new one.
+bool EngineProcess::TakeKeptEngine() {
+    if (!reuseEngines || !KeptEngine().Running()) return false;
+    channel.Swap(KeptEngine());
+    char frame[kFrameHeaderSize];
+    FrameWriter writer(frame, sizeof frame, EngineMessage::Renew);
+    const size_t length = writer.Finish();
+    uint32_t kind = 0;
+    FrameReader answer(nullptr, 0);
+    const Outcome outcome =
+        channel.Exchange(frame, length, nullptr, 0, EngineMessage::Ready, kStartBudget, kind, answer);
+    if (outcome == Outcome::Ok && kind == static_cast<uint32_t>(EngineMessage::Ready)) return true;
+    channel.End(false);
+    problem[0] = '\0';
+    return false;
 }
 
 bool EngineProcess::Start() {
@@ -192,14 +242,11 @@ bool EngineProcess::Start() {
     return false;
 }
 
-// Waits for the started engine to be Ready, hands it the rule base text and
-// checks what it reports. The first load keeps its messages for whoever
-// loads; a restart loads the same text within a pass's limits and keeps
-// nothing but the outcome.
+// Waits for the started engine to be Ready, then hands it the rule base.
 LoadResult EngineProcess::LoadInEngine(bool first) {
     uint32_t kind = 0;
     FrameReader started(nullptr, 0);
-    Outcome outcome = channel.Receive(EngineMessage::Ready, kStartBudget, kind, started);
+    const Outcome outcome = channel.Receive(EngineMessage::Ready, kStartBudget, kind, started);
     if (outcome == Outcome::Ok && kind == static_cast<uint32_t>(EngineMessage::StartFailed)) {
         char reason[256];
         if (!started.Text(reason, sizeof reason)) std::snprintf(reason, sizeof reason, "no reason given");
@@ -212,6 +259,15 @@ LoadResult EngineProcess::LoadInEngine(bool first) {
         Failed(outcome, Stage::Start);
         return LoadResult::EngineFailed;
     }
+    return SendRuleBase(first);
+}
+
+// Hands the Ready engine the rule base text and checks what it reports. The
+// first load keeps its messages for whoever loads; a restart loads the same
+// text within a pass's limits and keeps nothing but the outcome.
+LoadResult EngineProcess::SendRuleBase(bool first) {
+    uint32_t kind = 0;
+    Outcome outcome = Outcome::Ok;
 
     // The head: the source's name and the text's length word; the text itself
     // follows straight from ruleBaseText, and the frame's length covers it.

@@ -54,7 +54,8 @@ public:
 
     EngineProcess() = default;
     // The engine is asked to quit; one that does not at once is killed. Reaped.
-    ~EngineProcess() = default;
+    // (With ReuseEngines on, it is kept for the next load instead.)
+    ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;
 
@@ -114,6 +115,16 @@ public:
     bool TakeLoadAnswer(FrameReader& reader, bool first, uint32_t& status);
     bool TakePassAnswer(FrameReader& reader, PassResult& result);
 
+    // A sweep's worker builds one simulation after another, each with an
+    // expert system of its own, and starting an engine process costs more
+    // than the rest of a run's start together. With reuse on, an engine that
+    // loaded cleanly and is done with (its EngineProcess goes, or loads
+    // another rule base) is kept, and the next load renews it (a new rule
+    // engine in the same sandboxed process, exactly as a newly started
+    // engine has it: policy/EngineProtocol.h) instead of starting one. Off
+    // by default: for one thread, set before any engine starts.
+    static void ReuseEngines(bool on);
+
     // Every engine wait, running or to come, returns at once (the pass is
     // abandoned, its engine killed without a word): the program is ending.
     // Async-signal-safe.
@@ -158,7 +169,10 @@ private:
     LoadResult LoadReadText();
     void ClearLoadReport();
     bool Start();
+    bool TakeKeptEngine();
+    void LetEngineGo();
     LoadResult LoadInEngine(bool first);
+    LoadResult SendRuleBase(bool first);
     bool CheckTemplates(const TemplateReport& world, const TemplateReport& colony);
     void Failed(Outcome outcome, Stage stage);
     void ClearPass();

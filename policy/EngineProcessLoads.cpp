@@ -18,8 +18,7 @@ void EngineProcess::ClearLoadReport() {
 }
 
 LoadResult EngineProcess::LoadText(const char* name, const char* text, size_t length) {
-    channel.End(true);
-    engineLoaded = false;
+    LetEngineGo();
     ready = false;
     backstop = false;
     problem[0] = '\0';

@@ -6,6 +6,9 @@
 //              or StartFailed (text) and it ends
 //   expert  -> Load (source name, rule base text)   engine -> Loaded
 //   expert  -> Pass (flags, six symbols)            engine -> Listed (conclusions)
+//   expert  -> Renew                                engine -> Ready (or StartFailed)
+//              a new rule engine in the same sandboxed process, as a newly
+//              started engine has it; a Load follows
 //   expert  -> Quit (or closes the socket)          engine ends
 //
 // Every message is a frame: kind and payload length (two 32-bit words in the
@@ -26,6 +29,7 @@ enum class EngineMessage : uint32_t {
     Pass = 5,
     Listed = 6,
     Quit = 7,
+    Renew = 8,
 };
 
 constexpr size_t kFrameHeaderSize = 8;

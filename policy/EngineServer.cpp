@@ -2,6 +2,7 @@
 // sandboxed, for the expert system that started it.
 #include "policy/EngineServer.h"
 
+#include <malloc.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -30,6 +32,8 @@ constexpr const char* kProgram = "marrowick-engine";
 // Exit statuses of the engine's own making (a rule base's (exit) may use any).
 constexpr int kExitStartedByHand = 2;
 constexpr int kExitProtocol = 3;
+// Freed memory the engine keeps for its next environment.
+constexpr int kKeptHeapBytes = 64 << 20;
 // A request larger than the largest rule base with its name is not ours.
 constexpr size_t kMaxRequestBytes = kMaxRuleBaseBytes + 8192;
 
@@ -230,9 +234,45 @@ void AnswerPass(RuleEngine& engine, FrameReader& reader) {
     Send(writer);
 }
 
+void FailStart(const char* reason) {
+    FrameWriter writer(answer, sizeof answer, EngineMessage::StartFailed);
+    writer.Text(reason);
+    Send(writer);
+    _exit(1);
+}
+
+// A rule engine as this process makes one: its output captured, a rule
+// base's (exit) and a failed allocation ending the process, the facilities a
+// rule base may not use replaced by their stand-ins.
+std::unique_ptr<RuleEngine> NewEngine() {
+    auto engine = std::make_unique<RuleEngine>();
+    if (!engine->Usable()) FailStart("the rule engine could not create its environment");
+    engine->SetCapture(true);
+    void* const environment = engine->Environment();
+    EnvAddRouter(environment, "marrowick-exit", 0, NoLogicalName, NoPrint, nullptr, nullptr,
+                 ExitNow);
+    EnvSetOutOfMemoryFunction(environment, OutOfMemory);
+    RefuseFacilities(environment);
+    return engine;
+}
+
+// The next rule base gets a rule engine exactly as a new process has it: a
+// new environment (facts, rules, globals, the counter of generated names),
+// and the C library's random sequence back at its start, as in a process
+// nobody seeded (the engine's (random) and its random strategy draw from it).
+void AnswerRenew(std::unique_ptr<RuleEngine>& engine, FrameReader& reader, bool& loaded) {
+    if (!reader.AtEnd()) _exit(kExitProtocol);
+    engine.reset();
+    std::srand(1);
+    engine = NewEngine();
+    loaded = false;
+    FrameWriter ready(answer, sizeof answer, EngineMessage::Ready);
+    Send(ready);
+}
+
 // Reads requests as they come, usually one read each: a whole request
 // arrives at once, and the engine answers one before the next is sent.
-[[noreturn]] void Serve(RuleEngine& engine) {
+[[noreturn]] void Serve(std::unique_ptr<RuleEngine>& engine) {
     constexpr size_t kFirstCapacity = 64 * 1024;
     std::vector<char> request(kFirstCapacity);
     size_t have = 0;
@@ -260,24 +300,24 @@ void AnswerPass(RuleEngine& engine, FrameReader& reader) {
         have = 0;
         FrameReader reader(request.data() + kFrameHeaderSize, length);
         switch (static_cast<EngineMessage>(kind)) {
-            case EngineMessage::Load: AnswerLoad(engine, reader, loaded); break;
-            case EngineMessage::Pass: AnswerPass(engine, reader); break;
+            case EngineMessage::Load: AnswerLoad(*engine, reader, loaded); break;
+            case EngineMessage::Pass: AnswerPass(*engine, reader); break;
+            case EngineMessage::Renew: AnswerRenew(engine, reader, loaded); break;
             case EngineMessage::Quit: _exit(0);
             default: _exit(kExitProtocol);
         }
     }
 }
 
-void FailStart(const char* reason) {
-    FrameWriter writer(answer, sizeof answer, EngineMessage::StartFailed);
-    writer.Text(reason);
-    Send(writer);
-    _exit(1);
-}
 
 }  // namespace
 
 int RunEngineServer(int argc, char** argv) {
+    // A renewed engine makes its environment's tables again (a few MB); kept
+    // in the heap rather than handed back to the system, they come back
+    // without page faults. The address-space limit bounds it all the same.
+    mallopt(M_MMAP_THRESHOLD, kKeptHeapBytes / 2);
+    mallopt(M_TRIM_THRESHOLD, kKeptHeapBytes);
     pid_t parent = 0;
     struct stat socketStat {};
     if (argc != 2 || !ParseParent(argv[1], parent) || fstat(kEngineSocketFd, &socketStat) != 0 ||
@@ -294,15 +334,7 @@ int RunEngineServer(int argc, char** argv) {
     CloseOtherDescriptors();
 
     try {
-        RuleEngine engine;
-        if (!engine.Usable()) FailStart("the rule engine could not create its environment");
-        engine.SetCapture(true);
-        void* const environment = engine.Environment();
-        EnvAddRouter(environment, "marrowick-exit", 0, NoLogicalName, NoPrint, nullptr, nullptr,
-                     ExitNow);
-        EnvSetOutOfMemoryFunction(environment, OutOfMemory);
-        RefuseFacilities(environment);
-
+        std::unique_ptr<RuleEngine> engine = NewEngine();
         char reason[256];
         if (!ApplyEngineLimits(reason, sizeof reason) ||
             !EnterEngineSandbox(kEngineSocketFd, reason, sizeof reason)) {

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "policy/EngineLauncher.h"
 #include "policy/EngineProcess.h"
@@ -274,6 +275,108 @@ TEST_F(EngineProcessTest, AFailedPassIsReportedAndTheNextRunsOnAFreshEngine) {
         EXPECT_TRUE(Concluded(engine, Conclusion::RaisePopulation));
         EXPECT_EQ(engine.EnginePid(), previous);
     }
+}
+
+// A sweep's worker reuses its engine process from run to run: each load
+// renews it, and the rules must then see an engine exactly as a new process
+// has it. This rule base prints every piece of an engine's state that
+// might outlive a pass: a global that counts the passes, generated names, the
+// fact counter, the random sequence, the random conflict strategy (which
+// orders the firings and so the conclusions), and a fact that follows the
+// others.
+TEST(EngineReuse, ARenewedEngineAnswersExactlyAsANewOne) {
+    TempFolder scratch;
+    const std::string rules = scratch.File("Rules.clp");
+    WriteText(rules, kWorld + kColony +
+                         "(defglobal ?*passes* = 0)\n"
+                         "(deffacts kept (tally 0))\n"
+                         "(defrule count (world) => (bind ?*passes* (+ ?*passes* 1))\n"
+                         "  (bind ?name (gensym*)) (bind ?draw (random 1 1000000))\n"
+                         "  (bind ?f (assert (note ?name ?draw ?*passes*)))\n"
+                         "  (printout t \"note \" (fact-index ?f) \" \" ?name \" \" ?draw \" \" ?*passes*"
+                         " crlf))\n"
+                         "(defrule tally ?t <- (tally ?n) (note ? ? ?p&:(> ?p ?n)) => (retract ?t)\n"
+                         "  (assert (tally ?p)) (printout t \"tally \" ?n crlf))\n"
+                         "(defrule a (colony) => (assert (raise_population))"
+                         " (printout t \"a \" (random 1 1000) crlf))\n"
+                         "(defrule b (colony) => (assert (lower_food_intake))"
+                         " (printout t \"b \" (random 1 1000) crlf))\n"
+                         "(defrule c (colony) => (set-strategy random) (printout t \"c\" crlf))\n");
+    const PassFacts passes[] = {kPlenty, kCrowded, kPlenty, kPlenty};
+    // What each pass of a run (load, passes) shows: its printouts, the rules
+    // it fired and its conclusions.
+    auto run = [&](EngineProcess& engine, std::vector<std::string>& shown) {
+        ASSERT_EQ(engine.Load(rules.c_str()), LoadResult::Loaded) << engine.Problem();
+        engine.SetEcho(true);
+        engine.SetTraceRules(true);
+        for (const PassFacts& facts : passes) {
+            CaptureStdout();
+            const PassResult result = engine.Pass(facts);
+            std::string pass = GetCapturedStdout();
+            ASSERT_EQ(result, PassResult::Listed) << engine.Problem() << engine.engineErrors.text;
+            for (uint32_t rule : engine.fired) pass += " fired " + engine.RuleName(rule);
+            for (size_t i = 0; i < engine.conclusionCount; ++i) {
+                pass += " concluded " + std::to_string(static_cast<int>(engine.conclusions[i]));
+            }
+            shown.push_back(pass);
+        }
+    };
+    std::vector<std::string> fresh;
+    for (int i = 0; i < 3; ++i) {
+        EngineProcess engine;
+        run(engine, fresh);
+    }
+    ASSERT_EQ(fresh.size(), 3 * std::size(passes));
+    // Within a run the generated names go on from pass to pass: the state a
+    // renewal must set back.
+    ASSERT_NE(fresh[3].find(" gen4 "), std::string::npos) << fresh[3];
+
+    EngineProcess::ReuseEngines(true);
+    std::vector<std::string> reused;
+    pid_t pid = -1;
+    for (int i = 0; i < 3; ++i) {
+        EngineProcess engine;
+        run(engine, reused);
+        if (i == 0) pid = engine.EnginePid();
+        EXPECT_EQ(engine.EnginePid(), pid) << "run " << i << " started an engine of its own";
+    }
+    // One EngineProcess loading again renews its own engine too.
+    {
+        EngineProcess engine;
+        run(engine, reused);
+        run(engine, reused);
+        EXPECT_EQ(engine.EnginePid(), pid);
+    }
+    EngineProcess::ReuseEngines(false);
+    EXPECT_TRUE(GoneAndReaped(pid));
+    ASSERT_EQ(reused.size(), fresh.size() + 2 * std::size(passes));
+    for (size_t i = 0; i < reused.size(); ++i) {
+        EXPECT_EQ(reused[i], fresh[i % fresh.size()]) << "pass " << i;
+    }
+}
+
+TEST(EngineReuse, AnEngineThatFailedIsNeverReused) {
+    TempFolder scratch;
+    const std::string rules = scratch.File("Rules.clp");
+    WriteText(rules, kWorld + kColony +
+                         "(defrule leave (colony (population high)) => (exit 7))\n"
+                         "(defrule fine (colony (population low)) => (assert (raise_population)))\n");
+    EngineProcess::ReuseEngines(true);
+    pid_t failed = -1;
+    {
+        EngineProcess engine;
+        ASSERT_EQ(engine.Load(rules.c_str()), LoadResult::Loaded) << engine.Problem();
+        failed = engine.EnginePid();
+        CaptureStderr();
+        EXPECT_EQ(engine.Pass(kCrowded), PassResult::EngineFailed);
+        GetCapturedStderr();
+        EXPECT_TRUE(GoneAndReaped(failed));
+    }
+    EngineProcess engine;
+    ASSERT_EQ(engine.Load(rules.c_str()), LoadResult::Loaded) << engine.Problem();
+    EXPECT_TRUE(Exists(engine.EnginePid()));
+    ASSERT_EQ(engine.Pass(kPlenty), PassResult::Listed) << engine.Problem();
+    EngineProcess::ReuseEngines(false);
 }
 
 TEST_F(EngineProcessTest, AbandonedWaitsEndAPassAtOnceAndQuietly) {
