@@ -39,6 +39,8 @@ const OptionRow kOptions[kOptionCount] = {
      "a grid of settings over seeds, one summary row per run"},
     {O::SummaryRun, "summary-run", A::None, "", 0, 0, "", In(M::SummaryRun), M::SummaryRun, false,
      false, true, "one run of a sweep: its summary row"},
+    {O::SweepWorker, "sweep-worker", A::None, "", 0, 0, "", In(M::SweepWorker), M::SweepWorker,
+     false, false, true, "a sweep's worker: its runs one after another"},
     {O::Merge, "merge", A::None, "", 0, 0, "", In(M::Merge), M::Merge, false, false, false,
      "collect summary files (of runs made elsewhere) into one"},
     {O::CheckRules, "check-rules", A::Optional, "FILE", 0, 0, "", In(M::CheckRules),
@@ -191,6 +193,10 @@ const ModeRow kModes[kModeCount] = {
      false, 0},
     {M::SummaryRun, "summary-run", "--summary-run --seed S --steps N [OPTION]...",
      "One run of a sweep: build, step N times, append the summary row.", "", true, 0},
+    {M::SweepWorker, "sweep-worker", "--sweep-worker",
+     "A sweep's worker: the runs the sweep hands it on standard input, one after\n"
+     "another in this process.",
+     "", true, 0},
     {M::Merge, "merge", "--merge [FILE|FOLDER|-]... [--files-from LIST] [--out FILE]",
      "Collect summary rows made by the runs of marrowick --sweep --list-runs (started\n"
      "by GNU parallel, a batch system, ...) into one summary, each run once.",

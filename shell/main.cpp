@@ -15,6 +15,7 @@
 #include "shell/experiments/Plots.h"
 #include "shell/experiments/SummaryRun.h"
 #include "shell/experiments/Sweep.h"
+#include "shell/experiments/SweepWorker.h"
 #include "shell/headless/Headless.h"
 #include "shell/rules/CheckRulesCommand.h"
 #include "shell/rules/ListRules.h"
@@ -81,6 +82,8 @@ int main(int argc, char** argv) {
             return RunSweepCommand(line, argv[0]);
         case Mode::SummaryRun:
             return RunSummaryCommand(line);
+        case Mode::SweepWorker:
+            return RunSweepWorker();
         case Mode::Headless:
             return RunHeadlessMode(line);
         case Mode::Terminal:

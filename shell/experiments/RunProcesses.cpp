@@ -115,7 +115,7 @@ std::string ShellCommand(const std::vector<std::string>& words) {
     return line;
 }
 
-bool SpawnProcess(const std::vector<std::string>& argv, int stdoutFd, int stderrFd,
+bool SpawnProcess(const std::vector<std::string>& argv, int stdinFd, int stdoutFd, int stderrFd,
                   const std::vector<std::string>& extraEnvironment, pid_t& pid,
                   std::string& error) {
     SpawnSetup setup;
@@ -135,7 +135,11 @@ bool SpawnProcess(const std::vector<std::string>& argv, int stdoutFd, int stderr
     posix_spawnattr_setpgroup(&setup.attr, 0);
     posix_spawnattr_setsigmask(&setup.attr, &none);
     posix_spawnattr_setsigdefault(&setup.attr, &defaults);
-    posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (stdinFd >= 0) {
+        posix_spawn_file_actions_adddup2(&setup.actions, stdinFd, STDIN_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    }
     if (stdoutFd >= 0) {
         posix_spawn_file_actions_adddup2(&setup.actions, stdoutFd, STDOUT_FILENO);
     } else {

@@ -23,10 +23,10 @@ std::string ShellCommand(const std::vector<std::string>& words);
 // Starts argv[0] (a path, or a name looked up on PATH) with these arguments in a process group of its own
 // (a Ctrl+C at the terminal reaches only the sweep, which then ends its runs
 // itself), with every signal at its default and unblocked, standard input on
-// /dev/null, standard output on stdoutFd (-1: /dev/null), standard error on
+// stdinFd and standard output on stdoutFd (-1: /dev/null), standard error on
 // stderrFd and the NAME=VALUE entries of extraEnvironment added to ours.
 // False with a message when it cannot start.
-bool SpawnProcess(const std::vector<std::string>& argv, int stdoutFd, int stderrFd,
+bool SpawnProcess(const std::vector<std::string>& argv, int stdinFd, int stdoutFd, int stderrFd,
                   const std::vector<std::string>& extraEnvironment, pid_t& pid,
                   std::string& error);
 

@@ -127,21 +127,27 @@ void SimulateSummary(const SummaryRunOptions& options, RunSummary& summary,
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+bool BindToSweep() {
+    const char* sweep = std::getenv(kSweepChildVariable);
+    if (sweep == nullptr) return true;
+    // A sweep that is killed outright cannot stop its runs itself. The sweep
+    // may already be gone before the signal is armed: then the parent is no
+    // longer the sweep.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    return std::strtol(sweep, nullptr, 10) == static_cast<long>(getppid());
+}
+
 int RunSummaryCommand(const CommandLine& line) {
+    if (!BindToSweep()) return kExitFailure;  // no row for a sweep that is gone
+    return MakeSummaryRun(line, nullptr);
+}
+
+int MakeSummaryRun(const CommandLine& line, std::string* printed) {
     SummaryRunOptions options;
     std::string error;
     if (const int status = SummaryRunOptionsFrom(line, options, error)) {
         std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
         return status;
-    }
-    if (const char* sweep = std::getenv(kSweepChildVariable)) {
-        // A sweep that is killed outright cannot stop its runs itself. The
-        // sweep may already be gone before the signal is armed: then the
-        // parent is no longer the sweep, and the run must not add a row.
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (std::strtol(sweep, nullptr, 10) != static_cast<long>(getppid())) {
-            return kExitFailure;
-        }
     }
     // The file is checked before the run, so a wrong file costs no time.
     const bool toStdout = options.out == nullptr || std::strcmp(options.out, "-") == 0;
@@ -171,6 +177,10 @@ int RunSummaryCommand(const CommandLine& line) {
         }
     }
     std::string text = SummaryLine(options.key, summary);
+    if (toStdout && printed != nullptr) {
+        *printed = text;
+        return kExitOk;
+    }
     if (toStdout) {
         text = header + "\n" + text;
         // A reader that went away is a write error to report, not a signal.

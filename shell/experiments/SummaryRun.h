@@ -46,3 +46,12 @@ void SimulateSummary(const SummaryRunOptions& options, RunSummary& summary,
 // The whole mode: 0 with the row written, 1 when it cannot be written, 2 for
 // bad usage.
 int RunSummaryCommand(const CommandLine& line);
+
+// The run of a summary-run command line, as RunSummaryCommand makes it, with
+// its exit status; a row that would go to standard output goes to printed
+// instead (a sweep's worker answers with it), when printed is not null.
+int MakeSummaryRun(const CommandLine& line, std::string* printed);
+
+// A process started by a sweep (the environment says so) ends when the sweep
+// does; false when the sweep is gone already (nothing may be written then).
+bool BindToSweep();

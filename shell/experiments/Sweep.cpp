@@ -1,7 +1,5 @@
 #include "shell/experiments/Sweep.h"
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,89 +17,15 @@
 #include "shell/experiments/Plots.h"
 #include "shell/experiments/RunProcesses.h"
 #include "shell/experiments/SummaryRun.h"
+#include "shell/experiments/SweepJobs.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kProgram = "marrowick";
-// How often the sweep wakes without news, to redraw the time left.
-constexpr long kWaitNanoseconds = 250L * 1000 * 1000;
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
-// Runs get this long to end after SIGTERM before SIGKILL.
-constexpr auto kTermGrace = std::chrono::seconds(2);
-constexpr size_t kErrorExcerpt = 300;  // characters of a failed run's message
 constexpr const char* kHugePagesTunable = "GLIBC_TUNABLES=glibc.malloc.hugetlb=1";
-
-// Blocks the signals the sweep waits for, and unblocks them at the end.
-class BlockedSignals {
-public:
-    BlockedSignals() {
-        sigemptyset(&set);
-        for (int signal : {SIGCHLD, SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
-        sigprocmask(SIG_BLOCK, &set, &previous);
-    }
-    ~BlockedSignals() {
-        // A stop request that came with the last run is consumed, not left
-        // to kill us on the way out.
-        timespec none{0, 0};
-        while (sigtimedwait(&set, nullptr, &none) > 0) {
-        }
-        sigprocmask(SIG_SETMASK, &previous, nullptr);
-    }
-    BlockedSignals(const BlockedSignals&) = delete;
-    BlockedSignals& operator=(const BlockedSignals&) = delete;
-
-    sigset_t set;
-
-private:
-    sigset_t previous;
-};
-
-// A file for one job's standard error: read when its run fails, then emptied.
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using ErrorFile = std::unique_ptr<std::FILE, FileCloser>;
-
-struct Job {
-    pid_t pid = -1;
-    size_t run = 0;
-    ErrorFile errors;
-    ErrorFile rows;  // the run's standard output, when the rows go to ours
-};
-
-// Up to limit characters of what a job's file holds, then empties it for the
-// next run.
-std::string TakeText(std::FILE* file, size_t limit) {
-    std::string text(limit, '\0');
-    std::rewind(file);
-    text.resize(std::fread(&text[0], 1, text.size(), file));
-    if (ftruncate(fileno(file), 0) != 0) {
-        // The next run's text lands after this one's; only the excerpt suffers.
-    }
-    std::rewind(file);
-    return text;
-}
-
-std::string FirstLines(std::FILE* file) {
-    std::string text = TakeText(file, kErrorExcerpt);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    for (char& c : text) {
-        if (c == '\n') c = ' ';
-    }
-    return text;
-}
-
-// The row a run printed (its header first), newline included; empty when
-// there is none.
-std::string PrintedRow(std::FILE* file) {
-    constexpr size_t kOutputLimit = 64 * 1024;  // a header and a row are far shorter
-    std::string text = TakeText(file, kOutputLimit);
-    while (!text.empty() && text.back() == '\n') text.pop_back();
-    const size_t start = text.rfind('\n');
-    return start == std::string::npos ? std::string() : text.substr(start + 1) + "\n";
-}
 
 // Where the sweep's rows go: appended to the summary file (the runs append
 // their own) or, with --out -, written to standard output by the sweep.
@@ -191,12 +115,6 @@ private:
     bool on = false;
     bool shown = false;
 };
-
-void EndRuns(const std::vector<Job>& jobs, int signal) {
-    for (const Job& job : jobs) {
-        if (job.pid > 0) kill(-job.pid, signal);  // its whole group: wrappers and all
-    }
-}
 
 bool ListRuns(const std::string& program, const SweepPlan& plan, const std::vector<RunKey>& runs) {
     if (plan.chunk > 0) {
@@ -294,107 +212,50 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
 
     int32_t jobCount = plan.jobs > 0 ? plan.jobs : AvailableCores();
     if (static_cast<size_t>(jobCount) > pending.size()) jobCount = static_cast<int32_t>(pending.size());
-    std::vector<Job> jobs(static_cast<size_t>(jobCount));
-    for (Job& job : jobs) {
-        job.errors.reset(std::tmpfile());
-        if (summary.toStandard) job.rows.reset(std::tmpfile());
-        if (!job.errors || (summary.toStandard && !job.rows)) {
-            std::fprintf(stderr, "%s: cannot make a temporary file: %s\n", kProgram, std::strerror(errno));
-            return kExitFailure;
-        }
-    }
-
+    JobSetup setup;
+    setup.program = program;
+    // The sweep's own program makes its runs in workers; another program
+    // (--program) is only known to make one run per process.
+    setup.workers = plan.program.empty();
+    setup.out = summary.toStandard ? nullptr : plan.out.c_str();
+    setup.jobs = jobCount;
+    setup.seriesFolder = plan.seriesFolder;
     // The sweep's own pid: a run checks it is still its parent (see SummaryRun).
-    std::vector<std::string> childEnvironment = {std::string(kSweepChildVariable) + "=" +
-                                                 std::to_string(getpid())};
+    setup.environment = {std::string(kSweepChildVariable) + "=" + std::to_string(getpid())};
     if (std::getenv("GLIBC_TUNABLES") == nullptr) {
-        // A run's simulation (about 10 MB) is written whole by its
-        // constructor; in 2 MB pages that is a few page faults instead of
-        // thousands, which is most of what a run costs beyond its steps.
-        // Only where transparent huge pages are on "madvise"; harmless elsewhere.
-        childEnvironment.push_back(kHugePagesTunable);
+        // A process's first simulation is built in fresh memory; in 2 MB pages
+        // that is a few page faults instead of hundreds. Only where
+        // transparent huge pages are on "madvise"; harmless elsewhere.
+        setup.environment.push_back(kHugePagesTunable);
+    }
+    SweepJobs jobs;
+    if (!jobs.Prepare(setup, error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        return kExitFailure;
     }
     Progress progress(runs.size(), runs.size() - pending.size());
-    size_t next = 0;
     size_t done = 0;
     size_t failed = 0;
-    size_t running = 0;
-    int stopSignal = 0;
-    bool cannotStart = false;
     bool rowsLost = false;
-    Clock::time_point killAt{};
-    {
-        BlockedSignals signals;
-        for (;;) {
-            for (Job& job : jobs) {
-                if (job.pid > 0 || stopSignal != 0 || cannotStart || next == pending.size()) continue;
-                job.run = pending[next];
-                const auto words = RunCommand(program, runs[job.run],
-                                              summary.toStandard ? nullptr : plan.out.c_str(),
-                                              plan.seriesFolder);
-                const int rowsFd = summary.toStandard ? fileno(job.rows.get()) : -1;
-                if (!SpawnProcess(words, rowsFd, fileno(job.errors.get()), childEnvironment, job.pid,
-                                  error)) {
-                    progress.Clear();
-                    std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
-                    job.pid = -1;
-                    cannotStart = true;
-                    continue;
-                }
-                ++next;
-                ++running;
-            }
-            if (running == 0) break;
-            progress.Show(done, failed);
-
-            timespec wait{0, kWaitNanoseconds};
-            const int signal = sigtimedwait(&signals.set, nullptr, &wait);
-            if ((signal == SIGINT || signal == SIGTERM || signal == SIGHUP) && stopSignal == 0) {
-                stopSignal = signal;
-                EndRuns(jobs, SIGTERM);
-                killAt = Clock::now() + kTermGrace;
-            }
-            if (stopSignal != 0 && Clock::now() >= killAt) EndRuns(jobs, SIGKILL);
-
-            for (;;) {
-                int status = 0;
-                const pid_t pid = waitpid(-1, &status, WNOHANG);
-                if (pid <= 0) break;
-                for (Job& job : jobs) {
-                    if (job.pid != pid) continue;
-                    job.pid = -1;
-                    --running;
-                    // A run ended by our stop is not a failed run: it has no row
-                    // and runs again next time.
-                    if (stopSignal != 0) break;
-                    std::string end = EndStatus(status);
-                    const RunKey& key = runs[job.run];
-                    if (end == kStatusOk && summary.toStandard) {
-                        const std::string row = PrintedRow(job.rows.get());
-                        if (row.rfind(key.Text() + ",", 0) != 0) {
-                            end = "exit ?";  // it said it finished but printed no row of its own
-                        } else if (!summary.Append(row)) {
-                            rowsLost = true;
-                        }
-                    }
-                    if (end == kStatusOk) {
-                        ++done;
-                        FirstLines(job.errors.get());
-                        break;
-                    }
-                    ++failed;
-                    if (job.rows) TakeText(job.rows.get(), 0);
-                    if (!summary.Append(FailedLine(key, end.c_str()))) rowsLost = true;
-                    const std::string said = FirstLines(job.errors.get());
-                    progress.Clear();
-                    std::fprintf(stderr, "%s: run %s ended with %s%s%s\n", kProgram,
-                                 Describe(key).c_str(), end.c_str(), said.empty() ? "" : ": ",
-                                 said.c_str());
-                    break;
-                }
-            }
-            progress.Show(done, failed);
+    bool cannotStart = false;
+    const auto ended = [&](const RunEnd& end) {
+        const RunKey& key = runs[end.run];
+        if (end.status == kStatusOk) {
+            ++done;
+            if (summary.toStandard && !summary.Append(end.row)) rowsLost = true;
+            return;
         }
+        ++failed;
+        if (!summary.Append(FailedLine(key, end.status.c_str()))) rowsLost = true;
+        progress.Clear();
+        std::fprintf(stderr, "%s: run %s ended with %s%s%s\n", kProgram, Describe(key).c_str(),
+                     end.status.c_str(), end.said.empty() ? "" : ": ", end.said.c_str());
+    };
+    const int stopSignal = jobs.Run(runs, pending, ended, [&] { progress.Show(done, failed); },
+                                    cannotStart, error);
+    if (cannotStart) {
+        progress.Clear();
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
     }
     progress.Clear();
 
