@@ -6,15 +6,18 @@
 #                                            gallery of rule bases (rules/)
 #   share/man/man6/marrowick.6               the manual page
 # and with the window (MARROWICK_GUI):
+#   libexec/marrowick/marrowick-window       the screen saver and the window,
+#                                            which the program executes for
+#                                            those modes
 #   libexec/xscreensaver/marrowick           a link to the program, where
 #                                            xscreensaver looks for its hacks
 #   share/xscreensaver/config/marrowick.xml  the settings xscreensaver offers
 #   share/applications/marrowick.desktop     the window mode's menu entry
 #   share/icons/hicolor/scalable/apps/marrowick.svg  its icon
 #
-# The program finds its engine and its data folder from its own executable
-# (../libexec/marrowick, ../share/marrowick: policy/EngineLocation.h,
-# settings/UserFiles.h), so the three folders are named here as they are looked
+# The program finds its engine, its window program and its data folder from its
+# own executable (../libexec/marrowick, ../share/marrowick: policy/
+# EngineLocation.h, settings/UserFiles.h), so the three folders are named here as they are looked
 # for, whatever CMAKE_INSTALL_BINDIR or CMAKE_INSTALL_LIBEXECDIR say, and the
 # same binaries serve /usr, /usr/local or any other prefix. Nothing of the
 # build tree is compiled into them.
@@ -34,6 +37,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/resources/marrowick.6 DESTINATION ${CMAKE_INST
 if(NOT TARGET marrowick_presentation)
   return()  # a build without the window is no screen saver and has no menu entry
 endif()
+
+install(TARGETS marrowick-window RUNTIME DESTINATION libexec/marrowick)
 
 install(FILES ${CMAKE_SOURCE_DIR}/resources/marrowick.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)

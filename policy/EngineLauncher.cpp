@@ -119,26 +119,14 @@ Launcher* StartLauncher() {
 }  // namespace
 
 bool FindEngineProgram(char* path, size_t capacity, char* error, size_t errorCapacity) {
-    // The kernel's own record of this program: its real path (links
-    // resolved) and its owner, even after the file was replaced.
-    char executable[4096];
-    const ssize_t length = readlink("/proc/self/exe", executable, sizeof executable - 1);
-    struct stat self {};
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof executable - 1 ||
-        stat("/proc/self/exe", &self) != 0) {
-        std::snprintf(error, errorCapacity, "cannot tell where this program is: %s",
-                      length <= 0 ? std::strerror(errno) : "its path is too long");
-        return false;
-    }
-    executable[length] = '\0';
     std::string found;
     std::string problem;
-    if (!LocateEngine(executable, std::getenv(kEngineVariable), self.st_uid, found, problem)) {
+    if (!FindHelperProgram(kEngineProgram, kEngineVariable, found, problem)) {
         std::snprintf(error, errorCapacity, "%s", problem.c_str());
         return false;
     }
     if (found.size() >= capacity) {
-        std::snprintf(error, errorCapacity, "the path of %s is too long", kEngineProgramName);
+        std::snprintf(error, errorCapacity, "the path of %s is too long", kEngineProgram);
         return false;
     }
     std::snprintf(path, capacity, "%s", found.c_str());

@@ -9,8 +9,6 @@
 
 #include <cstddef>
 
-constexpr const char* kEngineProgramName = "marrowick-engine";
-
 // The engine program, found from this program's own executable as
 // policy/EngineLocation.h describes (MARROWICK_ENGINE, then
 // ../libexec/marrowick, then beside it). False with the reason in error.

@@ -4,12 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
 namespace {
-
-constexpr const char* kProgramName = "marrowick-engine";
 
 // Folders are kept without a final slash; the root folder is "".
 std::string FolderOf(const std::string& path) {
@@ -92,10 +91,11 @@ Verdict Examine(const std::string& base, std::initializer_list<const char*> part
     return Verdict::Unusable;
 }
 
-bool Named(const char* named, std::string& path, std::string& error) {
-    const std::string prefix = std::string(kEngineVariable) + " names " + named + ", which ";
+bool Named(const char* name, const char* variable, const char* named, std::string& path,
+           std::string& error) {
+    const std::string prefix = std::string(variable) + " names " + named + ", which ";
     if (named[0] != '/') {
-        error = std::string(kEngineVariable) + " must give the engine program's absolute path, not \"" +
+        error = std::string(variable) + " must give the absolute path of " + name + ", not \"" +
                 named + "\"";
         return false;
     }
@@ -108,7 +108,7 @@ bool Named(const char* named, std::string& path, std::string& error) {
             error = prefix + "does not exist";
             return false;
         case Verdict::Unusable:
-            error = std::string(kEngineVariable) + ": " + problem;
+            error = std::string(variable) + ": " + problem;
             return false;
     }
     return false;
@@ -116,11 +116,11 @@ bool Named(const char* named, std::string& path, std::string& error) {
 
 }  // namespace
 
-bool LocateEngine(const std::string& executable, const char* named, uid_t owner,
-                  std::string& path, std::string& error) {
+bool LocateHelper(const char* name, const char* variable, const std::string& executable,
+                  const char* named, uid_t owner, std::string& path, std::string& error) {
     path.clear();
     error.clear();
-    if (named != nullptr && named[0] != '\0') return Named(named, path, error);
+    if (named != nullptr && named[0] != '\0') return Named(name, variable, named, path, error);
     if (executable.empty() || executable[0] != '/') {
         error = "cannot tell where this program is (\"" + executable + "\")";
         return false;
@@ -131,12 +131,12 @@ bool LocateEngine(const std::string& executable, const char* named, uid_t owner,
     std::string beside;
     std::string problem;
     std::string besideProblem;
-    if (Examine(prefix, {"libexec", "marrowick", kProgramName}, owner, installed, problem) ==
+    if (Examine(prefix, {"libexec", "marrowick", name}, owner, installed, problem) ==
         Verdict::Usable) {
         path = installed;
         return true;
     }
-    if (Examine(bin, {kProgramName}, owner, beside, besideProblem) == Verdict::Usable) {
+    if (Examine(bin, {name}, owner, beside, besideProblem) == Verdict::Usable) {
         path = beside;
         return true;
     }
@@ -144,9 +144,27 @@ bool LocateEngine(const std::string& executable, const char* named, uid_t owner,
     // the places that are empty.
     if (problem.empty()) problem = besideProblem;
     if (problem.empty()) {
-        problem = std::string(kProgramName) + " is not installed: there is neither " + installed +
+        problem = std::string(name) + " is not installed: there is neither " + installed +
                   " nor " + beside;
     }
     error = problem;
     return false;
+}
+
+bool FindHelperProgram(const char* name, const char* variable, std::string& path,
+                       std::string& error) {
+    // The kernel's own record of this program: its real path (links
+    // resolved) and its owner, even after the file was replaced.
+    char executable[4096];
+    const ssize_t length = readlink("/proc/self/exe", executable, sizeof executable - 1);
+    struct stat self {};
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof executable - 1 ||
+        stat("/proc/self/exe", &self) != 0) {
+        error = std::string("cannot tell where this program is: ") +
+                (length <= 0 ? std::strerror(errno) : "its path is too long");
+        return false;
+    }
+    executable[length] = '\0';
+    const char* named = variable != nullptr ? std::getenv(variable) : nullptr;
+    return LocateHelper(name, variable, executable, named, self.st_uid, path, error);
 }

@@ -20,10 +20,8 @@
 #include "shell/rules/CheckRulesCommand.h"
 #include "shell/rules/ListRules.h"
 #include "shell/terminal/TerminalView.h"
+#include "shell/WindowProgram.h"
 #include "shell/xscreensaver/HackListCommand.h"
-#if MARROWICK_HAS_GUI
-#include "shell/window/Application.h"
-#endif
 
 namespace {
 
@@ -90,8 +88,8 @@ int main(int argc, char** argv) {
             return RunTerminal(line);
         case Mode::ScreenSaver:
         case Mode::Window:
-#if MARROWICK_HAS_GUI
-            return RunApplication(line);
+#if MARROWICK_HAS_WINDOW
+            return ExecWindowProgram(argv);
 #else
             std::fprintf(stderr, "%s: built without the window; try %s --headless\n", kProgramName,
                          kProgramName);

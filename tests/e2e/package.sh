@@ -42,6 +42,7 @@ awk '{print $6 ($7 ? " " $7 " " $8 : "")}' listing.txt | sed 's|^\./|/|' | grep 
 cat >expected.txt <<'EOF'
 /usr/bin/marrowick
 /usr/libexec/marrowick/marrowick-engine
+/usr/libexec/marrowick/marrowick-window
 /usr/libexec/xscreensaver/marrowick -> ../../bin/marrowick
 /usr/share/applications/marrowick.desktop
 /usr/share/doc/marrowick/README.Debian
@@ -89,7 +90,8 @@ sed 's/^/  /' lintian.txt
 # Control flow protection is left out: Debian 12's dpkg-buildflags has no
 # such feature, and the CLIPS and Dear ImGui archives linked in are built
 # without it, so no binary that links them could be marked for it.
-for program in usr/bin/marrowick usr/libexec/marrowick/marrowick-engine; do
+for program in usr/bin/marrowick usr/libexec/marrowick/marrowick-engine \
+               usr/libexec/marrowick/marrowick-window; do
     hardening-check --nocfprotection "$ROOT/$program" >hardening.txt 2>&1 ||
         fail "hardening-check $program: $(cat hardening.txt)"
     sed "s|$ROOT/||" hardening.txt
@@ -112,6 +114,7 @@ for option in $("$MARROWICK" --help | grep -oE -- '--[a-z-]+' | sort -u); do
     grep -q -- "$option" man.txt || fail "--help lists $option, the manual page does not"
 done
 grep -q '/usr/libexec/marrowick/marrowick-engine' man.txt || fail "FILES lacks the engine"
+grep -q '/usr/libexec/marrowick/marrowick-window' man.txt || fail "FILES lacks the window program"
 
 # ---- Life under dpkg --root ----
 LINK_OF() { readlink "$1/etc/X11/app-defaults/XScreenSaver"; }

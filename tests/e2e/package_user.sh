@@ -90,11 +90,13 @@ for _ in $(seq 100); do
 done
 
 # The installed program running below the daemon, its pid printed; and the
-# installed engine below it.
+# installed engine below it. For the screen saver marrowick becomes the
+# package's window program, in its own place and under its own name.
+WINDOW_PROGRAM="$ROOT/usr/libexec/marrowick/marrowick-window"
 installed_hack() {
     local pid
     for pid in $(pgrep -x marrowick); do
-        [ "$(readlink "/proc/$pid/exe")" = "$ROOT/usr/bin/marrowick" ] && { echo "$pid"; return 0; }
+        [ "$(readlink "/proc/$pid/exe")" = "$WINDOW_PROGRAM" ] && { echo "$pid"; return 0; }
     done
     return 1
 }

@@ -47,6 +47,15 @@ expect_running "after the first mouse movement (the window appearing under the p
 xdotool mousemove 200 150
 sleep 0.5
 expect_running "after a movement to the recorded position"
+# The screen saver is the window program, in marrowick's own place (the
+# process xscreensaver started and signals) and under its name; marrowick
+# itself loads no SDL, GL or X library, so no other mode pays for them.
+[ "$(basename "$(readlink "/proc/$APP_PID/exe")")" = marrowick-window ] ||
+    fail "the screen saver runs as $(readlink "/proc/$APP_PID/exe")"
+[ "$(cat "/proc/$APP_PID/comm")" = marrowick ] || fail "its name is $(cat "/proc/$APP_PID/comm")"
+if ldd "$MARROWICK" | grep -Eq 'libSDL2|libGL|libX11'; then
+    fail "marrowick loads window libraries: $(ldd "$MARROWICK" | grep -E 'libSDL2|libGL|libX11')"
+fi
 xdotool mousemove 300 260
 expect_exit 1000 "a second mouse position"
 

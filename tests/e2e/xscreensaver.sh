@@ -16,7 +16,7 @@ done
 # its engine (the daemon finds the hack on its PATH), a home of its own.
 chmod 711 "$WORK"
 mkdir -m 755 bin
-cp "$MARROWICK" "$BUILD_DIR/marrowick-engine" bin/
+cp "$MARROWICK" "$BUILD_DIR/marrowick-engine" "$BUILD_DIR/marrowick-window" bin/
 mkdir -m 777 home logs
 cat >home/.xscreensaver <<'EOF'
 mode:		one

@@ -194,7 +194,7 @@ TEST_F(EngineLocation, TheVariableNamesTheOneProgramToUse) {
         std::string value;
         std::string expected;
     } cases[] = {
-        {"my-engine", "MARROWICK_ENGINE must give the engine program's absolute path, not \"my-engine\""},
+        {"my-engine", "MARROWICK_ENGINE must give the absolute path of marrowick-engine, not \"my-engine\""},
         {scratch.File("missing"), "MARROWICK_ENGINE names " + scratch.File("missing") +
                                       ", which does not exist"},
         {scratch.path, "MARROWICK_ENGINE: " + scratch.path + " is not a regular file"},
