@@ -1,6 +1,7 @@
 #include "shell/experiments/Merge.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,8 +9,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iostream>
 #include <unordered_set>
 
 #include "shell/ExitStatus.h"
@@ -69,15 +68,33 @@ bool Expand(const std::string& name, std::vector<std::string>& inputs, std::stri
 }
 
 // The first line that is not blank, without its line break: a summary's
-// header.
+// header. Read a block at a time, only as far as that line.
 bool ReadFirstLine(const std::string& path, std::string& line, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
     line.clear();
-    while (in && line.find_first_not_of("\r") == std::string::npos) std::getline(in, line);
-    if (in.bad() || (!in && !in.eof())) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         error = "cannot read '" + path + "': " + std::strerror(errno);
         return false;
     }
+    std::string text;
+    char block[4096];
+    for (;;) {
+        const size_t start = text.find_first_not_of("\r\n");
+        if (start != std::string::npos && text.find('\n', start) != std::string::npos) break;
+        const ssize_t n = read(fd, block, sizeof block);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = "cannot read '" + path + "': " + std::strerror(errno);
+            close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        text.append(block, static_cast<size_t>(n));
+    }
+    close(fd);
+    const size_t start = text.find_first_not_of("\r\n");
+    if (start == std::string::npos) return true;
+    line = text.substr(start, text.find('\n', start) - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }
@@ -127,16 +144,16 @@ bool ExpandMergeInputs(const std::vector<std::string>& arguments, const char* fi
         error = "standard input cannot hold both the list of files and rows";
         return false;
     }
-    std::ifstream file;
-    if (!fromStandard) {
-        file.open(filesFrom);
-        if (!file) {
-            error = std::string("cannot read '") + filesFrom + "': " + std::strerror(errno);
-            return false;
-        }
+    std::string list;
+    if (!ReadWholeFile(filesFrom, list, error)) {
+        if (fromStandard) error = "cannot read the list of files from standard input";
+        return false;
     }
-    std::istream& list = fromStandard ? std::cin : file;
-    for (std::string name; std::getline(list, name);) {
+    for (size_t start = 0; start < list.size();) {
+        size_t end = list.find('\n', start);
+        if (end == std::string::npos) end = list.size();
+        std::string name = list.substr(start, end - start);
+        start = end + 1;
         if (!name.empty() && name.back() == '\r') name.pop_back();
         if (name.empty()) continue;
         if (name == kStandard) {
@@ -144,11 +161,6 @@ bool ExpandMergeInputs(const std::vector<std::string>& arguments, const char* fi
             return false;
         }
         if (!Expand(name, inputs, error)) return false;
-    }
-    if (list.bad()) {
-        error = std::string("cannot read the list of files from ") +
-                (fromStandard ? "standard input" : "'" + std::string(filesFrom) + "'");
-        return false;
     }
     return true;
 }

@@ -8,8 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
-#include <iterator>
 
 const MeasureColumn kMeasureColumns[kMeasureCount] = {
     {"final_population", "Final population", true},
@@ -237,31 +235,35 @@ bool ParseSummaryText(const std::string& text, SummaryTable& table, std::string&
     return true;
 }
 
+bool ReadWholeFile(const char* path, std::string& text, std::string& error) {
+    const bool standard = std::strcmp(path, "-") == 0;
+    const int fd = standard ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int openError = errno;
+        error = std::string("cannot read '") + path + "': " + std::strerror(openError);
+        errno = openError;  // the caller may tell a missing file from others
+        return false;
+    }
+    const bool whole = ReadWhole(fd, false, text);
+    const int readError = errno;
+    if (!standard) close(fd);
+    if (!whole) {
+        error = (standard ? std::string("cannot read standard input")
+                          : std::string("cannot read '") + path + "'") +
+                ": " + std::strerror(readError);
+        return false;
+    }
+    return true;
+}
+
 bool ReadSummaryFile(const char* path, bool mayBeMissing, SummaryTable& table, std::string& error) {
     std::string text;
-    if (std::strcmp(path, "-") == 0) {
-        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        if (std::cin.bad()) {
-            error = "cannot read standard input";
-            return false;
+    if (!ReadWholeFile(path, text, error)) {
+        if (mayBeMissing && errno == ENOENT) {
+            table = SummaryTable{};
+            return true;
         }
-    } else {
-        const int fd = open(path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            if (mayBeMissing && errno == ENOENT) {
-                table = SummaryTable{};
-                return true;
-            }
-            error = std::string("cannot read '") + path + "': " + std::strerror(errno);
-            return false;
-        }
-        const bool whole = ReadWhole(fd, false, text);
-        const int readError = errno;
-        close(fd);
-        if (!whole) {
-            error = std::string("cannot read '") + path + "': " + std::strerror(readError);
-            return false;
-        }
+        return false;
     }
     return ParseRead(text, path, mayBeMissing, table, error);
 }

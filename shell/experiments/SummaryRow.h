@@ -101,6 +101,11 @@ bool ParseSummaryText(const std::string& text, SummaryTable& table, std::string&
 // Reads a file ("-": standard input). An empty or missing file gives an
 // empty table (no header) when mayBeMissing.
 bool ReadSummaryFile(const char* path, bool mayBeMissing, SummaryTable& table, std::string& error);
+// Everything a file holds ("-": standard input), read with the system's
+// calls (the program's other modes never pay for the C++ streams' start-up).
+// False with a message.
+bool ReadWholeFile(const char* path, std::string& text, std::string& error);
+
 // Reads the whole file open on fd (from its start, whatever its offset); path
 // names it in messages. An empty file gives an empty table.
 bool ReadSummaryDescriptor(int fd, const char* path, SummaryTable& table, std::string& error);
