@@ -240,8 +240,8 @@ const ModeRow kModes[kModeCount] = {
      "--compare-rules A,B,... [--seeds A-B] [--steps N] --out DIR",
      "Run each rule base (a name of --list-rules, or a file) over the same seeds, as\n"
      "a sweep does, and report which keeps the colony best.",
-     "Each run is a process of its own, as many at a time as there are cores; the\n"
-     "runs' rows go to DIR/results.csv and their courses to DIR/series/, and runs\n"
+     "The runs go to workers as a sweep's do, as many at a time as there are cores;\n"
+     "their rows go to DIR/results.csv and their courses to DIR/series/, and runs\n"
      "already there are skipped, so the same command resumes a comparison. The\n"
      "report: a table on standard output and in DIR/comparison.csv (per rule base\n"
      "the mean and spread over the seeds of the population, the food reserves, the\n"
