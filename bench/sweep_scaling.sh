@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # How a sweep scales with its jobs, and what each run costs beyond its steps.
-#   bench/sweep_scaling.sh [path-to-marrowick] [steps] [runs]
-# Defaults: build-rel/marrowick, 20000 steps, 8 runs. Confined to cores 0
-# and 1 (taskset), so the figures do not lean on more. The machine's load is
-# printed before and after: on a shared machine the wall times, and so the
-# speed-up, are only worth quoting from a quiet moment.
+#   bench/sweep_scaling.sh [path-to-marrowick] [steps] [runs] [repeats]
+# Defaults: build-rel/marrowick, 20000 steps, 8 runs, 3 repeats. Confined to
+# cores 0 and 1 (taskset), so the figures do not lean on more. The 1-job and
+# 2-job sweeps take turns, repeats times, and the medians are compared, so
+# that a burst of someone else's work late in the call does not fall on one
+# side only. The machine's load is printed before and after: on a shared
+# machine the wall times, and so the speed-up, are only worth quoting from a
+# quiet moment.
 # Goals: 2 jobs on 2 idle cores at least 1.9 times as fast as 1 job; a run's
 # cost beyond its steps (process start, rule engine, building the world,
 # writing the row) at most 5 ms of CPU.
@@ -13,6 +16,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 program=$(realpath "${1:-$top/build-rel/marrowick}")
 steps=${2:-20000}
 runs=${3:-8}
+repeats=${4:-3}
 empty_runs=50  # runs of 0 steps, for the cost beyond the steps
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -45,20 +49,23 @@ sweep() {
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 "$program" --sweep --seeds 1 --steps 1 --out warm.csv  # page cache, the rule base
 
-sweep one 1 "$steps" "$runs"
-sweep two 2 "$steps" "$runs"
+for r in $(seq "$repeats"); do
+    sweep "one$r" 1 "$steps" "$runs"
+    sweep "two$r" 2 "$steps" "$runs"
+done
+median() { cat "$@" | tr ' ' '\n' | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 sweep empty 1 0 "$empty_runs"
 # The sweep's own share (checking the grid, reading the summary), no runs.
 timed list "$program" --sweep --seeds "$empty_runs" --steps 0 --list-runs
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
-cmp -s <(cut -d, -f1-15 one.csv | sort) <(cut -d, -f1-15 two.csv | sort) || {
+cmp -s <(cut -d, -f1-15 one1.csv | sort) <(cut -d, -f1-15 two1.csv | sort) || {
     echo "sweep_scaling: 1 and 2 jobs gave different rows" >&2
     exit 1
 }
 
 awk -v runs="$runs" -v steps="$steps" -v empty_runs="$empty_runs" \
-    -v one="$(cat one.wall)" -v two="$(cat two.wall)" -v empty="$(cat empty.wall)" \
-    -v cpu_one="$(cat one.cpu)" -v cpu_empty="$(cat empty.cpu)" -v cpu_list="$(cat list.cpu)" \
+    -v one="$(median one*.wall)" -v two="$(median two*.wall)" -v empty="$(cat empty.wall)" \
+    -v cpu_one="$(median one*.cpu)" -v repeats="$repeats" -v cpu_empty="$(cat empty.cpu)" -v cpu_list="$(cat list.cpu)" \
     -v load_before="$load_before" -v load_after="$load_after" -v program="$program" \
     -v processors="$(nproc)" 'BEGIN {
     per_run = one / runs
@@ -69,7 +76,8 @@ awk -v runs="$runs" -v steps="$steps" -v empty_runs="$empty_runs" \
     printf "runs x steps          %d x %d\n", runs, steps
     printf "1 job                 %.2f s  (%.3f s per run, %.3f s CPU per run)\n", one, per_run, run_cpu
     printf "2 jobs                %.2f s\n", two
-    printf "speed-up              %.2f x   (goal >= 1.9 on 2 idle cores)\n", one / two
+    printf "speed-up              %.2f x   (goal >= 1.9 on 2 idle cores; medians of %d turns)\n", \
+           one / two, repeats
     printf "run of 0 steps        %.1f ms wall, %.2f ms CPU  (program and engine, goal <= 5;\n", \
            overhead * 1000, overhead_cpu * 1000
     printf "                      mean of %d runs in a sweep, its own %.0f ms taken off)\n", \
