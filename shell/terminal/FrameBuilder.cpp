@@ -1,6 +1,8 @@
 #include "shell/terminal/FrameBuilder.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <utility>
 
@@ -14,6 +16,19 @@ namespace {
 
 // Room for the clearing sequence on top of the frame's own worst case.
 constexpr size_t kSinkSlack = 64;
+
+// How many cells of a statistics line to show in width cells. A line that
+// ends in a parenthesised word (the expert line's rule-base name, "... is On
+// (forager)") and does not fit loses that word whole rather than being cut
+// inside it: "Expert System Actions is On (fo" reads as a fault, while the
+// line without its name is the line as it always was.
+int32_t ShownLength(const char* line, int32_t width) {
+    const int32_t length = static_cast<int32_t>(std::strlen(line));
+    if (length <= width) return length;
+    const char* open = std::strrchr(line, '(');
+    if (open == nullptr || open == line || open[-1] != ' ' || line[length - 1] != ')') return length;
+    return static_cast<int32_t>(open - line) - 1;
+}
 
 }  // namespace
 
@@ -86,7 +101,9 @@ void ComposeFrame(const WorldPicture& picture, const StatisticsLines& statistics
     }
     DrawMap(picture, layout, depth, frame);
     for (int32_t i = 0; i < layout.statsLines && i < StatisticsLines::kLineCount; ++i) {
-        frame.Text(layout.statsCol, layout.statsRow + i, statistics.line[i], layout.statsWidth);
+        const char* line = statistics.line[i];
+        frame.Text(layout.statsCol, layout.statsRow + i, line,
+                   std::min(layout.statsWidth, ShownLength(line, layout.statsWidth)));
     }
     DrawKeyLine(frame, layout.keyRow, layout.keyWidth, state.paused, state.rate);
 }

@@ -131,6 +131,39 @@ TEST(TerminalView, FrameHoldsMapStatisticsAndKeys) {
     }
 }
 
+// The expert line names the rule base while on. Where the statistics column
+// is too narrow for the name, the line shows without it, never cut inside a
+// word; a line that is simply too long is cut at the column as before.
+TEST(TerminalView, AStatisticsLineLosesANameThatDoesNotFitWhole) {
+    auto picture = std::make_unique<WorldPicture>();
+    picture->width = picture->height = 0;
+    struct Case {
+        const char* line;
+        int32_t width;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"Expert System Actions is On (default)", 40, "Expert System Actions is On (default)"},
+        {"Expert System Actions is On (default)", 37, "Expert System Actions is On (default)"},
+        {"Expert System Actions is On (default)", 36, "Expert System Actions is On"},
+        {"Expert System Actions is On (default)", 29, "Expert System Actions is On"},
+        {"Expert System Actions is Off", 29, "Expert System Actions is Off"},
+        {"Colony deaths 1234567890123456789012", 29, "Colony deaths 123456789012345"},
+    };
+    for (const Case& c : cases) {
+        StatisticsLines statistics{};
+        std::snprintf(statistics.line[0], StatisticsLines::kLineCapacity, "%s", c.line);
+        TerminalLayout layout = ComputeLayout(80, 24, 128, 128, true);
+        layout.statsWidth = c.width;
+        TermFrame frame;
+        frame.Resize(layout.statsCol + c.width + 10, 24);  // the column, not the frame, bounds it
+        ComposeFrame(*picture, statistics, layout, FrameState{}, ColourDepth::Colours256, frame);
+        const std::string row = Row(frame, layout.statsRow);
+        EXPECT_EQ(row.substr(std::min(row.size(), static_cast<size_t>(layout.statsCol))), c.shown)
+            << c.line << " in " << c.width;
+    }
+}
+
 TEST(TerminalView, TooSmallShowsOneLine) {
     auto picture = std::make_unique<WorldPicture>();
     picture->width = picture->height = 0;
