@@ -37,6 +37,9 @@ measure() {
 
 echo "program: $program"
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)   ($(nproc) processors)"
+# The floor: what starting any program costs on this machine (fork, exec,
+# the C library's start-up), which every figure below includes.
+measure "/bin/true (the floor)" /bin/true
 measure "--version" "$program" --version
 measure "--help" "$program" --help
 measure "--list-parameters" "$program" --list-parameters
