@@ -12,6 +12,28 @@ PANEL='r == 241 && g == 241 && b == 241'
 RED_TEXT='r > 150 && g < 110 && b < 110 && r - g > 80'
 RULES="$XDG_CONFIG_HOME/marrowick/Rules.clp"
 
+# shot_until SECONDS FILE TEST...: screenshots into FILE until TEST (a command
+# that reads FILE) holds, or the deadline passes; false then. A loaded machine
+# draws late, so a picture is awaited, never a fixed time.
+shot_until() {
+    local deadline=$(( $(now_ms) + $1 * 1000 )) file=$2
+    shift 2
+    while :; do
+        screenshot "$file" >/dev/null
+        "$@" && return 0
+        [ "$(now_ms)" -lt "$deadline" ] || return 1
+        sleep 0.2
+    done
+}
+panel_pixels() { convert "$1" -crop 470x480+318+60 +repage area.png; pixels area.png "$PANEL"; }
+state_red() { convert "$1" -crop 470x55+318+95 +repage state.png; pixels state.png "$RED_TEXT"; }
+panel_shown() { [ "$(panel_pixels shot.png)" -gt $((hidden + 100000)) ]; }
+panel_hidden() { [ "$(panel_pixels shot.png)" -lt $((hidden + 20000)) ]; }
+red_shown() { [ "$(state_red shot.png)" -gt 100 ]; }
+red_gone() { [ "$(state_red shot.png)" -lt 20 ]; }
+saver_panel() { convert saver.png -crop 470x480+540+30 +repage area.png; pixels area.png "$PANEL"; }
+saver_panel_shown() { [ "$(saver_panel)" -gt 15000 ]; }
+
 start_app --window --rate 400 --screenshot shot.png
 window=$(xdotool search --sync --name '^Marrowick$' | head -n 1)
 [ -n "$window" ] || fail "no window"
@@ -28,8 +50,7 @@ panel_area shot.png area.png
 hidden=$(pixels area.png "$PANEL")
 
 focus_and_key "$window" ctrl+e
-sleep 0.5
-screenshot shot.png >/dev/null
+shot_until 10 shot.png panel_shown || true
 cp shot.png panel.png
 panel_area shot.png area.png
 shown=$(pixels area.png "$PANEL")
@@ -51,8 +72,7 @@ for _ in $(seq 50); do
 done
 grep -q "was not reloaded, the rules loaded before keep running: .*Rules.clp:[0-9]*: \[EXPRNPSR3\]" app.err ||
     fail "F5 with a broken file said nothing clear"
-sleep 0.5
-screenshot shot.png >/dev/null
+shot_until 10 shot.png red_shown || true
 cp shot.png failed.png
 state_area shot.png state.png
 red=$(pixels state.png "$RED_TEXT")
@@ -64,18 +84,12 @@ expect_running "a failed reload"
 sed 's/(population low|stable))\r$/(population low))\r/' good.clp >"$RULES"
 cmp -s good.clp "$RULES" && fail "the edit did not change the rule base"
 focus_and_key "$window" F5
-sleep 1
-screenshot shot.png >/dev/null
-state_area shot.png state.png
-[ "$(pixels state.png "$RED_TEXT")" -lt 20 ] || fail "a good reload left the error showing"
+shot_until 10 shot.png red_gone || fail "a good reload left the error showing"
 [ "$(grep -c "was not reloaded" app.err)" = 1 ] || fail "the good reload was refused"
 
 # Ctrl+E again hides it.
 focus_and_key "$window" ctrl+e
-sleep 0.5
-screenshot shot.png >/dev/null
-panel_area shot.png area.png
-[ "$(pixels area.png "$PANEL")" -lt $((hidden + 20000)) ] || fail "Ctrl+E did not hide the panel"
+shot_until 10 shot.png panel_hidden || fail "Ctrl+E did not hide the panel"
 focus_and_key "$window" Escape
 expect_exit 2000 "Esc"
 
@@ -83,10 +97,15 @@ expect_exit 2000 "Esc"
 for option in "" --rules-panel; do
     # shellcheck disable=SC2086
     start_app $option --screenshot saver.png
+    # The screenshot signal is asked for only once the program has had time
+    # to take it (before that it would end the program); then, with the
+    # panel asked for, pictures until it is there.
     sleep 2
     screenshot saver.png >/dev/null
-    convert saver.png -crop 470x480+540+30 +repage area.png
-    count=$(pixels area.png "$PANEL")
+    if [ -n "$option" ]; then
+        saver_panel_shown || shot_until 10 saver.png saver_panel_shown || true
+    fi
+    count=$(saver_panel)
     echo "screen saver ${option:-without option}: panel background $count"
     if [ -n "$option" ]; then
         [ "$count" -gt 15000 ] || fail "--rules-panel shows no panel in the screen saver"
