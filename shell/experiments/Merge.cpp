@@ -12,12 +12,12 @@
 #include <unordered_set>
 
 #include "shell/ExitStatus.h"
+#include "shell/OptionTable.h"
 #include "shell/StartUp.h"
 #include "shell/experiments/SummaryRow.h"
 
 namespace {
 
-constexpr const char* kProgram = "marrowick";
 constexpr const char* kStandard = "-";
 constexpr const char* kRowFileSuffix = ".csv";
 
@@ -253,25 +253,25 @@ int RunMergeCommand(const CommandLine& line) {
     const char* filesFrom = line.Text(OptionId::FilesFrom);
     std::string error;
     if (arguments.empty() && filesFrom == nullptr) {
-        std::fprintf(stderr, "%s: --merge needs the files or folders to collect\n", kProgram);
+        std::fprintf(stderr, "%s: --merge needs the files or folders to collect\n", kProgramName);
         return kExitUsage;
     }
     // The summary may be one of the files merged: rows are only ever appended
     // to it, never written over.
     if (const int status = CheckOutputs({{out, "--out"}}, {}, error)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
         return status;
     }
     std::vector<std::string> inputs;
     MergeCounts counts;
     if (!ExpandMergeInputs(arguments, filesFrom, inputs, error) ||
         !MergeSummaries(inputs, out, counts, error)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
         return 1;
     }
     if (counts.malformed > 0) {
         std::fprintf(stderr, "%s: %zu lines were no whole summary row and were left out\n",
-                     kProgram, counts.malformed);
+                     kProgramName, counts.malformed);
     }
     return 0;
 }

@@ -13,6 +13,7 @@
 
 #include "settings/SimulationBuild.h"
 #include "shell/ExitStatus.h"
+#include "shell/OptionTable.h"
 #include "shell/StartUp.h"
 #include "simulation/Simulation.h"
 
@@ -20,7 +21,6 @@ const char kSweepChildVariable[] = "MARROWICK_SWEEP_CHILD";
 
 namespace {
 
-constexpr const char* kProgram = "marrowick";
 
 // Sums over the steps of a run for its means.
 struct Accumulator {
@@ -146,7 +146,7 @@ int MakeSummaryRun(const CommandLine& line, std::string* printed) {
     SummaryRunOptions options;
     std::string error;
     if (const int status = SummaryRunOptionsFrom(line, options, error)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
         return status;
     }
     // The file is checked before the run, so a wrong file costs no time.
@@ -156,7 +156,7 @@ int MakeSummaryRun(const CommandLine& line, std::string* printed) {
     if (!toStdout) {
         fd = OpenSummaryForAppend(options.out, header, SummaryAccess::Shared, error);
         if (fd < 0) {
-            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
             return kExitFailure;
         }
     }
@@ -171,7 +171,7 @@ int MakeSummaryRun(const CommandLine& line, std::string* printed) {
         const std::string path =
             SeriesFilePath(options.seriesFolder, options.run.rulesName, options.key.seed);
         if (!SaveSeriesFile(path, series->Samples(), error)) {
-            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
             if (!toStdout) close(fd);
             return kExitFailure;
         }
@@ -190,7 +190,7 @@ int MakeSummaryRun(const CommandLine& line, std::string* printed) {
     const int writeError = errno;
     const bool closed = toStdout || close(fd) == 0;
     if (!written || !closed) {
-        std::fprintf(stderr, "%s: cannot write the summary row to %s: %s\n", kProgram,
+        std::fprintf(stderr, "%s: cannot write the summary row to %s: %s\n", kProgramName,
                      toStdout ? "standard output" : options.out,
                      std::strerror(written ? errno : writeError));
         return kExitFailure;

@@ -13,6 +13,7 @@
 #include <unordered_set>
 
 #include "shell/ExitStatus.h"
+#include "shell/OptionTable.h"
 #include "shell/StartUp.h"
 #include "shell/experiments/Plots.h"
 #include "shell/experiments/RunProcesses.h"
@@ -23,7 +24,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kProgram = "marrowick";
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
 constexpr const char* kHugePagesTunable = "GLIBC_TUNABLES=glibc.malloc.hugetlb=1";
 
@@ -135,7 +135,8 @@ bool ListRuns(const std::string& program, const SweepPlan& plan, const std::vect
         if (std::fputs(line.c_str(), stdout) == EOF) break;
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::fprintf(stderr, "%s: cannot write the run list: %s\n", kProgram, std::strerror(errno));
+        std::fprintf(stderr, "%s: cannot write the run list: %s\n", kProgramName,
+                     std::strerror(errno));
         return false;
     }
     return true;
@@ -167,12 +168,12 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
     std::string program = plan.program;
     if (program.empty() && !ResolveThisProgram(argv0, program)) {
         std::fprintf(stderr, "%s: cannot find this program's file to start the runs; name it "
-                             "with --program\n", kProgram);
+                             "with --program\n", kProgramName);
         return kExitFailure;
     }
     std::string error;
     if (!CheckSweepGrid(plan, error)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
         return kExitUsage;
     }
     const std::vector<RunKey> runs = plan.SelectedRuns();
@@ -191,14 +192,14 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
         summary.table.parameterCount = static_cast<int32_t>(plan.Columns().size());
         std::signal(SIGPIPE, SIG_IGN);  // a reader that went away is a write error
         if (!AppendWhole(STDOUT_FILENO, header + "\n")) {
-            std::fprintf(stderr, "%s: cannot write standard output: %s\n", kProgram,
+            std::fprintf(stderr, "%s: cannot write standard output: %s\n", kProgramName,
                          std::strerror(errno));
             return kExitFailure;
         }
     } else {
         summary.fd = OpenSummaryForAppend(plan.out.c_str(), header, SummaryAccess::Exclusive, error);
         if (summary.fd < 0 || !ReadSummaryDescriptor(summary.fd, plan.out.c_str(), summary.table, error)) {
-            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
             return kExitFailure;
         }
     }
@@ -230,7 +231,7 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
     }
     SweepJobs jobs;
     if (!jobs.Prepare(setup, error)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
         return kExitFailure;
     }
     Progress progress(runs.size(), runs.size() - pending.size());
@@ -248,31 +249,32 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
         ++failed;
         if (!summary.Append(FailedLine(key, end.status.c_str()))) rowsLost = true;
         progress.Clear();
-        std::fprintf(stderr, "%s: run %s ended with %s%s%s\n", kProgram, Describe(key).c_str(),
+        std::fprintf(stderr, "%s: run %s ended with %s%s%s\n", kProgramName, Describe(key).c_str(),
                      end.status.c_str(), end.said.empty() ? "" : ": ", end.said.c_str());
     };
     const int stopSignal = jobs.Run(runs, pending, ended, [&] { progress.Show(done, failed); },
                                     cannotStart, error);
     if (cannotStart) {
         progress.Clear();
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
     }
     progress.Clear();
 
     const std::string where = summary.toStandard ? "standard output" : "'" + plan.out + "'";
     if (rowsLost) {
-        std::fprintf(stderr, "%s: cannot write to %s; rows are missing\n", kProgram, where.c_str());
+        std::fprintf(stderr, "%s: cannot write to %s; rows are missing\n", kProgramName,
+                     where.c_str());
     }
     if (stopSignal != 0) {
         const size_t finished = runs.size() - pending.size() + done + failed;
         if (summary.toStandard) {
-            std::fprintf(stderr, "%s: sweep stopped: %zu of %zu runs finished\n", kProgram,
+            std::fprintf(stderr, "%s: sweep stopped: %zu of %zu runs finished\n", kProgramName,
                          finished, runs.size());
         } else {
             std::fprintf(stderr,
                          "%s: sweep stopped: %zu of %zu runs are in %s; the same command goes on "
                          "from there\n",
-                         kProgram, finished, runs.size(), plan.out.c_str());
+                         kProgramName, finished, runs.size(), plan.out.c_str());
         }
         return kExitSignalBase + stopSignal;
     }
@@ -281,7 +283,7 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
     // The whole grid as the file now has it: failures of earlier sweeps count.
     if (!summary.toStandard &&
         !ReadSummaryDescriptor(summary.fd, plan.out.c_str(), summary.table, error)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
         return kExitFailure;
     }
     std::unordered_set<std::string> keys;
@@ -297,7 +299,7 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
     for (const std::string& key : failedKeys) failedRuns += okKeys.count(key) == 0 ? 1 : 0;
     int status = rowsLost ? kExitFailure : kExitOk;
     if (failedRuns > 0) {
-        std::fprintf(stderr, "%s: %zu of %zu runs failed; their rows in %s say how\n", kProgram,
+        std::fprintf(stderr, "%s: %zu of %zu runs failed; their rows in %s say how\n", kProgramName,
                      failedRuns, runs.size(), summary.toStandard ? "the summary" : plan.out.c_str());
         status = kExitFailure;
     }
@@ -310,7 +312,7 @@ int RunSweep(const SweepPlan& plan, const char* argv0) {
         if (!WriteSweepPlot(plan.plot.c_str(), table, &keys, Parameter(plan.vary[0].ids[0]).name,
                             series,
                             error)) {
-            std::fprintf(stderr, "%s: no plot: %s\n", kProgram, error.c_str());
+            std::fprintf(stderr, "%s: no plot: %s\n", kProgramName, error.c_str());
             status = kExitFailure;
         }
     }
@@ -321,14 +323,14 @@ int RunSweepCommand(const CommandLine& line, const char* argv0) {
     SweepPlan plan;
     std::string error;
     if (!SweepPlanFrom(line, plan, error)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
         return kExitUsage;
     }
     // A run list writes no summary, only the run lines.
     const int status = CheckOutputs(
         {{plan.listRuns ? std::string() : plan.out, "--out"}, {plan.plot, "--plot"}}, {}, error);
     if (status != kExitOk) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
         return status;
     }
     return RunSweep(plan, argv0);

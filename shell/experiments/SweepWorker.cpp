@@ -10,12 +10,12 @@
 #include "policy/EngineProcess.h"
 #include "shell/CommandLine.h"
 #include "shell/ExitStatus.h"
+#include "shell/OptionTable.h"
 #include "shell/experiments/SummaryRow.h"
 #include "shell/experiments/SummaryRun.h"
 
 namespace {
 
-constexpr const char* kProgram = "marrowick";
 // A request far longer than any run's command line is no request of ours.
 constexpr size_t kMaxRequestBytes = 1 << 20;
 
@@ -67,11 +67,12 @@ int MakeRun(std::vector<std::string>& words, std::string& row) {
     std::string error;
     if (words.empty() ||
         !ParseCommandLine(static_cast<int>(words.size()), argv.data(), nullptr, line, error)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, words.empty() ? "an empty request" : error.c_str());
+        std::fprintf(stderr, "%s: %s\n", kProgramName,
+                     words.empty() ? "an empty request" : error.c_str());
         return kExitUsage;
     }
     if (line.mode != Mode::SummaryRun) {
-        std::fprintf(stderr, "%s: a sweep's worker makes summary runs only\n", kProgram);
+        std::fprintf(stderr, "%s: a sweep's worker makes summary runs only\n", kProgramName);
         return kExitUsage;
     }
     return MakeSummaryRun(line, &row);

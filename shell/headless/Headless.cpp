@@ -15,6 +15,7 @@
 
 #include "settings/SimulationBuild.h"
 #include "shell/ExitStatus.h"
+#include "shell/OptionTable.h"
 #include "shell/StartUp.h"
 #include "shell/StopSignals.h"
 #include "shell/headless/CsvWriter.h"
@@ -26,7 +27,6 @@
 
 namespace {
 
-constexpr const char* kProgram = "marrowick";
 
 // While the CSV goes to standard output it owns it: everything else the
 // process prints there (the rule engine's printouts with --verbose, anything
@@ -80,7 +80,7 @@ int RunHeadless(const HeadlessOptions& given) {
     if (given.traceRulesPath != nullptr) {
         std::string error;
         if (!trace.Open(given.traceRulesPath, given.observer, error)) {
-            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
             return kExitFailure;
         }
         options.observer = &trace;
@@ -90,7 +90,7 @@ int RunHeadless(const HeadlessOptions& given) {
     if (options.csvPath != nullptr) {
         if (!csv.Open(options.csvPath)) {
             csv.Describe(csvName, sizeof csvName);
-            std::fprintf(stderr, "%s: cannot open %s for writing: %s\n", kProgram, csvName,
+            std::fprintf(stderr, "%s: cannot open %s for writing: %s\n", kProgramName, csvName,
                          std::strerror(csv.Error()));
             return kExitFailure;
         }
@@ -144,7 +144,7 @@ int RunHeadless(const HeadlessOptions& given) {
     }
     std::string traceError;
     if (!trace.Close(traceError)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, traceError.c_str());
+        std::fprintf(stderr, "%s: %s\n", kProgramName, traceError.c_str());
         ok = false;
     }
     const int statisticsError = reporter.StatisticsError();
@@ -154,22 +154,22 @@ int RunHeadless(const HeadlessOptions& given) {
     char progress[96];
     DescribeProgress(options, done, progress, sizeof progress);
     if (csv.Failed() && !csvBroken) {
-        std::fprintf(stderr, "%s: error writing %s: %s; stopped after %s\n", kProgram, csvName,
+        std::fprintf(stderr, "%s: error writing %s: %s; stopped after %s\n", kProgramName, csvName,
                      std::strerror(csv.Error()), progress);
         return kExitFailure;
     }
     const int signalNumber = StopSignals::Received();
     if (!live && done < options.steps && signalNumber != 0) {
-        std::fprintf(stderr, "%s: stopped by %s after %s\n", kProgram,
+        std::fprintf(stderr, "%s: stopped by %s after %s\n", kProgramName,
                      StopSignalName(signalNumber), progress);
         return kExitSignalBase + signalNumber;
     }
     if (statisticsError == EPIPE) {
         // The reader has gone: the run itself is complete (and so is its CSV).
         std::fprintf(stderr, "%s: standard output was closed; the final statistics were not written\n",
-                     kProgram);
+                     kProgramName);
     } else if (statisticsError != 0) {
-        std::fprintf(stderr, "%s: error writing %s: %s\n", kProgram,
+        std::fprintf(stderr, "%s: error writing %s: %s\n", kProgramName,
                      reporter.StatisticsOnStandardOutput() ? "standard output" : "standard error",
                      std::strerror(statisticsError));
         ok = false;
@@ -181,7 +181,7 @@ int RunHeadlessCommand(const CommandLine& line, RunObserver* observer) {
     HeadlessOptions options;
     std::string error;
     if (const int status = HeadlessOptionsFrom(line, options, error)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
         return status;
     }
     options.observer = observer;

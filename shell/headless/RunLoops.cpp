@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "shell/OptionTable.h"
 #include "shell/StartUp.h"
 #include "shell/StopSignals.h"
 #include "shell/headless/HeadlessHost.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr const char* kProgram = "marrowick";
 // The view pauses this long after rebuilding a colony; fast runs do not.
 constexpr int32_t kLiveRestartPauseMs = 100;
 // How often the live run's main thread looks at the interrupt flag.
@@ -61,7 +61,7 @@ bool RunLive(Simulation& simulation, Reporter& reporter, int32_t rate) {
     control.simsPerSecond.store(static_cast<float>(rate));
     SimulationThread thread(simulation, host, control);
     if (!thread.Start()) {
-        std::fprintf(stderr, "%s: cannot start the simulation thread\n", kProgram);
+        std::fprintf(stderr, "%s: cannot start the simulation thread\n", kProgramName);
         return false;
     }
     while (!StopSignals::Requested() && !reporter.Stopped()) {

@@ -23,6 +23,7 @@
 #include "shell/CommandLine.h"
 #include "shell/Commands.h"
 #include "shell/ExitStatus.h"
+#include "shell/OptionTable.h"
 #include "shell/StartUp.h"
 #include "shell/terminal/FrameBuilder.h"
 #include "shell/terminal/TerminalKeys.h"
@@ -33,7 +34,6 @@
 
 namespace {
 
-constexpr const char* kProgram = "marrowick";
 // The window pauses this long after rebuilding a colony; so does the terminal.
 constexpr int32_t kRestartPauseMs = 100;
 // On the way out the worker is given this long before the terminal is
@@ -162,16 +162,16 @@ int TerminalView::Run() {
     capture.Release();
 
     if (!started) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error);
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error);
         return kExitFailure;
     }
     if (ending == Ending::TerminalGone && signals.EndSignal() != SIGHUP) {
-        std::fprintf(stderr, "%s: the terminal went away%s%s\n", kProgram,
+        std::fprintf(stderr, "%s: the terminal went away%s%s\n", kProgramName,
                      writeError != 0 ? ": " : "", writeError != 0 ? std::strerror(writeError) : "");
         return kExitFailure;
     }
     if (ending == Ending::Failed) {
-        std::fprintf(stderr, "%s: waiting for input failed: %s\n", kProgram,
+        std::fprintf(stderr, "%s: waiting for input failed: %s\n", kProgramName,
                      std::strerror(writeError));
         return kExitFailure;
     }
@@ -354,7 +354,7 @@ int RunTerminal(const CommandLine& line) {
         std::fprintf(stderr,
                      "%s: --terminal needs a terminal on standard input and output (try "
                      "--headless)\n",
-                     kProgram);
+                     kProgramName);
         return kExitFailure;
     }
     // Only the character set follows the user's locale: the statistics keep
@@ -364,7 +364,7 @@ int RunTerminal(const CommandLine& line) {
     RunDescription run;
     std::string error;
     if (const int status = PrepareRun(line, StartRequest{}, run, error)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        std::fprintf(stderr, "%s: %s\n", kProgramName, error.c_str());
         return status;
     }
     try {
@@ -376,7 +376,7 @@ int RunTerminal(const CommandLine& line) {
         return view->Run();
     } catch (const std::exception& failure) {
         // The view's members have restored the terminal on the way here.
-        std::fprintf(stderr, "%s: %s\n", kProgram, failure.what());
+        std::fprintf(stderr, "%s: %s\n", kProgramName, failure.what());
         return kExitFailure;
     }
 }

@@ -1,3 +1,4 @@
+#include "shell/OptionTable.h"
 #include "shell/xscreensaver/UserHackList.h"
 
 #include <cstring>
@@ -15,7 +16,6 @@ constexpr const char* kNewFileHeader =
     "# savers after this one and takes every other setting from its defaults;\n"
     "# xscreensaver-settings writes them all here once you change one.\n"
     "\n";
-constexpr const char* kProgramName = "marrowick";
 
 struct Lines {
     std::vector<std::string> lines;
